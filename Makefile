@@ -1,0 +1,36 @@
+# The two commands of the README: `make run` and `make test`. Both install
+# what is missing first (scripts/install-deps), then configure and build.
+
+BUILD ?= build
+ARGS ?= list
+JOBS ?= $(shell nproc)
+
+.PHONY: run test deps build bench fuzz format clean
+
+deps:
+	@./scripts/install-deps
+
+build: deps
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+
+# Until the app window lands this runs the command line: make run ARGS="info FILE.gif"
+run: build
+	@$(BUILD)/cli/flickbook-cli $(ARGS)
+
+# Unit, screen and command-line tests; then the engine's tests under
+# AddressSanitizer and UndefinedBehaviorSanitizer; then a one-minute fuzz run.
+test: deps
+	@./scripts/test-all
+
+bench: deps
+	@./bench/run-gif-decode
+
+fuzz: deps
+	@FUZZ_SECONDS=$${FUZZ_SECONDS:-600} ./scripts/fuzz-gif
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) build-asan build-fuzz build-release

@@ -1,0 +1,396 @@
+#include "gif/decoder.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+namespace flickbook::gif {
+
+namespace {
+
+constexpr int kExtension = 0x21;
+constexpr int kImageSeparator = 0x2C;
+constexpr int kTrailer = 0x3B;
+constexpr int kGraphicControlLabel = 0xF9;
+constexpr int kApplicationLabel = 0xFF;
+
+constexpr std::uint32_t kOpaqueBlack = [] {
+    // R G B A in memory order, whatever the byte order of the machine.
+    const std::uint8_t bytes[4] = {0, 0, 0, 255};
+    return std::uint32_t(bytes[0]) | std::uint32_t(bytes[1]) << 8 | std::uint32_t(bytes[2]) << 16 |
+           std::uint32_t(bytes[3]) << 24;
+}();
+
+std::uint16_t le16(const std::uint8_t* p) {
+    return std::uint16_t(p[0] | p[1] << 8);
+}
+
+std::uint32_t packRgba(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+    const std::uint8_t bytes[4] = {r, g, b, 255};
+    std::uint32_t v;
+    std::memcpy(&v, bytes, 4);
+    return v;
+}
+
+// Row of the image that the k-th decoded row of an interlaced image lands on.
+class InterlacedRows {
+public:
+    explicit InterlacedRows(std::uint32_t height) : height_(height) { settle(); }
+    std::uint32_t row() const { return row_; }
+    void advance() {
+        row_ += kStep[pass_];
+        settle();
+    }
+
+private:
+    void settle() {
+        while (pass_ < 4 && row_ >= height_) {
+            ++pass_;
+            row_ = pass_ < 4 ? kStart[pass_] : height_;
+        }
+    }
+    static constexpr std::uint32_t kStart[4] = {0, 4, 2, 1};
+    static constexpr std::uint32_t kStep[4] = {8, 8, 4, 2};
+    std::uint32_t height_;
+    std::uint32_t row_ = 0;
+    int pass_ = 0;
+};
+
+std::string mib(std::uint64_t bytes) {
+    return std::to_string(bytes >> 20) + " MiB";
+}
+
+} // namespace
+
+Decoder::Decoder(ByteSource source, DecodeOptions options)
+    : source_(std::move(source)), options_(options), lzw_(std::make_unique<LzwDecoder>()) {
+    std::fill(std::begin(globalPalette_), std::end(globalPalette_), kOpaqueBlack);
+    std::fill(std::begin(localPalette_), std::end(localPalette_), kOpaqueBlack);
+}
+
+Result<Decoder> Decoder::openFile(const std::filesystem::path& path, DecodeOptions options) {
+    auto source = ByteSource::openFile(path);
+    if (!source)
+        return source.error();
+    Decoder decoder(std::move(*source), options);
+    if (auto header = decoder.readHeader(); !header)
+        return header.error();
+    return decoder;
+}
+
+Result<Decoder> Decoder::openMemory(std::span<const std::uint8_t> bytes, DecodeOptions options) {
+    Decoder decoder(ByteSource::fromMemory(bytes), options);
+    if (auto header = decoder.readHeader(); !header)
+        return header.error();
+    return decoder;
+}
+
+Error Decoder::fail(Error error) {
+    state_ = State::Failed;
+    error_ = error;
+    return error;
+}
+
+Error Decoder::truncated(const char* where) {
+    if (source_.ioFailed())
+        return fail(makeError("io.read", std::string("Reading the file failed in ") + where + "."));
+    return fail(
+        makeError("gif.truncated", std::string("The file ends in the middle of ") + where + "."));
+}
+
+// Header and logical screen descriptor (GIF89a sections 17 and 18).
+Result<void> Decoder::readHeader() {
+    std::uint8_t header[13];
+    if (!source_.read(header, sizeof header)) {
+        if (std::memcmp(header, "GIF", 3) != 0)
+            return fail(makeError("gif.not_gif", "The file is not a GIF image."));
+        return truncated("the header");
+    }
+    if (std::memcmp(header, "GIF", 3) != 0)
+        return fail(makeError("gif.not_gif", "The file is not a GIF image."));
+    if (std::memcmp(header + 3, "87a", 3) != 0 && std::memcmp(header + 3, "89a", 3) != 0)
+        return fail(makeError("gif.bad_version", "The GIF version is neither 87a nor 89a."));
+
+    screen_.width = le16(header + 6);
+    screen_.height = le16(header + 8);
+    const std::uint8_t packed = header[10];
+    if (screen_.width == 0 || screen_.height == 0)
+        return fail(makeError("gif.bad_screen", "The GIF's canvas has no area."));
+    const auto& limits = options_.limits;
+    if (screen_.width > limits.maxCanvasSide || screen_.height > limits.maxCanvasSide)
+        return fail(makeError("gif.too_large",
+                              "The GIF's canvas of " + std::to_string(screen_.width) + "×" +
+                                  std::to_string(screen_.height) + " exceeds the limit of " +
+                                  std::to_string(limits.maxCanvasSide) + " pixels a side."));
+    const std::uint64_t canvasBytes = std::uint64_t(screen_.width) * screen_.height * 4;
+    if (canvasBytes > limits.maxDecodedBytes)
+        return fail(makeError("gif.too_large", "One frame of this GIF exceeds the limit of " +
+                                                   mib(limits.maxDecodedBytes) + "."));
+
+    screen_.globalPalette = (packed & 0x80) != 0;
+    if (screen_.globalPalette) {
+        if (auto r = readPalette(2 << (packed & 7), globalPalette_); !r)
+            return r;
+    }
+    canvas_.assign(canvasBytes, 0);
+    return {};
+}
+
+Result<void> Decoder::readPalette(int entries, std::uint32_t* palette) {
+    std::uint8_t rgb[256 * 3];
+    if (!source_.read(rgb, std::size_t(entries) * 3))
+        return truncated("a colour table");
+    std::fill(palette, palette + 256, kOpaqueBlack);
+    for (int i = 0; i < entries; ++i)
+        palette[i] = packRgba(rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2]);
+    return {};
+}
+
+Result<bool> Decoder::next() {
+    if (state_ == State::Failed)
+        return error_;
+    if (state_ == State::Done)
+        return false;
+    return advance();
+}
+
+Result<bool> Decoder::advance() {
+    for (;;) {
+        const int introducer = source_.readByte();
+        switch (introducer) {
+        case kExtension:
+            if (auto r = readExtension(); !r)
+                return r.error();
+            break;
+        case kImageSeparator:
+            if (auto r = readImage(); !r)
+                return r.error();
+            return true;
+        case kTrailer:
+            state_ = State::Done;
+            return false;
+        case -1:
+            if (frameCount_ > 0 && options_.tolerances.acceptMissingTrailer &&
+                !source_.ioFailed()) {
+                state_ = State::Done;
+                return false;
+            }
+            return truncated("the block list");
+        default:
+            return fail(makeError("gif.bad_block", "The file holds an unknown block type " +
+                                                       std::to_string(introducer) + "."));
+        }
+    }
+}
+
+Result<void> Decoder::skipSubBlocks() {
+    for (;;) {
+        const int size = source_.readByte();
+        if (size < 0)
+            return truncated("an extension");
+        if (size == 0)
+            return {};
+        if (!source_.skip(std::size_t(size)))
+            return truncated("an extension");
+    }
+}
+
+// Extensions: graphic control (section 23) and the looping application
+// extension are read; comments, plain text and unknown ones are skipped.
+Result<void> Decoder::readExtension() {
+    const int label = source_.readByte();
+    if (label < 0)
+        return truncated("an extension");
+    const int size = source_.readByte();
+    if (size < 0)
+        return truncated("an extension");
+    std::uint8_t block[255];
+    if (!source_.read(block, std::size_t(size)))
+        return truncated("an extension");
+    const std::span<const std::uint8_t> first(block, std::size_t(size));
+    if (size > 0) {
+        if (label == kGraphicControlLabel) {
+            if (auto r = readGraphicControl(first); !r)
+                return r;
+        } else if (label == kApplicationLabel) {
+            return readApplication(first);
+        }
+        return skipSubBlocks();
+    }
+    return {};
+}
+
+Result<void> Decoder::readGraphicControl(std::span<const std::uint8_t> block) {
+    if (block.size() < 4)
+        return fail(makeError("gif.bad_extension", "A graphic control extension is too short."));
+    GraphicControl control;
+    const std::uint8_t packed = block[0];
+    control.disposal = Disposal(std::min((packed >> 2) & 7, 3));
+    control.delayCs = le16(block.data() + 1);
+    if (packed & 1)
+        control.transparentIndex = block[3];
+    pendingControl_ = control;
+    return {};
+}
+
+Result<void> Decoder::readApplication(std::span<const std::uint8_t> first) {
+    const bool looping = first.size() == 11 && (std::memcmp(first.data(), "NETSCAPE2.0", 11) == 0 ||
+                                                std::memcmp(first.data(), "ANIMEXTS1.0", 11) == 0);
+    for (;;) {
+        const int size = source_.readByte();
+        if (size < 0)
+            return truncated("an application extension");
+        if (size == 0)
+            return {};
+        std::uint8_t data[255];
+        if (!source_.read(data, std::size_t(size)))
+            return truncated("an application extension");
+        if (looping && size >= 3 && data[0] == 1)
+            loopCount_ = le16(data + 1);
+    }
+}
+
+Result<void> Decoder::readImageData(std::vector<std::uint8_t>& compressed) {
+    compressed.clear();
+    for (;;) {
+        const int size = source_.readByte();
+        if (size < 0)
+            return truncated("the image data");
+        if (size == 0)
+            return {};
+        const std::size_t at = compressed.size();
+        compressed.resize(at + std::size_t(size));
+        if (!source_.read(compressed.data() + at, std::size_t(size)))
+            return truncated("the image data");
+    }
+}
+
+// Image descriptor (section 20), local colour table and table-based image data.
+Result<void> Decoder::readImage() {
+    std::uint8_t desc[9];
+    if (!source_.read(desc, sizeof desc))
+        return truncated("an image descriptor");
+    FrameInfo info;
+    info.index = frameCount_;
+    info.left = le16(desc);
+    info.top = le16(desc + 2);
+    info.width = le16(desc + 4);
+    info.height = le16(desc + 6);
+    const std::uint8_t packed = desc[8];
+    info.interlaced = (packed & 0x40) != 0;
+    info.localPalette = (packed & 0x80) != 0;
+    info.control = pendingControl_;
+    pendingControl_.reset();
+
+    const auto& limits = options_.limits;
+    if (info.width > limits.maxCanvasSide || info.height > limits.maxCanvasSide)
+        return fail(makeError("gif.too_large", "An image in the GIF exceeds the limit of " +
+                                                   std::to_string(limits.maxCanvasSide) +
+                                                   " pixels a side."));
+    if (info.localPalette) {
+        if (auto r = readPalette(2 << (packed & 7), localPalette_); !r)
+            return r;
+    }
+    const int minCodeSize = source_.readByte();
+    if (minCodeSize < 0)
+        return truncated("the image data");
+    if (auto r = readImageData(compressed_); !r)
+        return r;
+
+    const std::size_t pixels = std::size_t(info.width) * info.height;
+    indices_.resize(pixels);
+    auto lzw = lzw_->decode(compressed_, minCodeSize, indices_);
+    if (!lzw)
+        return fail(lzw.error());
+    const auto& tolerances = options_.tolerances;
+    if (lzw->written < pixels && !tolerances.acceptShortImageData)
+        return fail(makeError("gif.short_image", "An image's data ends before its last pixel."));
+    if (lzw->overflowed && !tolerances.acceptExtraImageData)
+        return fail(makeError("gif.long_image", "An image's data holds more pixels than it has."));
+
+    decodedBytes_ += canvas_.size();
+    if (decodedBytes_ > limits.maxDecodedBytes)
+        return fail(makeError("gif.too_large", "The GIF's decoded frames exceed the limit of " +
+                                                   mib(limits.maxDecodedBytes) + "."));
+
+    disposePrevious();
+    frame_ = info;
+    haveFrame_ = true;
+    ++frameCount_;
+    if (frame_.control && frame_.control->disposal == Disposal::RestorePrevious)
+        saved_ = canvas_;
+    composite(indices_, lzw->written);
+    return {};
+}
+
+// Clipped rectangle of the current frame on the canvas.
+struct CanvasRect {
+    std::uint32_t x0, y0, x1, y1;
+};
+
+static CanvasRect clip(const FrameInfo& f, const ScreenInfo& s) {
+    const auto x0 = std::min<std::uint32_t>(f.left, s.width);
+    const auto y0 = std::min<std::uint32_t>(f.top, s.height);
+    const auto x1 = std::min<std::uint32_t>(std::uint32_t(f.left) + f.width, s.width);
+    const auto y1 = std::min<std::uint32_t>(std::uint32_t(f.top) + f.height, s.height);
+    return {x0, y0, x1, y1};
+}
+
+void Decoder::disposePrevious() {
+    if (!haveFrame_ || !frame_.control)
+        return;
+    const Disposal disposal = frame_.control->disposal;
+    if (disposal != Disposal::RestoreBackground && disposal != Disposal::RestorePrevious)
+        return;
+    const CanvasRect r = clip(frame_, screen_);
+    const std::size_t stride = std::size_t(screen_.width) * 4;
+    for (std::uint32_t y = r.y0; y < r.y1; ++y) {
+        const std::size_t at = y * stride + r.x0 * 4;
+        const std::size_t n = std::size_t(r.x1 - r.x0) * 4;
+        if (disposal == Disposal::RestoreBackground)
+            std::memset(canvas_.data() + at, 0, n);
+        else
+            std::memcpy(canvas_.data() + at, saved_.data() + at, n);
+    }
+}
+
+void Decoder::composite(std::span<const std::uint8_t> indices, std::size_t written) {
+    const CanvasRect r = clip(frame_, screen_);
+    if (r.x0 >= r.x1 || r.y0 >= r.y1)
+        return;
+    const std::uint32_t* palette = frame_.localPalette ? localPalette_ : globalPalette_;
+    const int transparent =
+        frame_.control && frame_.control->transparentIndex ? *frame_.control->transparentIndex : -1;
+    const std::size_t stride = std::size_t(screen_.width) * 4;
+    const std::uint32_t w = frame_.width;
+    const std::uint32_t visible = r.x1 - r.x0;
+
+    InterlacedRows interlaced(frame_.height);
+    for (std::uint32_t k = 0; k < frame_.height; ++k) {
+        std::uint32_t row = k;
+        if (frame_.interlaced) {
+            row = interlaced.row();
+            interlaced.advance();
+        }
+        const std::size_t start = std::size_t(k) * w;
+        if (start >= written)
+            break;
+        const std::uint32_t y = frame_.top + row;
+        if (y >= r.y1)
+            continue;
+        const std::uint32_t count = std::uint32_t(std::min<std::size_t>(visible, written - start));
+        const std::uint8_t* src = indices.data() + start;
+        std::uint8_t* dst = canvas_.data() + y * stride + std::size_t(r.x0) * 4;
+        if (transparent < 0) {
+            for (std::uint32_t x = 0; x < count; ++x)
+                std::memcpy(dst + 4 * x, &palette[src[x]], 4);
+        } else {
+            for (std::uint32_t x = 0; x < count; ++x) {
+                if (src[x] != transparent)
+                    std::memcpy(dst + 4 * x, &palette[src[x]], 4);
+            }
+        }
+    }
+}
+
+} // namespace flickbook::gif

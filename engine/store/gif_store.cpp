@@ -1,0 +1,95 @@
+#include "store/gif_store.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <ostream>
+#include <system_error>
+
+namespace flickbook::store {
+
+namespace fs = std::filesystem;
+
+fs::path dataFolder() {
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    if (xdg && *xdg && fs::path(xdg).is_absolute())
+        return fs::path(xdg) / "Flickbook";
+    const char* home = std::getenv("HOME");
+    return fs::path(home && *home ? home : "/tmp") / ".local/share/Flickbook";
+}
+
+std::string gifFileName(double epochSeconds) {
+    return "Animation_" + std::to_string(std::int64_t(epochSeconds)) + ".gif";
+}
+
+double nowEpochSeconds() {
+    using namespace std::chrono;
+    return duration<double>(system_clock::now().time_since_epoch()).count();
+}
+
+GifStore GifStore::standard() {
+    return GifStore(dataFolder() / "Documents");
+}
+
+GifStore::GifStore(fs::path documents) : documents_(std::move(documents)) {}
+
+fs::path GifStore::temporaryFolder() const {
+    return documents_.parent_path() / "tmp";
+}
+
+void GifStore::createFolderInDocuments(const std::string& name, std::ostream& console) const {
+    std::error_code ec;
+    fs::create_directories(documents_, ec); // the Documents directory always exists on a phone
+    const fs::path folder = documents_ / name;
+    if (fs::exists(fs::symlink_status(folder, ec)))
+        return;
+    if (!fs::create_directory(folder, ec) && ec)
+        console << "Error creating images folder in documents dir: " << ec.message() << "\n";
+}
+
+Result<fs::path> GifStore::newGifPath(double epochSeconds) const {
+    std::error_code ec;
+    fs::create_directories(documents_, ec);
+    if (ec || !fs::is_directory(documents_))
+        return makeError("store.no_documents", "The Documents folder " + documents_.string() +
+                                                   " cannot be made: " + ec.message());
+    return documents_ / kWorkFolderName / gifFileName(epochSeconds);
+}
+
+Result<std::vector<fs::path>> GifStore::list() const {
+    std::vector<fs::path> gifs;
+    std::error_code ec;
+    fs::directory_iterator it(workFolder(), ec);
+    if (ec)
+        return makeError("store.list", "The work folder " + workFolder().string() +
+                                           " cannot be read: " + ec.message());
+    for (const auto& entry : it) {
+        const std::string name = entry.path().filename().string();
+        if (name.empty() || name[0] == '.')
+            continue;
+        if (entry.path().extension() != ".gif")
+            continue;
+        if (!entry.is_regular_file(ec))
+            continue;
+        gifs.push_back(entry.path());
+    }
+    std::sort(gifs.begin(), gifs.end(), [](const fs::path& a, const fs::path& b) {
+        return a.filename().string() > b.filename().string();
+    });
+    return gifs;
+}
+
+Result<void> GifStore::remove(const fs::path& gif) const {
+    std::error_code ec;
+    if (!fs::remove(gif, ec)) {
+        if (!ec)
+            return makeError("store.not_found",
+                             gif.filename().string() + " is not in the work folder.");
+        return makeError("store.delete",
+                         "Cannot delete " + gif.filename().string() + ": " + ec.message());
+    }
+    return {};
+}
+
+} // namespace flickbook::store

@@ -1,0 +1,91 @@
+// Playback timing: per-frame delays as an image source reports them, and the
+// frame list that repeats frames by the common step of their delays.
+
+#include "gif/timing.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+
+using namespace flickbook::gif;
+
+namespace {
+
+std::vector<std::uint32_t> list(std::vector<std::int32_t> delays) {
+    return frameListForDelays(delays).entries;
+}
+
+TEST(FrameList, RepeatsFramesByTheCommonStep) {
+    auto l = frameListForDelays(std::vector<std::int32_t>{10, 20, 10});
+    EXPECT_EQ(l.stepCs, 10);
+    EXPECT_EQ(l.entries, (std::vector<std::uint32_t>{0, 1, 1, 2}));
+    EXPECT_DOUBLE_EQ(l.durationSeconds(), 0.4);
+
+    auto coprime = frameListForDelays(std::vector<std::int32_t>{7, 100});
+    EXPECT_EQ(coprime.stepCs, 1);
+    ASSERT_EQ(coprime.entries.size(), 107u);
+    EXPECT_EQ(std::count(coprime.entries.begin(), coprime.entries.end(), 0u), 7);
+    EXPECT_EQ(coprime.entries.back(), 1u);
+    EXPECT_DOUBLE_EQ(coprime.durationSeconds(), 1.07);
+
+    auto single = frameListForDelays(std::vector<std::int32_t>{5});
+    EXPECT_EQ(single.entries, (std::vector<std::uint32_t>{0}));
+    EXPECT_DOUBLE_EQ(single.durationSeconds(), 0.05);
+}
+
+TEST(FrameList, ZeroDelaysTakeNoPlace) {
+    auto l = frameListForDelays(std::vector<std::int32_t>{10, 0, 10});
+    EXPECT_EQ(l.stepCs, 10);
+    EXPECT_EQ(l.entries, (std::vector<std::uint32_t>{0, 2}));
+    EXPECT_EQ(l.totalCs, 20);
+
+    // gcd(0, x) = x whichever side the zero is on.
+    EXPECT_EQ(list({0, 6, 4}), (std::vector<std::uint32_t>{1, 1, 1, 2, 2}));
+
+    auto none = frameListForDelays(std::vector<std::int32_t>{0, 0});
+    EXPECT_EQ(none.stepCs, 0);
+    EXPECT_TRUE(none.entries.empty());
+    EXPECT_EQ(none.durationSeconds(), 0.0);
+
+    EXPECT_TRUE(frameListForDelays({}).entries.empty());
+}
+
+TEST(FrameDelay, ChoosesUnclampedThenClampedThenOne) {
+    EXPECT_EQ(frameDelayCs({0.0, 0.1}), 10);                  // unclamped zero
+    EXPECT_EQ(frameDelayCs({std::nullopt, std::nullopt}), 1); // neither present
+    EXPECT_EQ(frameDelayCs({std::nullopt, 0.2}), 20);         // only clamped
+    EXPECT_EQ(frameDelayCs({0.07, 0.07}), 7);
+    EXPECT_EQ(frameDelayCs({0.004, 0.1}), 0);        // positive but rounds to 0
+    EXPECT_EQ(frameDelayCs({-0.5, 0.1}), 1);         // negative is not replaced
+    EXPECT_EQ(frameDelayCs({std::nan(""), 0.1}), 1); // nor is not-a-number
+    EXPECT_EQ(frameDelayCs({0.0, std::nullopt}), 1);
+}
+
+TEST(FrameDelay, RoundsHalfToEven) {
+    EXPECT_EQ(frameDelayCs({0.125, std::nullopt}), 12); // 12.5 → 12
+    EXPECT_EQ(frameDelayCs({0.375, std::nullopt}), 38); // 37.5 → 38
+    EXPECT_EQ(frameDelayCs({0.005, std::nullopt}), 0);  // 0.5 → 0
+    EXPECT_EQ(frameDelayCs({0.015, std::nullopt}), 2);  // 1.5 → 2
+}
+
+TEST(ReportedDelays, FollowTheFileAndTheBrowserClamp) {
+    GraphicControl control;
+    auto delaysFor = [&](int cs) {
+        control.delayCs = std::uint16_t(cs);
+        return reportedDelays(control);
+    };
+    EXPECT_EQ(*delaysFor(0).unclampedSeconds, 0.0);
+    EXPECT_EQ(*delaysFor(0).clampedSeconds, 0.1);
+    EXPECT_EQ(*delaysFor(1).clampedSeconds, 0.1);
+    EXPECT_EQ(*delaysFor(2).clampedSeconds, 0.02);
+    EXPECT_FALSE(reportedDelays(std::nullopt).unclampedSeconds);
+    EXPECT_FALSE(reportedDelays(std::nullopt).clampedSeconds);
+
+    // Through the whole chain: a file's 0 or 1 plays at 10, 1 stays 1 when unclamped.
+    EXPECT_EQ(frameDelayCs(delaysFor(0)), 10);
+    EXPECT_EQ(frameDelayCs(delaysFor(1)), 1);
+    EXPECT_EQ(frameDelayCs(delaysFor(7)), 7);
+    EXPECT_EQ(frameDelayCs(delaysFor(65535)), 65535);
+    EXPECT_EQ(frameDelayCs(reportedDelays(std::nullopt)), 1);
+}
+
+} // namespace
