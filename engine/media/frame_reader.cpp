@@ -1,0 +1,138 @@
+#include "media/frame_reader.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace flickbook::media {
+
+FrameReader::FrameReader(VideoSource source)
+    : source_(std::move(source)), packet_(av_packet_alloc()), frame_(av_frame_alloc()),
+      last_(av_frame_alloc()) {
+    const AVStream* s = source_.stream();
+    if (s->start_time != AV_NOPTS_VALUE)
+        startTime_ = s->start_time * av_q2d(s->time_base);
+}
+
+Result<bool> FrameReader::next() {
+    if (!packet_ || !frame_ || !last_)
+        return makeError("media.memory", "Out of memory while decoding video.");
+    AVCodecContext* decoder = source_.decoder();
+    for (;;) {
+        if (ended_)
+            return false;
+        int rc = avcodec_receive_frame(decoder, frame_.get());
+        if (rc == 0) {
+            std::int64_t pts = frame_->best_effort_timestamp;
+            if (pts == AV_NOPTS_VALUE)
+                pts = frame_->pts;
+            currentTime_ = pts == AV_NOPTS_VALUE
+                               ? currentTime_
+                               : pts * av_q2d(source_.stream()->time_base) - startTime_;
+            av_frame_unref(last_.get());
+            av_frame_ref(last_.get(), frame_.get());
+            return true;
+        }
+        if (rc == AVERROR_EOF) {
+            ended_ = true;
+            if (last_->buf[0])
+                av_frame_ref(frame_.get(), last_.get());
+            return false;
+        }
+        if (rc != AVERROR(EAGAIN))
+            return makeError("media.decode", "The video cannot be decoded: " + errorText(rc));
+
+        if (flushing_)
+            continue; // drain until the decoder says end of stream
+        rc = av_read_frame(source_.format(), packet_.get());
+        if (rc == AVERROR_EOF || rc == AVERROR(EIO) || rc == AVERROR_INVALIDDATA) {
+            // The end of the file, or of its readable part: drain what is buffered.
+            flushing_ = true;
+            avcodec_send_packet(decoder, nullptr);
+            continue;
+        }
+        if (rc < 0)
+            return makeError("media.read", "Reading the video failed: " + errorText(rc));
+        if (packet_->stream_index == source_.streamIndex()) {
+            rc = avcodec_send_packet(decoder, packet_.get());
+            // A damaged packet costs its frame, not the clip.
+            if (rc < 0 && rc != AVERROR(EAGAIN) && rc != AVERROR_INVALIDDATA) {
+                av_packet_unref(packet_.get());
+                return makeError("media.decode", "The video cannot be decoded: " + errorText(rc));
+            }
+        }
+        av_packet_unref(packet_.get());
+    }
+}
+
+Result<void> FrameReader::seekTo(double seconds) {
+    const AVStream* s = source_.stream();
+    const auto target = std::int64_t(std::floor((seconds + startTime_) / av_q2d(s->time_base)));
+    int rc = av_seek_frame(source_.format(), source_.streamIndex(), target, AVSEEK_FLAG_BACKWARD);
+    if (rc < 0)
+        return makeError("media.seek", "Cannot seek in the video: " + errorText(rc));
+    avcodec_flush_buffers(source_.decoder());
+    flushing_ = false;
+    ended_ = false;
+    return {};
+}
+
+Result<image::RgbaImage> FrameReader::currentImage(int maxWidth, int maxHeight, bool allowEnlarge) {
+    const int rotation = source_.rotation();
+    const bool sideways = rotation == 90 || rotation == 270;
+    if (!frame_->buf[0])
+        return makeError("media.no_frame", "No video frame has been decoded.");
+    const int w = frame_->width, h = frame_->height;
+    if (w <= 0 || h <= 0 || maxWidth <= 0 || maxHeight <= 0)
+        return makeError("media.size", "There is no picture to scale.");
+    const double displayW = sideways ? h : w, displayH = sideways ? w : h;
+    double scale = std::min(maxWidth / displayW, maxHeight / displayH);
+    if (!allowEnlarge)
+        scale = std::min(scale, 1.0);
+    const int outW = std::max(1, int(std::lround(displayW * scale)));
+    const int outH = std::max(1, int(std::lround(displayH * scale)));
+    const int scaledW = sideways ? outH : outW, scaledH = sideways ? outW : outH;
+
+    scaler_.reset(sws_getCachedContext(
+        scaler_.release(), w, h, AVPixelFormat(frame_->format), scaledW, scaledH, AV_PIX_FMT_RGBA,
+        scale < 1 ? SWS_AREA : SWS_BICUBIC, nullptr, nullptr, nullptr));
+    if (!scaler_)
+        return makeError("media.scale", "The video's pixel format cannot be converted.");
+    image::RgbaImage out;
+    out.width = std::uint32_t(scaledW);
+    out.height = std::uint32_t(scaledH);
+    out.pixels.resize(std::size_t(scaledW) * scaledH * 4);
+    std::uint8_t* planes[4] = {out.pixels.data(), nullptr, nullptr, nullptr};
+    int strides[4] = {scaledW * 4, 0, 0, 0};
+    sws_scale(scaler_.get(), frame_->data, frame_->linesize, 0, h, planes, strides);
+    return rotation ? rotateClockwise(out, rotation) : out;
+}
+
+image::RgbaImage rotateClockwise(const image::RgbaImage& in, int degrees) {
+    if (degrees % 360 == 0)
+        return in;
+    const bool sideways = degrees == 90 || degrees == 270;
+    image::RgbaImage out;
+    out.width = sideways ? in.height : in.width;
+    out.height = sideways ? in.width : in.height;
+    out.pixels.resize(in.pixels.size());
+    const auto* src = reinterpret_cast<const std::uint32_t*>(in.pixels.data());
+    auto* dst = reinterpret_cast<std::uint32_t*>(out.pixels.data());
+    for (std::uint32_t y = 0; y < in.height; ++y)
+        for (std::uint32_t x = 0; x < in.width; ++x) {
+            std::uint32_t ox, oy;
+            if (degrees == 90) {
+                ox = in.height - 1 - y;
+                oy = x;
+            } else if (degrees == 180) {
+                ox = in.width - 1 - x;
+                oy = in.height - 1 - y;
+            } else {
+                ox = y;
+                oy = in.width - 1 - x;
+            }
+            dst[std::size_t(oy) * out.width + ox] = src[std::size_t(y) * in.width + x];
+        }
+    return out;
+}
+
+} // namespace flickbook::media

@@ -1,0 +1,50 @@
+#pragma once
+
+// Decoded video frames in presentation order, turned upright and scaled to
+// RGBA on request. Reading is sequential; seekTo() jumps to the keyframe at or
+// before a time so that the frames from there on can be decoded forward.
+
+#include "core/result.h"
+#include "image/png_io.h"
+#include "media/video_source.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace flickbook::media {
+
+class FrameReader {
+public:
+    explicit FrameReader(VideoSource source);
+
+    // Decodes the next frame: true when a new frame is current, false at the
+    // end, where the last frame decoded stays current.
+    Result<bool> next();
+    // Seconds of the current frame from the start of the file.
+    double currentTime() const { return currentTime_; }
+    // Positions reading at the keyframe at or before t seconds.
+    Result<void> seekTo(double seconds);
+
+    // The current frame upright (rotation applied), fitted inside
+    // maxWidth × maxHeight with its aspect kept (never enlarged when
+    // allowEnlarge is false).
+    Result<image::RgbaImage> currentImage(int maxWidth, int maxHeight, bool allowEnlarge = false);
+
+    const VideoSource& source() const { return source_; }
+
+private:
+    VideoSource source_;
+    PacketHandle packet_;
+    FrameHandle frame_;
+    FrameHandle last_;
+    ScalerHandle scaler_;
+    double currentTime_ = 0;
+    double startTime_ = 0;
+    bool flushing_ = false;
+    bool ended_ = false;
+};
+
+// Turns an RGBA image by 90, 180 or 270 degrees clockwise.
+image::RgbaImage rotateClockwise(const image::RgbaImage& in, int degrees);
+
+} // namespace flickbook::media

@@ -1,0 +1,104 @@
+#include "media/thumbnails.h"
+
+#include "media/frame_reader.h"
+
+#include <cmath>
+
+namespace flickbook::media {
+
+namespace {
+
+// Half a frame interval: a frame stamped this close before t is the frame at t.
+double tolerance(const VideoSource& source) {
+    const AVRational rate = source.stream()->avg_frame_rate;
+    return rate.num > 0 && rate.den > 0 ? 0.5 / av_q2d(rate) : 0.02;
+}
+
+// Decodes forward to the first frame at or after t; false when the file
+// ends first (the last frame is then current).
+Result<bool> decodeUntil(FrameReader& reader, double t, double slack, bool& haveFrame) {
+    for (;;) {
+        auto more = reader.next();
+        if (!more)
+            return more.error();
+        if (!*more)
+            return false;
+        haveFrame = true;
+        if (reader.currentTime() >= t - slack)
+            return true;
+    }
+}
+
+// Seconds of the keyframe at or before t according to the container's index,
+// or NaN when the index does not say.
+double keyframeBefore(const VideoSource& source, double t, double startTime) {
+    AVStream* s = source.stream();
+    const auto ts = std::int64_t((t + startTime) / av_q2d(s->time_base));
+    const int i = av_index_search_timestamp(s, ts, AVSEEK_FLAG_BACKWARD);
+    if (i < 0)
+        return std::nan("");
+    return avformat_index_get_entry(s, i)->timestamp * av_q2d(s->time_base) - startTime;
+}
+
+} // namespace
+
+Result<image::RgbaImage> thumbnailAt(const std::filesystem::path& path, double seconds,
+                                     int maxWidth, int maxHeight) {
+    auto source = VideoSource::open(path);
+    if (!source)
+        return source.error();
+    const double slack = tolerance(*source);
+    FrameReader reader(std::move(*source));
+    if (seconds > 0) {
+        if (auto sought = reader.seekTo(seconds); !sought)
+            return sought.error();
+    }
+    bool haveFrame = false;
+    auto found = decodeUntil(reader, seconds, slack, haveFrame);
+    if (!found)
+        return found.error();
+    if (!haveFrame)
+        return makeError("media.no_frame", path.filename().string() + " has no frame to show.");
+    return reader.currentImage(maxWidth, maxHeight);
+}
+
+Result<std::vector<image::RgbaImage>> thumbnailStrip(const std::filesystem::path& path, int count,
+                                                     int maxWidth, int maxHeight) {
+    auto source = VideoSource::open(path);
+    if (!source)
+        return source.error();
+    const double duration = source->durationSeconds();
+    if (!std::isfinite(duration) || count <= 0)
+        return makeError("media.unreadable", path.filename().string() + " has no known duration.");
+    const double slack = tolerance(*source);
+    const AVStream* s = source->stream();
+    const double startTime =
+        s->start_time != AV_NOPTS_VALUE ? s->start_time * av_q2d(s->time_base) : 0;
+    FrameReader reader(std::move(*source));
+
+    std::vector<image::RgbaImage> strip;
+    bool haveFrame = false;
+    for (int i = 0; i < count; ++i) {
+        const double t = i * duration / count;
+        // Jump only forward, and only past frames that would be decoded for nothing.
+        const double key = keyframeBefore(reader.source(), t, startTime);
+        if (haveFrame && std::isfinite(key) && key > reader.currentTime() + slack) {
+            if (auto sought = reader.seekTo(t); !sought)
+                return sought.error();
+        }
+        if (!haveFrame || reader.currentTime() < t - slack) {
+            auto found = decodeUntil(reader, t, slack, haveFrame);
+            if (!found)
+                return found.error();
+        }
+        if (!haveFrame)
+            return makeError("media.no_frame", path.filename().string() + " has no frame to show.");
+        auto picture = reader.currentImage(maxWidth, maxHeight);
+        if (!picture)
+            return picture.error();
+        strip.push_back(std::move(*picture));
+    }
+    return strip;
+}
+
+} // namespace flickbook::media

@@ -1,0 +1,36 @@
+#pragma once
+
+// An opened video file: its container, its best video stream and a decoder
+// for it. Probing, thumbnails and frame sampling all start here.
+
+#include "core/result.h"
+#include "media/ffmpeg_handles.h"
+
+#include <filesystem>
+
+namespace flickbook::media {
+
+class VideoSource {
+public:
+    // Errors: "media.not_found", "media.unreadable" (not a media file, or
+    // damaged), "media.no_video" (no video stream FFmpeg can decode).
+    static Result<VideoSource> open(const std::filesystem::path& path);
+
+    AVFormatContext* format() const { return format_.get(); }
+    AVStream* stream() const { return format_->streams[streamIndex_]; }
+    int streamIndex() const { return streamIndex_; }
+    AVCodecContext* decoder() const { return decoder_.get(); }
+
+    // Display rotation in degrees clockwise: 0, 90, 180 or 270.
+    int rotation() const;
+    // Seconds from the container, else from the video stream; NaN when unknown.
+    double durationSeconds() const;
+    bool hasAudio() const;
+
+private:
+    InputHandle format_;
+    CodecHandle decoder_;
+    int streamIndex_ = -1;
+};
+
+} // namespace flickbook::media

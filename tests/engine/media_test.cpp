@@ -1,0 +1,143 @@
+// Probing and thumbnails on generated counter clips (so the exact frame can be
+// checked) and on the real footage.
+
+#include "media/probe.h"
+#include "media/thumbnails.h"
+#include "media_fixtures.h"
+#include "test_paths.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+using namespace flickbook;
+using namespace flickbook::testsupport;
+
+namespace {
+
+class Clips : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        dir_ = new TempDir();
+        ClipSpec plain; // 4 s, 25 fps, a keyframe every 2 s
+        ASSERT_TRUE(makeCounterClip(path("counter.mp4"), plain));
+        ClipSpec withAudio;
+        withAudio.audio = true;
+        ASSERT_TRUE(makeCounterClip(path("audio.mp4"), withAudio));
+        ASSERT_TRUE(remuxWithRotation(path("audio.mp4"), path("rotated.mp4"), 90));
+        ClipSpec front;
+        front.faststart = true;
+        ASSERT_TRUE(makeCounterClip(path("front.mp4"), front));
+    }
+    static void TearDownTestSuite() {
+        delete dir_;
+        dir_ = nullptr;
+    }
+    static fs::path path(const std::string& name) { return dir_->path() / name; }
+    static TempDir* dir_;
+};
+TempDir* Clips::dir_ = nullptr;
+
+TEST_F(Clips, ProbeReportsSizeRotationRateAndAudio) {
+    auto plain = media::probe(path("counter.mp4"));
+    ASSERT_TRUE(plain) << plain.error().message;
+    EXPECT_NEAR(plain->durationSeconds, 4.0, 0.05);
+    EXPECT_EQ(plain->width, 160);
+    EXPECT_EQ(plain->height, 120);
+    EXPECT_EQ(plain->rotation, 0);
+    EXPECT_DOUBLE_EQ(plain->frameRate, 25.0);
+    EXPECT_FALSE(plain->hasAudio);
+
+    auto rotated = media::probe(path("rotated.mp4"));
+    ASSERT_TRUE(rotated) << rotated.error().message;
+    EXPECT_EQ(rotated->rotation, 90);
+    EXPECT_EQ(rotated->width, 120);
+    EXPECT_EQ(rotated->height, 160);
+    EXPECT_TRUE(rotated->hasAudio);
+}
+
+TEST_F(Clips, ProbeRefusesWhatIsNotUsableVideo) {
+    const auto bytes = readBytes(path("front.mp4"));
+    writeBytes(path("cut-short.mp4"), {bytes.begin(), bytes.begin() + long(bytes.size() * 2 / 3)});
+    writeBytes(path("no-index.mp4"), {bytes.end() - long(bytes.size() / 2), bytes.end()});
+    writeBytes(path("text.mp4"), {'h', 'e', 'l', 'l', 'o'});
+    ASSERT_EQ(std::system(("ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=d=1 " +
+                           path("sound.m4a").string())
+                              .c_str()),
+              0);
+    const std::pair<const char*, const char*> cases[] = {
+        {"missing.mp4", "media.not_found"},   {"text.mp4", "media.unreadable"},
+        {"no-index.mp4", "media.unreadable"}, {"cut-short.mp4", "media.truncated"},
+        {"sound.m4a", "media.no_video"},
+    };
+    for (const auto& [name, code] : cases) {
+        auto info = media::probe(path(name));
+        ASSERT_FALSE(info) << name;
+        EXPECT_EQ(info.error().code, code) << name << ": " << info.error().message;
+    }
+}
+
+TEST_F(Clips, ThumbnailShowsTheFrameAtTheTime) {
+    // 25 fps: frame n is shown from n × 0.04 s; 2.0 s is a keyframe, the others are not.
+    const std::pair<double, int> cases[] = {{0, 0},    {0.04, 1},  {1.0, 25},  {1.98, 49},
+                                            {2.0, 50}, {2.52, 63}, {3.96, 99}, {60.0, 99}};
+    for (const auto& [t, frame] : cases) {
+        auto picture = media::thumbnailAt(path("counter.mp4"), t, 100, 100);
+        ASSERT_TRUE(picture) << picture.error().message;
+        EXPECT_EQ(readCounter(*picture), frame) << "at " << t << " s";
+    }
+}
+
+TEST_F(Clips, ThumbnailsFitTheBoxUprightWithTheirAspect) {
+    auto wide = media::thumbnailAt(path("counter.mp4"), 1.0, 100, 100);
+    ASSERT_TRUE(wide);
+    EXPECT_EQ(wide->width, 100u);
+    EXPECT_EQ(wide->height, 75u);
+    auto small = media::thumbnailAt(path("counter.mp4"), 1.0, 1000, 1000);
+    ASSERT_TRUE(small);
+    EXPECT_EQ(small->width, 160u); // never enlarged
+
+    auto upright = media::thumbnailAt(path("rotated.mp4"), 1.0, 100, 100);
+    ASSERT_TRUE(upright);
+    EXPECT_EQ(upright->width, 75u);
+    EXPECT_EQ(upright->height, 100u);
+    EXPECT_EQ(readCounter(*upright, 90), 25);
+}
+
+TEST_F(Clips, StripHoldsEvenlySpacedFramesInOnePass) {
+    auto strip = media::thumbnailStrip(path("counter.mp4"), 10, 64, 64);
+    ASSERT_TRUE(strip) << strip.error().message;
+    ASSERT_EQ(strip->size(), 10u);
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(readCounter((*strip)[std::size_t(i)]), i * 10) << "thumbnail " << i;
+
+    auto rotated = media::thumbnailStrip(path("rotated.mp4"), 4, 64, 64);
+    ASSERT_TRUE(rotated);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(readCounter((*rotated)[std::size_t(i)], 90), i * 25);
+}
+
+TEST(RealFootage, ProbesAndThumbnails) {
+    const fs::path media = testdata() / "media";
+    const std::tuple<const char*, int, int, bool> cases[] = {
+        {"bottle-detection.mp4", 640, 360, false},
+        {"car-detection.mp4", 768, 432, true},
+        {"book.mkv", 640, 480, false},
+    };
+    for (const auto& [name, w, h, audio] : cases) {
+        auto info = media::probe(media / name);
+        ASSERT_TRUE(info) << name << ": " << info.error().message;
+        EXPECT_EQ(info->width, w);
+        EXPECT_EQ(info->height, h);
+        EXPECT_EQ(info->hasAudio, audio);
+        EXPECT_GT(info->durationSeconds, 3.0);
+        auto strip = media::thumbnailStrip(media / name, 5, 300, 300);
+        ASSERT_TRUE(strip) << name << ": " << strip.error().message;
+        ASSERT_EQ(strip->size(), 5u);
+        EXPECT_EQ((*strip)[0].width, 300u);
+        // Different moments of real footage are different pictures.
+        EXPECT_NE((*strip)[0].pixels, (*strip)[4].pixels) << name;
+    }
+}
+
+} // namespace
