@@ -25,6 +25,7 @@ test: deps
 
 bench: deps
 	@./bench/run-gif-decode
+	@./bench/run-media
 
 fuzz: deps
 	@FUZZ_SECONDS=$${FUZZ_SECONDS:-600} ./scripts/fuzz-gif
