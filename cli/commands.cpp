@@ -150,6 +150,8 @@ int runList(const std::vector<std::string>& input) {
         std::cout << out << "]\n";
         return 0;
     }
+    if (gifs->empty())
+        std::cerr << "The work list is empty (" << store.workFolder().string() << ").\n";
     for (const auto& p : *gifs)
         std::cout << p.filename().string() << "\n";
     return 0;
