@@ -2,16 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace flickbook::media {
 
 FrameReader::FrameReader(VideoSource source)
     : source_(std::move(source)), packet_(av_packet_alloc()), frame_(av_frame_alloc()),
-      last_(av_frame_alloc()) {
-    const AVStream* s = source_.stream();
-    if (s->start_time != AV_NOPTS_VALUE)
-        startTime_ = s->start_time * av_q2d(s->time_base);
-}
+      last_(av_frame_alloc()), startTime_(source_.startSeconds()) {}
 
 Result<bool> FrameReader::next() {
     if (!packet_ || !frame_ || !last_)
@@ -115,8 +112,6 @@ image::RgbaImage rotateClockwise(const image::RgbaImage& in, int degrees) {
     out.width = sideways ? in.height : in.width;
     out.height = sideways ? in.width : in.height;
     out.pixels.resize(in.pixels.size());
-    const auto* src = reinterpret_cast<const std::uint32_t*>(in.pixels.data());
-    auto* dst = reinterpret_cast<std::uint32_t*>(out.pixels.data());
     for (std::uint32_t y = 0; y < in.height; ++y)
         for (std::uint32_t x = 0; x < in.width; ++x) {
             std::uint32_t ox, oy;
@@ -130,7 +125,8 @@ image::RgbaImage rotateClockwise(const image::RgbaImage& in, int degrees) {
                 ox = y;
                 oy = in.width - 1 - x;
             }
-            dst[std::size_t(oy) * out.width + ox] = src[std::size_t(y) * in.width + x];
+            std::memcpy(&out.pixels[(std::size_t(oy) * out.width + ox) * 4],
+                        &in.pixels[(std::size_t(y) * in.width + x) * 4], 4);
         }
     return out;
 }

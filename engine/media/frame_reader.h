@@ -39,7 +39,7 @@ private:
     FrameHandle last_;
     ScalerHandle scaler_;
     double currentTime_ = 0;
-    double startTime_ = 0;
+    double startTime_;
     bool flushing_ = false;
     bool ended_ = false;
 };

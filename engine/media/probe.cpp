@@ -40,10 +40,7 @@ Result<MediaInfo> probe(const std::filesystem::path& path) {
     const bool sideways = info.rotation == 90 || info.rotation == 270;
     info.width = sideways ? source->decoder()->height : source->decoder()->width;
     info.height = sideways ? source->decoder()->width : source->decoder()->height;
-    AVRational rate = source->stream()->avg_frame_rate;
-    if (rate.num <= 0 || rate.den <= 0)
-        rate = source->stream()->r_frame_rate;
-    info.frameRate = rate.num > 0 && rate.den > 0 ? av_q2d(rate) : 0;
+    info.frameRate = source->frameRate();
     info.hasAudio = source->hasAudio();
 
     // A stream FFmpeg can open but not decode is no use to anyone.

@@ -10,8 +10,8 @@ namespace {
 
 // Half a frame interval: a frame stamped this close before t is the frame at t.
 double tolerance(const VideoSource& source) {
-    const AVRational rate = source.stream()->avg_frame_rate;
-    return rate.num > 0 && rate.den > 0 ? 0.5 / av_q2d(rate) : 0.02;
+    const double rate = source.frameRate();
+    return rate > 0 ? 0.5 / rate : 0.02;
 }
 
 // Decodes forward to the first frame at or after t; false when the file
@@ -31,8 +31,9 @@ Result<bool> decodeUntil(FrameReader& reader, double t, double slack, bool& have
 
 // Seconds of the keyframe at or before t according to the container's index,
 // or NaN when the index does not say.
-double keyframeBefore(const VideoSource& source, double t, double startTime) {
+double keyframeBefore(const VideoSource& source, double t) {
     AVStream* s = source.stream();
+    const double startTime = source.startSeconds();
     const auto ts = std::int64_t((t + startTime) / av_q2d(s->time_base));
     const int i = av_index_search_timestamp(s, ts, AVSEEK_FLAG_BACKWARD);
     if (i < 0)
@@ -71,9 +72,6 @@ Result<std::vector<image::RgbaImage>> thumbnailStrip(const std::filesystem::path
     if (!std::isfinite(duration) || count <= 0)
         return makeError("media.unreadable", path.filename().string() + " has no known duration.");
     const double slack = tolerance(*source);
-    const AVStream* s = source->stream();
-    const double startTime =
-        s->start_time != AV_NOPTS_VALUE ? s->start_time * av_q2d(s->time_base) : 0;
     FrameReader reader(std::move(*source));
 
     std::vector<image::RgbaImage> strip;
@@ -81,7 +79,7 @@ Result<std::vector<image::RgbaImage>> thumbnailStrip(const std::filesystem::path
     for (int i = 0; i < count; ++i) {
         const double t = i * duration / count;
         // Jump only forward, and only past frames that would be decoded for nothing.
-        const double key = keyframeBefore(reader.source(), t, startTime);
+        const double key = keyframeBefore(reader.source(), t);
         if (haveFrame && std::isfinite(key) && key > reader.currentTime() + slack) {
             if (auto sought = reader.seekTo(t); !sought)
                 return sought.error();

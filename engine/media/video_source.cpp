@@ -77,6 +77,18 @@ double VideoSource::durationSeconds() const {
     return std::nan("");
 }
 
+double VideoSource::startSeconds() const {
+    const AVStream* s = stream();
+    return s->start_time != AV_NOPTS_VALUE ? s->start_time * av_q2d(s->time_base) : 0.0;
+}
+
+double VideoSource::frameRate() const {
+    AVRational rate = stream()->avg_frame_rate;
+    if (rate.num <= 0 || rate.den <= 0)
+        rate = stream()->r_frame_rate;
+    return rate.num > 0 && rate.den > 0 ? av_q2d(rate) : 0.0;
+}
+
 bool VideoSource::hasAudio() const {
     for (unsigned i = 0; i < format_->nb_streams; ++i)
         if (format_->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)

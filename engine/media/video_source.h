@@ -25,6 +25,10 @@ public:
     int rotation() const;
     // Seconds from the container, else from the video stream; NaN when unknown.
     double durationSeconds() const;
+    // Seconds at which the video stream's timestamps start (0 when unstated).
+    double startSeconds() const;
+    // Frames per second, average else nominal; 0 when the file does not say.
+    double frameRate() const;
     bool hasAudio() const;
 
 private:
