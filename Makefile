@@ -26,6 +26,7 @@ test: deps
 bench: deps
 	@./bench/run-gif-decode
 	@./bench/run-media
+	@./bench/run-encode
 
 fuzz: deps
 	@FUZZ_SECONDS=$${FUZZ_SECONDS:-600} ./scripts/fuzz-gif

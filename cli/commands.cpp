@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include "args.h"
 #include "gif/animation.h"
 #include "image/png_io.h"
 #include "json_writer.h"
@@ -24,26 +25,6 @@ void warn(const std::string& message) {
 
 namespace {
 
-bool takeFlag(std::vector<std::string>& args, const std::string& flag) {
-    for (auto it = args.begin(); it != args.end(); ++it) {
-        if (*it == flag) {
-            args.erase(it);
-            return true;
-        }
-    }
-    return false;
-}
-
-bool hasUnknownOption(const std::vector<std::string>& args, std::string& which) {
-    for (const auto& a : args) {
-        if (a.size() > 1 && a[0] == '-') {
-            which = a;
-            return true;
-        }
-    }
-    return false;
-}
-
 Result<gif::Animation> decodeForTool(const std::string& file) {
     auto animation = gif::decodeAnimation(fs::path(file));
     if (animation && animation->damage)
@@ -65,9 +46,8 @@ std::string loopText(const std::optional<std::uint16_t>& loops) {
 int runInfo(const std::vector<std::string>& input) {
     auto args = input;
     const bool json = takeFlag(args, "--json");
-    std::string unknown;
-    if (hasUnknownOption(args, unknown))
-        return fail("unknown option " + unknown + " for info");
+    if (auto unknown = unknownOption(args))
+        return fail("unknown option " + *unknown + " for info");
     if (args.size() != 1)
         return fail("usage: flickbook-cli info FILE.gif [--json]");
     auto animation = decodeForTool(args[0]);

@@ -10,6 +10,8 @@ int runInfo(const std::vector<std::string>& args);
 int runFrames(const std::vector<std::string>& args);
 int runList(const std::vector<std::string>& args);
 int runDelete(const std::vector<std::string>& args);
+int runImages(const std::vector<std::string>& args);
+int runVideo(const std::vector<std::string>& args);
 
 // "flickbook-cli: error: MESSAGE" on standard error; returns 1.
 int fail(const std::string& message);

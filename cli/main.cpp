@@ -2,6 +2,7 @@
 
 #include "commands.h"
 
+#include <QCoreApplication>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -13,9 +14,15 @@ constexpr const char* kUsage = R"(usage: flickbook-cli COMMAND [ARGS]
 commands:
   info FILE.gif [--json]   canvas, loop count, per-frame delays (cs), step, list length, duration
   frames FILE.gif DIR      every frame composited to full-canvas RGBA PNG, frame_0000.png ...
+  images IMG... [--frame-time S] [-o OUT.gif]
+                           a GIF of pictures in the order given; S is one of 0.2s ... 0.9s,
+                           1s, 1.5s, 1.75s, 2s (default 1s)
+  video FILE [--start S --end E] [--speed 2x|1.5x|1x|0.75x|0.5x] [-o OUT.gif]
+                           a GIF of a video (default speed 1x: 5 frames a second, 0.2 s each)
   list [--json]            the work list, newest first
   delete NAME              delete a GIF from the work list
 
+Without -o a new GIF goes into the work list and its path is printed.
 The work list is $XDG_DATA_HOME/Flickbook/Documents/MyWork (default ~/.local/share/...).
 )";
 
@@ -34,6 +41,11 @@ int main(int argc, char** argv) {
         return runInfo(args);
     if (command == "frames")
         return runFrames(args);
+    if (command == "images" || command == "video") {
+        // Qt's image readers find their format plugins through the application.
+        QCoreApplication app(argc, argv);
+        return command == "images" ? runImages(args) : runVideo(args);
+    }
     if (command == "list")
         return runList(args);
     if (command == "delete")

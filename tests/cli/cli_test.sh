@@ -7,9 +7,10 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 export XDG_DATA_HOME="$tmp/data"
 failures=0
+passes=0
 check() { # description, then a command that must succeed
     local what=$1; shift
-    if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
+    if "$@"; then echo "ok   $what"; passes=$((passes + 1)); else echo "FAIL $what"; failures=$((failures + 1)); fi
 }
 
 suite="$data/gif-suite/gifs"
@@ -42,5 +43,24 @@ check "unknown command fails" fails "$cli" frobnicate
 head -c 800 "$suite/animated_loop.gif" > "$tmp/cut.gif"
 check "truncated GIF gives the completed frames with a warning" sh -c "'$cli' info '$tmp/cut.gif' 2>'$tmp/warn' | grep -q 'frames:      [1-3]$' && grep -q warning '$tmp/warn'"
 
-echo "$((18 - failures)) passed, $failures failed"
+photos="$data/photos"
+check "images into the work list" sh -c "'$cli' images '$photos/Dune.jpg' '$photos/Storm.jpg' '$photos/Aqua.jpg' --frame-time 0.5s > '$tmp/made'"
+made=$(cat "$tmp/made")
+check "images named by the store" sh -c "echo '$made' | grep -Eq '/MyWork/Animation_[0-9]+\.gif$'"
+check "images: three frames of 50 cs at 1680x1050" sh -c "'$cli' info '$made' --json | grep -q '\"width\":1680,\"height\":1050,\"loop_count\":0,\"frames\":\[{\"delay_cs\":50},{\"delay_cs\":50},{\"delay_cs\":50}\]'"
+check "images with -o" "$cli" images "$photos/Garden.jpg" --frame-time 1.75 -o "$tmp/one.gif"
+check "-o never overwrites" fails "$cli" images "$photos/Dune.jpg" -o "$tmp/one.gif"
+check "the existing file is untouched" sh -c "'$cli' info '$tmp/one.gif' | grep -q 'delays (cs): 175$'"
+check "a frame time off the list fails" fails "$cli" images "$photos/Dune.jpg" --frame-time 0.25 -o "$tmp/x.gif"
+check "a missing picture fails" fails "$cli" images "$photos/Dune.jpg" "$tmp/missing.jpg" -o "$tmp/x.gif"
+check "nothing left from a failed render" test ! -e "$tmp/x.gif" -a -z "$(ls -A "$tmp" | grep part)"
+
+book="$data/media/book.mkv" # 3.7 s
+check "video at 1x: 5 frames a second of whole seconds" sh -c "'$cli' video '$book' -o '$tmp/book.gif' >/dev/null && '$cli' info '$tmp/book.gif' --json | grep -q '\"width\":640,\"height\":480,\"loop_count\":0,\"frames\":\[{\"delay_cs\":20}\(,{\"delay_cs\":20}\)\{14\}\]'"
+check "video at 0.5x: 7 a second, 30 cs" sh -c "'$cli' video '$book' --speed 0.5x -o '$tmp/slow.gif' >/dev/null && '$cli' info '$tmp/slow.gif' | grep -q '^frames:      21$'"
+check "an unknown speed fails" fails "$cli" video "$book" --speed 3x -o "$tmp/y.gif"
+check "a non-video fails" fails "$cli" video "$tmp/bad.gif" -o "$tmp/y.gif"
+check "nothing left from a failed video" test ! -e "$tmp/y.gif"
+
+echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]

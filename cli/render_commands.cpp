@@ -1,0 +1,157 @@
+// flickbook-cli images and video: GIFs made the way the app makes them.
+
+#include "args.h"
+#include "commands.h"
+#include "media/video_source.h"
+#include "picture_loading.h"
+#include "progress_bar.h"
+#include "render/gif_render.h"
+#include "render/presets.h"
+#include "store/gif_store.h"
+
+#include <QCoreApplication>
+#include <QString>
+#include <cmath>
+#include <filesystem>
+#include <iostream>
+
+namespace flickbook::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Without -o a GIF goes into the work folder under the store's name for now.
+Result<fs::path> outputPath(const std::optional<std::string>& option) {
+    if (option)
+        return fs::path(*option);
+    const auto store = store::GifStore::standard();
+    std::error_code ec;
+    fs::create_directories(store.workFolder(), ec);
+    if (ec)
+        return makeError("file.create",
+                         "Cannot make " + store.workFolder().string() + ": " + ec.message());
+    return store.newGifPath(store::nowEpochSeconds());
+}
+
+std::string frameTimeChoices() {
+    std::string text;
+    for (const auto& t : render::kFrameTimes)
+        text += (text.empty() ? "" : ", ") + std::string(t.label);
+    return text;
+}
+
+std::optional<double> frameTimeFor(const std::string& text) {
+    auto seconds = parseSeconds(text.ends_with('s') ? text.substr(0, text.size() - 1) : text);
+    if (!seconds)
+        return std::nullopt;
+    for (const auto& t : render::kFrameTimes)
+        if (std::abs(t.seconds - *seconds) < 1e-9)
+            return t.seconds;
+    return std::nullopt;
+}
+
+const render::VideoSpeed* speedFor(const std::string& label) {
+    for (const auto& s : render::kVideoSpeeds)
+        if (s.label == label)
+            return &s;
+    return nullptr;
+}
+
+} // namespace
+
+int runImages(const std::vector<std::string>& input) {
+    auto args = input;
+    bool missing = false;
+    const auto frameTimeText = takeValue(args, "--frame-time", missing);
+    const auto out = takeValue(args, "-o", missing);
+    if (missing)
+        return fail("an option is missing its value");
+    if (auto unknown = unknownOption(args))
+        return fail("unknown option " + *unknown + " for images");
+    if (args.empty())
+        return fail("usage: flickbook-cli images IMG... [--frame-time S] [-o OUT.gif]");
+
+    double frameTime = render::kFrameTimes[render::kDefaultFrameTime].seconds;
+    if (frameTimeText) {
+        const auto chosen = frameTimeFor(*frameTimeText);
+        if (!chosen)
+            return fail("--frame-time must be one of " + frameTimeChoices());
+        frameTime = *chosen;
+    }
+    auto destination = outputPath(out);
+    if (!destination)
+        return fail(destination.error().message);
+
+    ProgressBar bar("images");
+    render::ImagesRequest request;
+    request.count = args.size();
+    std::optional<image::Size> bound = image::Size{1920, 1920};
+    request.picture = [&](std::size_t i) -> Result<image::RgbaImage> {
+        auto picture = components::loadPicture(QString::fromStdString(args[i]), bound);
+        if (picture && i == 0)
+            bound = image::canvasFor({picture->width, picture->height});
+        return picture;
+    };
+    request.delaySeconds = frameTime;
+    request.loopCount = 0;
+    request.destination = *destination;
+    request.progress = [&bar](double done) { bar.update(done); };
+    auto done = render::imagesToGif(request);
+    bar.finish();
+    if (!done)
+        return fail(done.error().message);
+    std::cout << destination->string() << "\n";
+    return 0;
+}
+
+int runVideo(const std::vector<std::string>& input) {
+    auto args = input;
+    bool missing = false;
+    const auto startText = takeValue(args, "--start", missing);
+    const auto endText = takeValue(args, "--end", missing);
+    const auto speedText = takeValue(args, "--speed", missing);
+    const auto out = takeValue(args, "-o", missing);
+    if (missing)
+        return fail("an option is missing its value");
+    if (auto unknown = unknownOption(args))
+        return fail("unknown option " + *unknown + " for video");
+    if (args.size() != 1)
+        return fail("usage: flickbook-cli video FILE [--start S --end E] "
+                    "[--speed 2x|1.5x|1x|0.75x|0.5x] [-o OUT.gif]");
+    const render::VideoSpeed* speed = &render::kVideoSpeeds[render::kDefaultVideoSpeed];
+    if (speedText && !(speed = speedFor(*speedText)))
+        return fail("--speed must be one of 2x, 1.5x, 1x, 0.75x, 0.5x");
+    if (startText || endText)
+        return fail("--start and --end are not available yet; cut the video first");
+
+    const fs::path source = args[0];
+    auto video = media::VideoSource::open(source);
+    if (!video)
+        return fail(source.string() + ": " + video.error().message);
+    const double duration = video->durationSeconds();
+    const std::size_t frames = render::videoFrameCount(duration, *speed);
+    if (frames == 0)
+        return fail(source.string() + " is shorter than one second; a GIF needs at least one "
+                                      "whole second of video");
+    auto destination = outputPath(out);
+    if (!destination)
+        return fail(destination.error().message);
+
+    ProgressBar bar("video");
+    render::VideoRequest request;
+    request.source = source;
+    request.destination = *destination;
+    request.frameCount = frames;
+    request.delaySeconds = speed->delaySeconds;
+    request.loopCount = 0;
+    request.progress = [&bar](double done) { bar.update(done); };
+    auto gif = render::videoToGif(request);
+    bar.finish();
+    if (!gif)
+        return fail(gif.error().message);
+    std::cout << gif->string() << "\n";
+    return 0;
+}
+
+} // namespace flickbook::cli

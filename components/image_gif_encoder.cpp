@@ -1,0 +1,43 @@
+#include "image_gif_encoder.h"
+
+#include "picture_loading.h"
+#include "render/gif_render.h"
+
+#include <QThreadPool>
+
+namespace flickbook::components {
+
+std::optional<QString> ImageGifEncoder::render(const QList<QImage>& images, int loopCount,
+                                               double frameDelay, const QUrl& destination) {
+    if (!destination.isLocalFile())
+        return QStringLiteral("The destination is not a local file: %1")
+            .arg(destination.toString());
+    render::ImagesRequest request;
+    request.count = std::size_t(images.size());
+    request.picture = [&images](std::size_t i) -> Result<image::RgbaImage> {
+        const QImage& picture = images[qsizetype(i)];
+        if (picture.isNull())
+            return makeError("picture.empty", "Picture " + std::to_string(i + 1) + " is empty.");
+        return toRgba(picture);
+    };
+    request.delaySeconds = frameDelay;
+    request.loopCount = std::uint16_t(std::clamp(loopCount, 0, 65535));
+    request.destination = destination.toLocalFile().toStdString();
+    auto done = render::imagesToGif(request);
+    if (!done)
+        return QString::fromStdString(done.error().message);
+    return std::nullopt;
+}
+
+void ImageGifEncoder::createGIF(QList<QImage> images, int loopCount, double frameDelay,
+                                QUrl destination, Completion completion) {
+    QThreadPool::globalInstance()->start([images = std::move(images), loopCount, frameDelay,
+                                          destination = std::move(destination),
+                                          completion = std::move(completion)] {
+        auto error = render(images, loopCount, frameDelay, destination);
+        if (completion)
+            completion(QByteArray(), error);
+    });
+}
+
+} // namespace flickbook::components

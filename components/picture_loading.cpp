@@ -1,0 +1,48 @@
+#include "picture_loading.h"
+
+#include <QFileInfo>
+#include <QImageReader>
+#include <cstring>
+
+namespace flickbook::components {
+
+image::RgbaImage toRgba(const QImage& picture) {
+    const QImage rgba = picture.convertToFormat(QImage::Format_RGBA8888);
+    image::RgbaImage out;
+    out.width = std::uint32_t(rgba.width());
+    out.height = std::uint32_t(rgba.height());
+    out.pixels.resize(std::size_t(out.width) * out.height * 4);
+    for (int y = 0; y < rgba.height(); ++y)
+        std::memcpy(&out.pixels[std::size_t(y) * out.width * 4], rgba.constScanLine(y),
+                    std::size_t(out.width) * 4);
+    return out;
+}
+
+Result<image::RgbaImage> loadPicture(const QString& path, std::optional<image::Size> bound) {
+    if (!QFileInfo::exists(path))
+        return makeError("picture.not_found", path.toStdString() + " does not exist.");
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    if (bound) {
+        QSize size = reader.size();
+        if (reader.transformation() & QImageIOHandler::TransformationRotate90)
+            size.transpose();
+        const auto fitted = image::fitInside(
+            {std::uint32_t(std::max(0, size.width())), std::uint32_t(std::max(0, size.height()))},
+            *bound, false);
+        // Decode at no less than the size it will be shown at.
+        if (size.isValid() && fitted.width < std::uint32_t(size.width())) {
+            QSize scaled(int(fitted.width), int(fitted.height));
+            if (reader.transformation() & QImageIOHandler::TransformationRotate90)
+                scaled.transpose();
+            reader.setScaledSize(scaled);
+        }
+    }
+    QImage picture = reader.read();
+    if (picture.isNull())
+        return makeError("picture.unreadable", path.toStdString() + " cannot be read: " +
+                                                   reader.errorString().toStdString() + ".");
+    return toRgba(picture);
+}
+
+} // namespace flickbook::components

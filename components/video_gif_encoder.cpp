@@ -1,0 +1,40 @@
+#include "video_gif_encoder.h"
+
+#include "render/gif_render.h"
+
+#include <QDebug>
+
+namespace flickbook::components {
+
+void VideoGifEncoder::createGIFFromSource(const QUrl& source,
+                                          std::optional<QUrl> destinationFileURL, int frameCount,
+                                          float delayTime, int loopCount, std::optional<QSize> size,
+                                          const Progress& progress, const Completion& completion) {
+    auto finish = [&](std::optional<QUrl> gif) {
+        if (completion)
+            completion(std::move(gif));
+    };
+    if (!source.isLocalFile()) {
+        qWarning().noquote() << "VideoGifEncoder: the source is not a local file:" << source;
+        return finish(std::nullopt);
+    }
+    render::VideoRequest request;
+    request.source = source.toLocalFile().toStdString();
+    if (destinationFileURL)
+        request.destination = destinationFileURL->toLocalFile().toStdString();
+    request.frameCount = std::size_t(std::max(0, frameCount));
+    request.delaySeconds = delayTime;
+    request.loopCount = std::uint16_t(std::clamp(loopCount, 0, 65535));
+    if (size && size->isValid())
+        request.size = image::Size{std::uint32_t(size->width()), std::uint32_t(size->height())};
+    request.progress = progress;
+    auto gif = render::videoToGif(request);
+    if (!gif) {
+        qWarning().noquote() << "VideoGifEncoder: no GIF made from" << source.toLocalFile() << "-"
+                             << QString::fromStdString(gif.error().message);
+        return finish(std::nullopt);
+    }
+    finish(QUrl::fromLocalFile(QString::fromStdString(gif->string())));
+}
+
+} // namespace flickbook::components

@@ -1,0 +1,28 @@
+#pragma once
+
+// A video to an animated GIF, for the video flow.
+
+#include <QSize>
+#include <QUrl>
+#include <functional>
+#include <optional>
+
+namespace flickbook::components {
+
+class VideoGifEncoder {
+public:
+    using Progress = std::function<void(double)>;
+    using Completion = std::function<void(std::optional<QUrl> gif)>;
+
+    // Takes frameCount frames at times i·D/frameCount over the video's
+    // duration D, each shown delayTime seconds. Without a destination the GIF
+    // goes to a new file in Flickbook's private temporary folder. The
+    // completion runs before this returns, with the complete GIF's URL, or
+    // with nothing (and a log line saying why) when no GIF could be made.
+    static void createGIFFromSource(const QUrl& source, std::optional<QUrl> destinationFileURL,
+                                    int frameCount, float delayTime, int loopCount,
+                                    std::optional<QSize> size, const Progress& progress,
+                                    const Completion& completion);
+};
+
+} // namespace flickbook::components

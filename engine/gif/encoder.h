@@ -1,0 +1,88 @@
+#pragma once
+
+// Animated GIF encoding, streaming: frames go in one at a time and their
+// bytes go out to a sink as soon as they are ready, so memory grows with the
+// few frames in flight, not with the animation.
+//
+// Each frame after the first stores only the rectangle that changed; inside
+// it, pixels whose colour did not change beyond the quality's tolerance since
+// they were last drawn are transparent and show what is already on screen.
+// Frames are quantized and coded on worker threads, written in order.
+
+#include "core/result.h"
+#include "gif/frame_quantizer.h"
+#include "image/png_io.h"
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <future>
+#include <memory>
+#include <span>
+#include <vector>
+
+namespace flickbook::gif {
+
+struct EncoderSettings {
+    // 1–100. Lower values let small changes stay unstored and dither less.
+    int quality = 80;
+    // Worker threads; 0 takes one per core.
+    unsigned threads = 0;
+};
+
+// Receives the file's bytes in order; an error stops the encoder.
+using ByteSink = std::function<Result<void>(std::span<const std::uint8_t>)>;
+
+// Seconds to centiseconds, to the nearest (0.15 s is 15), clamped to the
+// 16-bit field.
+std::uint16_t delayToCentiseconds(double seconds);
+
+class GifEncoder {
+public:
+    // loopCount 0 loops forever.
+    GifEncoder(std::uint32_t width, std::uint32_t height, std::uint16_t loopCount, ByteSink sink,
+               EncoderSettings settings = {});
+    ~GifEncoder();
+    GifEncoder(const GifEncoder&) = delete;
+    GifEncoder& operator=(const GifEncoder&) = delete;
+
+    // The frame must have the canvas size; its alpha is composed over black.
+    Result<void> addFrame(const image::RgbaImage& frame, double delaySeconds);
+    // Writes what is still in flight and the trailer. At least one frame must
+    // have been added.
+    Result<void> finish();
+
+    std::size_t framesAdded() const { return framesAdded_; }
+
+private:
+    struct Pending {
+        std::future<EncodedFrame> frame;
+        std::uint16_t delay;
+    };
+    Result<void> writeOldest();
+    Result<void> send(std::vector<std::uint8_t>& bytes);
+
+    std::uint32_t width_, height_;
+    std::uint16_t loopCount_;
+    ByteSink sink_;
+    EncoderSettings settings_;
+    float keepTolerance2_;
+    float ditherStrength_;
+    std::size_t maxInFlight_;
+
+    std::vector<std::uint8_t> shown_; // per pixel: the source colour last stored, RGB
+    std::shared_ptr<SharedPalette> shared_;
+    std::deque<Pending> inFlight_;
+    std::size_t framesAdded_ = 0;
+    bool failed_ = false;
+    bool finished_ = false;
+    Error error_;
+};
+
+// Encodes a whole animation in memory; for tests and small jobs.
+Result<std::vector<std::uint8_t>> encodeAnimation(const std::vector<image::RgbaImage>& frames,
+                                                  const std::vector<double>& delaysSeconds,
+                                                  std::uint16_t loopCount,
+                                                  EncoderSettings settings = {});
+
+} // namespace flickbook::gif

@@ -1,0 +1,110 @@
+// The encoders as the render screens call them.
+
+#include "gif/animation.h"
+#include "image_gif_encoder.h"
+#include "media_fixtures.h"
+#include "test_paths.h"
+#include "video_gif_encoder.h"
+
+#include <QColor>
+#include <QImage>
+#include <future>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace flickbook {
+namespace {
+
+namespace fs = std::filesystem;
+using components::ImageGifEncoder;
+using components::VideoGifEncoder;
+
+struct Outcome {
+    std::optional<QString> error;
+    std::thread::id thread;
+};
+
+Outcome renderAndWait(const QList<QImage>& images, double delay, const fs::path& to) {
+    std::promise<Outcome> done;
+    ImageGifEncoder encoder;
+    encoder.createGIF(images, 0, delay, QUrl::fromLocalFile(QString::fromStdString(to.string())),
+                      [&](std::optional<QByteArray>, std::optional<QString> error) {
+                          done.set_value({error, std::this_thread::get_id()});
+                      });
+    return done.get_future().get();
+}
+
+QImage filled(int w, int h, QColor colour) {
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
+TEST(ImageGifEncoder, WritesTheGifOffTheCallingThread) {
+    testsupport::TempDir dir;
+    const fs::path to = dir.path() / "Animation_5.gif";
+    const QList<QImage> images{filled(120, 90, Qt::red), filled(90, 120, Qt::blue),
+                               filled(120, 90, Qt::green)};
+    const Outcome outcome = renderAndWait(images, 0.3, to);
+    EXPECT_FALSE(outcome.error.has_value());
+    EXPECT_NE(outcome.thread, std::this_thread::get_id());
+    auto gif = gif::decodeAnimation(to);
+    ASSERT_TRUE(gif.ok());
+    EXPECT_EQ(gif->screen.width, 120u);
+    ASSERT_EQ(gif->frames.size(), 3u);
+    EXPECT_EQ(gif->frames[2].info.control->delayCs, 30);
+    EXPECT_EQ(*gif->loopCount, 0);
+}
+
+TEST(ImageGifEncoder, ReportsAnErrorInsteadOfOverwriting) {
+    testsupport::TempDir dir;
+    const fs::path to = dir.path() / "Animation_5.gif";
+    testsupport::writeBytes(to, {'o', 'l', 'd'});
+    const Outcome outcome = renderAndWait({filled(10, 10, Qt::red)}, 1.0, to);
+    ASSERT_TRUE(outcome.error.has_value());
+    EXPECT_TRUE(outcome.error->contains("already exists"));
+    EXPECT_EQ(testsupport::readBytes(to), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
+
+    EXPECT_TRUE(renderAndWait({}, 1.0, dir.path() / "empty.gif").error.has_value());
+    EXPECT_TRUE(renderAndWait({QImage()}, 1.0, dir.path() / "null.gif").error.has_value());
+    EXPECT_FALSE(fs::exists(dir.path() / "empty.gif") || fs::exists(dir.path() / "null.gif"));
+}
+
+TEST(VideoGifEncoder, CompletesBeforeReturningWithAPrivateFile) {
+    testsupport::TempDir dir;
+    setenv("XDG_DATA_HOME", (dir.path() / "data").c_str(), 1);
+    const fs::path clip = dir.path() / "clip.mp4";
+    ASSERT_TRUE(testsupport::makeCounterClip(clip, {.seconds = 2}));
+    const QUrl source = QUrl::fromLocalFile(QString::fromStdString(clip.string()));
+
+    std::optional<QUrl> made;
+    bool called = false;
+    VideoGifEncoder::createGIFFromSource(source, std::nullopt, 10, 0.2f, 0, std::nullopt, nullptr,
+                                         [&](std::optional<QUrl> gif) {
+                                             called = true;
+                                             made = gif;
+                                         });
+    ASSERT_TRUE(called);
+    ASSERT_TRUE(made.has_value());
+    const fs::path file = made->toLocalFile().toStdString();
+    EXPECT_EQ(file.parent_path(), dir.path() / "data" / "Flickbook" / "tmp");
+    auto gif = gif::decodeAnimation(file);
+    ASSERT_TRUE(gif.ok());
+    EXPECT_EQ(gif->frames.size(), 10u);
+    EXPECT_EQ(gif->frames[0].info.control->delayCs, 20);
+
+    for (int frames : {0, 5}) {
+        called = false;
+        const QUrl from = frames ? QUrl::fromLocalFile("/nonexistent/clip.mp4") : source;
+        VideoGifEncoder::createGIFFromSource(from, std::nullopt, frames, 0.2f, 0, std::nullopt,
+                                             nullptr, [&](std::optional<QUrl> gif) {
+                                                 called = true;
+                                                 made = gif;
+                                             });
+        EXPECT_TRUE(called);
+        EXPECT_FALSE(made.has_value()) << frames;
+    }
+}
+
+} // namespace
+} // namespace flickbook

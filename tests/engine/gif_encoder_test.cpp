@@ -1,0 +1,234 @@
+// The encoder, checked through the decoder and giflib: what goes in comes
+// back with the right frames, timing and looping, close to the source, and
+// what did not change in the source does not change on screen.
+
+#include "gif/animation.h"
+#include "gif/encoder.h"
+#include "gif/lzw_decoder.h"
+#include "gif/lzw_encoder.h"
+#include "giflib_reference.h"
+#include "media/frame_reader.h"
+#include "test_paths.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <random>
+
+namespace flickbook {
+namespace {
+
+using testsupport::testdata;
+
+// A real photograph, shrunk so the tests stay quick.
+image::RgbaImage photo(const std::string& name, std::uint32_t width = 240) {
+    auto source = media::VideoSource::open(testdata() / "photos" / name);
+    EXPECT_TRUE(source.ok());
+    media::FrameReader reader(std::move(*source));
+    EXPECT_TRUE(reader.next().ok());
+    auto picture = reader.currentImage(int(width), int(width));
+    EXPECT_TRUE(picture.ok());
+    return *picture;
+}
+
+double meanAbsError(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
+    double sum = 0;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (i % 4 != 3)
+            sum += std::abs(int(a[i]) - int(b[i]));
+    return sum / double(a.size() / 4 * 3);
+}
+
+gif::Animation decode(const std::vector<std::uint8_t>& bytes) {
+    auto animation = gif::decodeAnimation(std::span<const std::uint8_t>(bytes));
+    EXPECT_TRUE(animation.ok()) << (animation.ok() ? "" : animation.error().message);
+    EXPECT_FALSE(animation->damage.has_value());
+    return *animation;
+}
+
+class LzwRoundTrip : public ::testing::TestWithParam<int> {};
+
+TEST_P(LzwRoundTrip, DecodesToTheSameIndices) {
+    const int codeSize = GetParam();
+    std::mt19937 random{std::uint32_t(codeSize)};
+    // Long enough to fill the table several times; runs and noise mixed so
+    // that both long strings and fresh codes occur.
+    std::vector<std::uint8_t> indices(70000);
+    for (std::size_t i = 0; i < indices.size(); ++i)
+        indices[i] = (i / 300) % 2 ? std::uint8_t(random() % (1u << codeSize))
+                                   : std::uint8_t((i / 7) % (1u << codeSize));
+    for (std::size_t length :
+         {std::size_t(0), std::size_t(1), std::size_t(2), std::size_t(4097), indices.size()}) {
+        std::vector<std::uint8_t> data;
+        gif::LzwEncoder().encode(std::span(indices).first(length), codeSize, data);
+        ASSERT_EQ(data[0], codeSize);
+        std::vector<std::uint8_t> raw; // without the sub-block framing
+        for (std::size_t at = 1; data[at] != 0; at += data[at] + 1u)
+            raw.insert(raw.end(), data.begin() + std::ptrdiff_t(at + 1),
+                       data.begin() + std::ptrdiff_t(at + 1 + data[at]));
+        std::vector<std::uint8_t> out(length);
+        gif::LzwDecoder decoder;
+        auto outcome = decoder.decode(raw, codeSize, out);
+        ASSERT_TRUE(outcome.ok()) << "length " << length;
+        EXPECT_EQ(outcome->written, length);
+        EXPECT_TRUE(outcome->sawEndCode) << "length " << length;
+        EXPECT_TRUE(std::equal(out.begin(), out.end(), indices.begin())) << "length " << length;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(CodeSizes, LzwRoundTrip, ::testing::Range(2, 9));
+
+TEST(GifEncoder, RoundTripKeepsFramesTimingLoopsAndPictures) {
+    const std::vector<image::RgbaImage> frames{photo("Aqua.jpg"), photo("Garden.jpg"),
+                                               photo("LadyBird.jpg")};
+    ASSERT_EQ(frames[0].width, frames[1].width);
+    auto bytes = gif::encodeAnimation(frames, {0.15, 0.2f, 1.75}, 0);
+    ASSERT_TRUE(bytes.ok());
+    const auto animation = decode(*bytes);
+    EXPECT_EQ(animation.screen.width, frames[0].width);
+    EXPECT_EQ(animation.screen.height, frames[0].height);
+    ASSERT_TRUE(animation.loopCount.has_value());
+    EXPECT_EQ(*animation.loopCount, 0);
+    ASSERT_EQ(animation.frames.size(), 3u);
+    const int expectedDelays[] = {15, 20, 175};
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(animation.frames[i].info.control->delayCs, expectedDelays[i]);
+        // A broken palette, mapping or dither puts whole regions far off.
+        EXPECT_LT(meanAbsError(animation.frames[i].rgba, frames[i].pixels), 4.0) << "frame " << i;
+    }
+
+    // giflib sees the same pictures.
+    auto reference = testsupport::giflibDecode(*bytes);
+    ASSERT_TRUE(reference.has_value());
+    ASSERT_EQ(reference->frames.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(reference->frames[i], animation.frames[i].rgba) << "frame " << i;
+}
+
+TEST(GifEncoder, FewColoursAreStoredExactly) {
+    image::RgbaImage a{64, 48, std::vector<std::uint8_t>(64 * 48 * 4)};
+    for (std::size_t i = 0; i < 64 * 48; ++i) {
+        const auto x = std::uint8_t(i % 64);
+        a.pixels[i * 4 + 0] = std::uint8_t(x * 4);
+        a.pixels[i * 4 + 1] = std::uint8_t(255 - x * 3);
+        a.pixels[i * 4 + 2] = std::uint8_t((i / 64) % 3 * 100);
+        a.pixels[i * 4 + 3] = 255;
+    }
+    // A new colour only in the second frame: clearly visible, then so faint
+    // that only the highest quality stores it.
+    for (const auto& [blue, quality] : {std::pair{60, 80}, std::pair{7, 100}}) {
+        image::RgbaImage b = a;
+        for (std::size_t i = 0; i < 200; ++i)
+            b.pixels[i * 4 + 2] = std::uint8_t(blue);
+        auto bytes = gif::encodeAnimation({a, b, a}, {0.1, 0.1, 0.1}, 3, {.quality = quality});
+        ASSERT_TRUE(bytes.ok());
+        const auto animation = decode(*bytes);
+        EXPECT_EQ(*animation.loopCount, 3);
+        ASSERT_EQ(animation.frames.size(), 3u);
+        EXPECT_EQ(animation.frames[0].rgba, a.pixels);
+        EXPECT_EQ(animation.frames[1].rgba, b.pixels) << "blue " << blue;
+        EXPECT_EQ(animation.frames[2].rgba, a.pixels);
+        // Only the changed rows are stored after the first frame.
+        EXPECT_EQ(animation.frames[1].info.top, 0u);
+        EXPECT_EQ(animation.frames[1].info.height, 4u);
+    }
+}
+
+TEST(GifEncoder, WhatStaysInTheSourceStaysOnScreen) {
+    // A photograph with a moving square over it, and faint noise in one
+    // corner as a camera would add: the rest of the picture must not change
+    // at all from frame to frame, and only the square's path is stored.
+    const image::RgbaImage base = photo("Storm.jpg", 200);
+    std::vector<image::RgbaImage> frames;
+    std::mt19937 random(7);
+    for (int f = 0; f < 4; ++f) {
+        image::RgbaImage frame = base;
+        for (std::uint32_t y = 40; y < 60; ++y)
+            for (std::uint32_t x = 20 + 10u * std::uint32_t(f); x < 40 + 10u * std::uint32_t(f);
+                 ++x)
+                for (int k = 0; k < 3; ++k)
+                    frame.pixels[(y * frame.width + x) * 4 + std::size_t(k)] = 250;
+        for (std::uint32_t y = 0; y < 20; ++y)
+            for (std::uint32_t x = 0; x < 20; ++x)
+                frame.pixels[(y * frame.width + x) * 4] = std::uint8_t(std::clamp(
+                    int(base.pixels[(y * frame.width + x) * 4]) + int(random() % 3) - 1, 0, 255));
+        frames.push_back(std::move(frame));
+    }
+    auto bytes = gif::encodeAnimation(frames, {0.2, 0.2, 0.2, 0.2}, 0);
+    ASSERT_TRUE(bytes.ok());
+    const auto animation = decode(*bytes);
+    ASSERT_EQ(animation.frames.size(), 4u);
+    const auto w = animation.screen.width;
+    for (std::size_t f = 1; f < 4; ++f) {
+        const auto& info = animation.frames[f].info;
+        EXPECT_GE(info.left, 20u) << "frame " << f;
+        EXPECT_EQ(info.top, 40u) << "frame " << f;
+        EXPECT_EQ(info.height, 20u) << "frame " << f;
+        for (std::uint32_t y = 0; y < animation.screen.height; ++y)
+            for (std::uint32_t x = 0; x < w; ++x) {
+                const bool inPath = y >= 40 && y < 60 && x >= 20 && x < 70;
+                if (inPath)
+                    continue;
+                const std::size_t at = (std::size_t(y) * w + x) * 4;
+                ASSERT_EQ(
+                    std::memcmp(&animation.frames[f].rgba[at], &animation.frames[0].rgba[at], 4), 0)
+                    << "pixel " << x << "," << y << " changed in frame " << f;
+            }
+    }
+}
+
+TEST(GifEncoder, AnUnchangedFrameStillCarriesItsDelay) {
+    const image::RgbaImage still = photo("Dune.jpg", 80);
+    auto bytes = gif::encodeAnimation({still, still}, {0.5, 0.7}, 0);
+    ASSERT_TRUE(bytes.ok());
+    const auto animation = decode(*bytes);
+    ASSERT_EQ(animation.frames.size(), 2u);
+    EXPECT_EQ(animation.frames[1].info.control->delayCs, 70);
+    EXPECT_EQ(animation.frames[1].rgba, animation.frames[0].rgba);
+}
+
+TEST(GifEncoder, RefusesWrongSizesAndEmptyAnimations) {
+    std::vector<std::uint8_t> sink;
+    gif::GifEncoder encoder(4, 4, 0, [&](std::span<const std::uint8_t> b) -> Result<void> {
+        sink.insert(sink.end(), b.begin(), b.end());
+        return {};
+    });
+    EXPECT_EQ(encoder.finish().error().code, "gif.no_frames");
+    image::RgbaImage wrong{5, 4, std::vector<std::uint8_t>(5 * 4 * 4, 255)};
+    EXPECT_EQ(encoder.addFrame(wrong, 0.1).error().code, "gif.frame_size");
+    EXPECT_TRUE(sink.empty());
+}
+
+TEST(GifEncoder, AWriteFailureStopsTheEncoder) {
+    int writes = 0;
+    gif::GifEncoder encoder(32, 32, 0,
+                            [&](std::span<const std::uint8_t>) -> Result<void> {
+                                if (++writes > 1)
+                                    return makeError("file.write", "No space left on device.");
+                                return {};
+                            },
+                            {.quality = 80, .threads = 1});
+    image::RgbaImage frame{32, 32, std::vector<std::uint8_t>(32 * 32 * 4, 200)};
+    ASSERT_TRUE(encoder.addFrame(frame, 0.1).ok());
+    frame.pixels[0] = 0;
+    const auto added = encoder.addFrame(frame, 0.1); // may already write the first frame
+    const auto finished = added.ok() ? encoder.finish() : Result<void>(added.error());
+    ASSERT_FALSE(finished.ok());
+    EXPECT_EQ(finished.error().code, "file.write");
+    EXPECT_FALSE(encoder.finish().ok());
+}
+
+TEST(GifEncoder, DelaysRoundToTheNearestCentisecond) {
+    EXPECT_EQ(gif::delayToCentiseconds(0.15), 15);
+    EXPECT_EQ(gif::delayToCentiseconds(0.15f), 15);
+    EXPECT_EQ(gif::delayToCentiseconds(0.3f), 30);
+    EXPECT_EQ(gif::delayToCentiseconds(1.75), 175);
+    EXPECT_EQ(gif::delayToCentiseconds(0.004), 0);
+    EXPECT_EQ(gif::delayToCentiseconds(-1), 0);
+    EXPECT_EQ(gif::delayToCentiseconds(std::nan("")), 0);
+    EXPECT_EQ(gif::delayToCentiseconds(1e9), 65535);
+}
+
+} // namespace
+} // namespace flickbook
