@@ -12,6 +12,7 @@ int runList(const std::vector<std::string>& args);
 int runDelete(const std::vector<std::string>& args);
 int runImages(const std::vector<std::string>& args);
 int runVideo(const std::vector<std::string>& args);
+int runCut(const std::vector<std::string>& args);
 
 // "flickbook-cli: error: MESSAGE" on standard error; returns 1.
 int fail(const std::string& message);

@@ -18,7 +18,11 @@ commands:
                            a GIF of pictures in the order given; S is one of 0.2s ... 0.9s,
                            1s, 1.5s, 1.75s, 2s (default 1s)
   video FILE [--start S --end E] [--speed 2x|1.5x|1x|0.75x|0.5x] [-o OUT.gif]
-                           a GIF of a video (default speed 1x: 5 frames a second, 0.2 s each)
+                           a GIF of a video (default speed 1x: 5 frames a second, 0.2 s each),
+                           of the stretch from S to E seconds when given
+  cut FILE --start S --end E [-o OUT]
+                           the stretch from S to E seconds as a new video file, without
+                           re-encoding (default FILE-cut.mp4 in the current folder)
   list [--json]            the work list, newest first
   delete NAME              delete a GIF from the work list
 
@@ -46,6 +50,8 @@ int main(int argc, char** argv) {
         QCoreApplication app(argc, argv);
         return command == "images" ? runImages(args) : runVideo(args);
     }
+    if (command == "cut")
+        return runCut(args);
     if (command == "list")
         return runList(args);
     if (command == "delete")

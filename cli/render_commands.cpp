@@ -2,6 +2,7 @@
 
 #include "args.h"
 #include "commands.h"
+#include "cut_range.h"
 #include "media/video_source.h"
 #include "picture_loading.h"
 #include "progress_bar.h"
@@ -122,10 +123,20 @@ int runVideo(const std::vector<std::string>& input) {
     const render::VideoSpeed* speed = &render::kVideoSpeeds[render::kDefaultVideoSpeed];
     if (speedText && !(speed = speedFor(*speedText)))
         return fail("--speed must be one of 2x, 1.5x, 1x, 0.75x, 0.5x");
-    if (startText || endText)
-        return fail("--start and --end are not available yet; cut the video first");
 
-    const fs::path source = args[0];
+    fs::path source = args[0];
+    // A stretch of the video is cut out first, as the app's trim step does.
+    TemporaryCut cut;
+    if (startText || endText) {
+        auto request = cutRequestFor(source, startText, endText);
+        if (!request)
+            return fail(request.error().message);
+        if (auto made = cutToTemporary(*request, cut); !made)
+            return fail(made.error().code.starts_with("media.")
+                            ? source.string() + ": " + made.error().message
+                            : made.error().message);
+        source = cut.path;
+    }
     auto video = media::VideoSource::open(source);
     if (!video)
         return fail(source.string() + ": " + video.error().message);

@@ -47,7 +47,7 @@ Result<OutputFile> OutputFile::create(const fs::path& destination) {
         return makeError("file.create", "Cannot write in " + destination.parent_path().string() +
                                             ": " + systemError(errno) + ".");
     ::fchmod(fd, 0644); // an ordinary document, not a private file
-    std::FILE* file = ::fdopen(fd, "wb");
+    std::FILE* file = ::fdopen(fd, "w+b");
     if (!file) {
         const int error = errno;
         ::close(fd);

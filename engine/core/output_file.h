@@ -30,6 +30,10 @@ public:
     // destination was taken meanwhile.
     Result<void> commit();
 
+    // For writers that seek back and patch what they wrote (video
+    // containers); open for reading too. Null once committed.
+    std::FILE* stream() const { return file_; }
+
     const std::filesystem::path& destination() const { return destination_; }
     const std::filesystem::path& temporaryPath() const { return temporary_; }
 

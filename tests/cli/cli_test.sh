@@ -62,5 +62,16 @@ check "an unknown speed fails" fails "$cli" video "$book" --speed 3x -o "$tmp/y.
 check "a non-video fails" fails "$cli" video "$tmp/bad.gif" -o "$tmp/y.gif"
 check "nothing left from a failed video" test ! -e "$tmp/y.gif"
 
+car="$data/media/car-detection.mp4"
+check "cut names its file after the source" sh -c "cd '$tmp' && test \"\$('$cli' cut '$car' --start 1 --end 3.5)\" = '$tmp/car-detection-cut.mp4'"
+check "cut lasts end - start" test "$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$tmp/car-detection-cut.mp4")" = "2.500000"
+check "cut never overwrites" sh -c "cd '$tmp' && ! '$cli' cut '$car' --start 0 --end 2 2>/dev/null"
+check "cut with the start after the end fails" fails "$cli" cut "$car" --start 3 --end 2 -o "$tmp/z.mp4"
+check "cut past the end fails" fails "$cli" cut "$car" --start 1 --end 600 -o "$tmp/z.mp4"
+check "cut needs both ends" fails "$cli" cut "$car" --start 1 -o "$tmp/z.mp4"
+check "nothing left from a failed cut" test ! -e "$tmp/z.mp4" -a -z "$(ls -A "$tmp" | grep part)"
+check "video of a stretch: 2.5 s at 1x is 10 frames" sh -c "'$cli' video '$car' --start 1 --end 3.5 -o '$tmp/stretch.gif' >/dev/null && '$cli' info '$tmp/stretch.gif' | grep -q '^frames:      10$'"
+check "the stretch's cut is not kept" test -z "$(ls -A "$tmp/data/Flickbook/tmp" 2>/dev/null)"
+
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]

@@ -20,7 +20,8 @@ bool makeCounterClip(const std::filesystem::path& out, const ClipSpec& spec) {
         cmd += " -f lavfi -i \"sine=f=440:d=" + std::to_string(spec.seconds) + "\" -c:a aac";
     cmd += " -c:v libx264 -preset ultrafast -pix_fmt yuv420p -g " +
            std::to_string(spec.keyframeInterval) + " -keyint_min " +
-           std::to_string(spec.keyframeInterval) + " -sc_threshold 0";
+           std::to_string(spec.keyframeInterval) + " -sc_threshold 0 -bf " +
+           std::to_string(spec.bFrames);
     if (spec.faststart)
         cmd += " -movflags +faststart";
     cmd += " \"" + out.string() + "\"";

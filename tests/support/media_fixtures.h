@@ -19,6 +19,7 @@ struct ClipSpec {
     int width = 160, height = 120;
     bool audio = false;
     bool faststart = false; // index at the front of the file
+    int bFrames = 0;        // frames decoded after the later frame they refer to
 };
 
 // Makes the clip; false (with the command's output on stderr) when ffmpeg fails.

@@ -1,0 +1,55 @@
+#include "video_cutter.h"
+
+#include "media/video_cutter.h"
+#include "store/gif_store.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QPointer>
+#include <QThreadPool>
+
+namespace flickbook::components {
+
+VideoCutter& VideoCutter::current() {
+    static QPointer<VideoCutter> shared;
+    if (!shared)
+        shared = new VideoCutter(QCoreApplication::instance());
+    return *shared;
+}
+
+QString VideoCutter::temporaryFolder() {
+    return QString::fromStdString(store::GifStore::standard().temporaryFolder().string());
+}
+
+void VideoCutter::cut(const QUrl& source, double startSeconds, double endSeconds,
+                      Completion completion) {
+    auto finish = [this, completion = std::move(completion)](std::optional<QUrl> video,
+                                                             std::optional<QString> error) {
+        QMetaObject::invokeMethod(
+            this,
+            [completion, video = std::move(video), error = std::move(error)] {
+                if (completion)
+                    completion(video, error);
+            },
+            Qt::QueuedConnection);
+    };
+    if (!source.isLocalFile()) {
+        finish(std::nullopt,
+               QStringLiteral("The video is not a local file: %1").arg(source.toString()));
+        return;
+    }
+    media::CutRequest request;
+    request.source = source.toLocalFile().toStdString();
+    request.startSeconds = startSeconds;
+    request.endSeconds = endSeconds;
+    request.folder = temporaryFolder().toStdString();
+    QThreadPool::globalInstance()->start([request = std::move(request), finish] {
+        auto made = media::cutVideo(request);
+        if (made)
+            finish(QUrl::fromLocalFile(QString::fromStdString(made->string())), std::nullopt);
+        else
+            finish(std::nullopt, QString::fromStdString(made.error().message));
+    });
+}
+
+} // namespace flickbook::components

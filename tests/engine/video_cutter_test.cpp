@@ -1,0 +1,209 @@
+// Cutting generated counter clips (so the first and last frames can be checked
+// exactly) and the real footage.
+
+#include "media/frame_reader.h"
+#include "media/probe.h"
+#include "media/thumbnails.h"
+#include "media/video_cutter.h"
+#include "media_fixtures.h"
+#include "test_paths.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+using namespace flickbook;
+using namespace flickbook::testsupport;
+
+namespace {
+
+class Cutting : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        dir_ = new TempDir();
+        ClipSpec plain; // 4 s, 25 fps, a keyframe every 2 s
+        plain.seconds = 8;
+        ASSERT_TRUE(makeCounterClip(path("plain.mp4"), plain));
+        // Keyframes 4 s apart, B-frames in pyramids, and sound.
+        ClipSpec reordered = plain;
+        reordered.keyframeInterval = 100;
+        reordered.bFrames = 3;
+        reordered.audio = true;
+        ASSERT_TRUE(makeCounterClip(path("reordered.mp4"), reordered));
+        ASSERT_TRUE(remuxWithRotation(path("reordered.mp4"), path("rotated.mp4"), 90));
+    }
+    static void TearDownTestSuite() {
+        delete dir_;
+        dir_ = nullptr;
+    }
+    static fs::path path(const std::string& name) { return dir_->path() / name; }
+    static TempDir* dir_;
+
+    // Counter values of every frame a decoder shows, in order.
+    static std::vector<int> shownFrames(const fs::path& file, int rotation = 0) {
+        auto source = media::VideoSource::open(file);
+        EXPECT_TRUE(source) << source.error().message;
+        if (!source)
+            return {};
+        media::FrameReader reader(std::move(*source));
+        std::vector<int> frames;
+        for (;;) {
+            auto more = reader.next();
+            EXPECT_TRUE(more);
+            if (!more || !*more)
+                break;
+            auto picture = reader.currentImage(160, 160);
+            EXPECT_TRUE(picture);
+            frames.push_back(readCounter(*picture, rotation));
+        }
+        return frames;
+    }
+
+    static Result<fs::path> cut(const std::string& clip, double start, double end,
+                                const std::string& out) {
+        media::CutRequest request;
+        request.source = path(clip);
+        request.startSeconds = start;
+        request.endSeconds = end;
+        request.destination = path(out);
+        return media::cutVideo(request);
+    }
+
+    static std::vector<fs::path> leftovers() {
+        std::vector<fs::path> found;
+        for (const auto& entry : fs::directory_iterator(dir_->path()))
+            if (entry.path().filename().string().starts_with("."))
+                found.push_back(entry.path());
+        return found;
+    }
+};
+TempDir* Cutting::dir_ = nullptr;
+
+TEST_F(Cutting, ShowsExactlyTheChosenFramesEvenFarFromAKeyframe) {
+    // 25 fps: frame n is on screen from n × 0.04 s.
+    const std::tuple<double, double, int, int> ranges[] = {
+        {2.5, 5.02, 62, 124}, // neither end on a frame boundary, mid-GOP
+        {0.0, 1.0, 0, 24},    // from the very start
+        {3.96, 4.0, 99, 99},  // a single frame just before a keyframe
+        {4.0, 8.0, 100, 199}, // on a keyframe to the very end
+        {1.24, 7.48, 31, 186},
+    };
+    int n = 0;
+    for (const char* clip : {"plain.mp4", "reordered.mp4"}) {
+        for (const auto& [start, end, first, last] : ranges) {
+            const std::string out = "cut" + std::to_string(n++) + ".mp4";
+            auto made = cut(clip, start, end, out);
+            ASSERT_TRUE(made) << clip << " " << start << ": " << made.error().message;
+            auto info = media::probe(*made);
+            ASSERT_TRUE(info) << info.error().message;
+            EXPECT_NEAR(info->durationSeconds, end - start, 0.001) << clip << " " << start;
+
+            const auto frames = shownFrames(*made);
+            ASSERT_FALSE(frames.empty());
+            EXPECT_EQ(frames.front(), first) << clip << " from " << start;
+            EXPECT_NEAR(frames.back(), last, 1) << clip << " to " << end;
+            // Every frame in between, once each and in order: nothing the
+            // copied B-frames refer to is missing.
+            for (std::size_t i = 1; i < frames.size(); ++i)
+                ASSERT_EQ(frames[i], frames[i - 1] + 1) << clip << " " << start << " at " << i;
+        }
+    }
+    EXPECT_TRUE(leftovers().empty());
+}
+
+TEST_F(Cutting, KeepsSoundInStepAndTheRotation) {
+    auto made = cut("rotated.mp4", 2.5, 6.0, "rotated-cut.mp4");
+    ASSERT_TRUE(made) << made.error().message;
+    auto info = media::probe(*made);
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->rotation, 90);
+    EXPECT_EQ(info->width, 120);
+    EXPECT_TRUE(info->hasAudio);
+    EXPECT_EQ(shownFrames(*made, 90).front(), 62);
+
+    // The sound covers the same stretch as the picture.
+    auto source = media::VideoSource::open(*made);
+    ASSERT_TRUE(source);
+    for (unsigned i = 0; i < source->format()->nb_streams; ++i) {
+        const AVStream* s = source->format()->streams[i];
+        const double begin = s->start_time * av_q2d(s->time_base);
+        const double length = s->duration * av_q2d(s->time_base);
+        EXPECT_NEAR(begin, 0.0, 0.03) << "stream " << i;
+        EXPECT_NEAR(length, 3.5, 0.05) << "stream " << i;
+    }
+}
+
+TEST_F(Cutting, RefusesBadRequestsAndLeavesNothingBehind) {
+    writeBytes(path("taken.mp4"), {'m', 'i', 'n', 'e'});
+    writeBytes(path("text.mp4"), {'h', 'e', 'l', 'l', 'o'});
+    const auto bytes = readBytes(path("plain.mp4"));
+    writeBytes(path("short.mp4"), {bytes.begin(), bytes.begin() + long(bytes.size() / 2)});
+    const std::tuple<const char*, double, double, const char*, const char*> cases[] = {
+        {"missing.mp4", 1, 2, "a.mp4", "media.not_found"},
+        {"text.mp4", 1, 2, "b.mp4", "media.unreadable"},
+        {"short.mp4", 1, 2, "c.mp4", "media.unreadable"},
+        {"plain.mp4", 3, 3, "d.mp4", "cut.range"},
+        {"plain.mp4", 5, 2, "e.mp4", "cut.range"},
+        {"plain.mp4", 7, 9, "f.mp4", "cut.range"},
+        {"plain.mp4", 8.5, 9, "g.mp4", "cut.range"},
+        {"plain.mp4", -1, 2, "h.mp4", "cut.range"},
+        {"plain.mp4", 1, 2, "taken.mp4", "file.exists"},
+    };
+    for (const auto& [clip, start, end, out, code] : cases) {
+        auto made = cut(clip, start, end, out);
+        ASSERT_FALSE(made) << clip << " " << start << "-" << end;
+        EXPECT_EQ(made.error().code, code) << made.error().message;
+        if (std::string(out) != "taken.mp4") {
+            EXPECT_FALSE(fs::exists(path(out))) << out;
+        }
+    }
+    EXPECT_EQ(readBytes(path("taken.mp4")).size(), 4u);
+    EXPECT_TRUE(leftovers().empty());
+}
+
+TEST_F(Cutting, NamesItsOwnFileInAFolder) {
+    media::CutRequest request;
+    request.source = path("plain.mp4");
+    request.startSeconds = 1;
+    request.endSeconds = 2;
+    request.folder = path("private");
+    std::vector<double> progress;
+    request.progress = [&](double p) { progress.push_back(p); };
+    auto first = media::cutVideo(request);
+    auto second = media::cutVideo(request);
+    ASSERT_TRUE(first && second);
+    EXPECT_NE(*first, *second);
+    EXPECT_EQ(first->parent_path(), path("private"));
+    EXPECT_EQ(first->extension(), ".mp4");
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.back(), 1.0);
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.begin() + long(progress.size() / 2)));
+}
+
+TEST(CuttingRealFootage, StartsOnTheFrameShownAtTheStart) {
+    TempDir dir;
+    for (const char* name : {"bottle-detection.mp4", "car-detection.mp4", "book.mkv"}) {
+        media::CutRequest request;
+        request.source = testdata() / "media" / name;
+        request.startSeconds = 1.3;
+        request.endSeconds = 3.3;
+        request.folder = dir.path();
+        auto made = media::cutVideo(request);
+        ASSERT_TRUE(made) << name << ": " << made.error().message;
+        auto info = media::probe(*made);
+        ASSERT_TRUE(info);
+        EXPECT_NEAR(info->durationSeconds, 2.0, 1.0 / info->frameRate) << name;
+
+        auto expected = media::thumbnailAt(request.source, 1.3, 320, 320);
+        auto shown = media::thumbnailAt(*made, 0.0, 320, 320);
+        ASSERT_TRUE(expected && shown);
+        ASSERT_EQ(expected->pixels.size(), shown->pixels.size());
+        double difference = 0;
+        for (std::size_t i = 0; i < shown->pixels.size(); ++i)
+            difference += std::abs(int(shown->pixels[i]) - int(expected->pixels[i]));
+        // The same decoded frame: the bytes are copied, not re-encoded.
+        EXPECT_LT(difference / double(shown->pixels.size()), 0.5) << name;
+    }
+}
+
+} // namespace
