@@ -5,7 +5,7 @@ BUILD ?= build
 ARGS ?= list
 JOBS ?= $(shell nproc)
 
-.PHONY: run test deps build bench fuzz format clean
+.PHONY: run cli test deps build bench fuzz format clean
 
 deps:
 	@./scripts/install-deps
@@ -14,8 +14,11 @@ build: deps
 	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
 
-# Until the app window lands this runs the command line: make run ARGS="info FILE.gif"
 run: build
+	@$(BUILD)/app/flickbook
+
+# The command line on the same build: make cli ARGS="info FILE.gif"
+cli: build
 	@$(BUILD)/cli/flickbook-cli $(ARGS)
 
 # Unit, screen and command-line tests; then the engine's tests under

@@ -1,0 +1,26 @@
+#pragma once
+
+// What runs between the process starting and the first screen: the bar look,
+// the work folder on the first launch, the HUD's defaults.
+
+#include <QString>
+
+namespace flickbook::app {
+
+class AppDelegate {
+public:
+    // The launch sequence; always true.
+    bool didFinishLaunching();
+
+    // The name of the configuration the one window is made from.
+    static QString configurationName() { return QStringLiteral("Default Configuration"); }
+
+    // Files in the private temporary folder untouched for this long belong to
+    // an earlier run and are removed at launch.
+    static constexpr int kStaleTemporaryFileSeconds = 3600;
+
+private:
+    void removeStaleTemporaryFiles();
+};
+
+} // namespace flickbook::app

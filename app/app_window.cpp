@@ -1,0 +1,44 @@
+#include "app/app_window.h"
+
+#include "app/app_delegate.h"
+#include "app/launch_screen.h"
+#include "app/main_storyboard.h"
+#include "app/tinted_image_provider.h"
+#include "common/common_utils.h"
+#include "platform/navigation_bar_appearance.h"
+#include "status_hud.h"
+
+#include <QQuickWindow>
+
+namespace flickbook::app {
+
+AppWindow::AppWindow()
+    : storyboard_(mainStoryboard()),
+      navigation_(std::make_unique<platform::NavigationController>(storyboard_)) {}
+
+AppWindow::~AppWindow() = default;
+
+bool AppWindow::load() {
+    common::loadBundledFonts();
+    engine_.addImageProvider("tinted", new TintedImageProvider()); // the engine owns it
+    engine_.setInitialProperties({
+        {"navigation", QVariant::fromValue(navigation_.get())},
+        {"hud", QVariant::fromValue(&components::StatusHUD::shared())},
+        {"barAppearance", QVariant::fromValue(&platform::NavigationBarAppearance::proxy())},
+        {"accentColor", common::accentColor()},
+    });
+    engine_.load(QUrl(QStringLiteral("qrc:/Flickbook/qml/Main.qml")));
+    QQuickWindow* shown = window();
+    if (!shown)
+        return false;
+    shown->setObjectName(AppDelegate::configurationName());
+    navigation_->setRootViewController(new ViewController(), launchPage());
+    return true;
+}
+
+QQuickWindow* AppWindow::window() const {
+    const auto roots = engine_.rootObjects();
+    return roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow*>(roots.first());
+}
+
+} // namespace flickbook::app

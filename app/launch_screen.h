@@ -1,0 +1,23 @@
+#pragma once
+
+// The launch screen: the root of the stack, shown without a bar for a moment
+// before it hands over to the home screen.
+
+#include "platform/view_controller.h"
+
+namespace flickbook::app {
+
+class ViewController : public platform::ViewController {
+    Q_OBJECT
+
+public:
+    using platform::ViewController::ViewController;
+
+    static constexpr double kFirstDelaySeconds = 1.0;
+    static constexpr double kSecondDelaySeconds = 0.1;
+
+    void viewDidLoad() override;
+    void viewWillAppear(bool animated) override;
+};
+
+} // namespace flickbook::app

@@ -1,0 +1,46 @@
+#include "app/main_storyboard.h"
+
+#include "home/home_screen.h"
+#include "home/setting_screen.h"
+
+namespace flickbook::app {
+
+namespace {
+
+QUrl page(const char* name) {
+    return QUrl(QStringLiteral("qrc:/Flickbook/qml/%1.qml").arg(QLatin1String(name)));
+}
+
+template <typename Screen> platform::Storyboard::Factory make() {
+    return [](QObject* parent) -> platform::ViewController* { return new Screen(parent); };
+}
+
+} // namespace
+
+QUrl launchPage() {
+    return page("LaunchPage");
+}
+
+platform::Storyboard mainStoryboard() {
+    platform::Storyboard storyboard;
+    const std::pair<const char*, const char*> segues[] = {
+        {"segue_start", "HomeScreen"},
+        {"segue_setting", "SettingScreen"},
+        {"segue_captureVideo", "CaptureVideoScreen"},
+        {"segue_selectVideo", "SelectVideoScreen"},
+        {"segue_selectImages", "SelectImages"},
+        {"segue_history", "HistoryScreen"},
+        {"segue_trim", "TrimVideoScreen"},
+        {"segue_videoAnimation", "VideoAnimationScreen"},
+        {"segue_imageAnimation", "ImageAnimationScreen"},
+        {"segue_previewGIF", "GIFPreviewScreen"},
+    };
+    for (const auto& [identifier, destination] : segues)
+        storyboard.declareSegue(QLatin1String(identifier), QLatin1String(destination));
+
+    storyboard.registerScene("segue_start", page("HomePage"), make<home::HomeScreen>());
+    storyboard.registerScene("segue_setting", page("SettingPage"), make<home::SettingScreen>());
+    return storyboard;
+}
+
+} // namespace flickbook::app

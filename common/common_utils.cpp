@@ -1,0 +1,73 @@
+#include "common/common_utils.h"
+
+#include "core/duration_format.h"
+#include "platform/alert_controller.h"
+#include "platform/desktop.h"
+#include "platform/user_defaults.h"
+#include "platform/view_controller.h"
+#include "store/gif_store.h"
+
+#include <QFontDatabase>
+#include <sstream>
+
+namespace flickbook::common {
+
+QColor accentColor() {
+    return QColor(251, 67, 103);
+}
+
+QColor black() {
+    return QColor(Qt::black);
+}
+
+QColor white() {
+    return QColor(Qt::white);
+}
+
+QUrl imageNamed(const QString& name) {
+    return QUrl(QStringLiteral("qrc:/Flickbook/images/%1.svg").arg(name));
+}
+
+void loadBundledFonts() {
+    static const bool loaded = [] {
+        return QFontDatabase::addApplicationFont(":/Flickbook/fonts/Manrope-Bold.ttf") >= 0;
+    }();
+    Q_UNUSED(loaded);
+}
+
+QFont titleFont(double pointSize) {
+    loadBundledFonts();
+    const bool haveProductSans = QFontDatabase::families().contains(QStringLiteral("Product Sans"));
+    QFont font(haveProductSans ? QStringLiteral("Product Sans") : QStringLiteral("Manrope"));
+    font.setWeight(QFont::Bold);
+    // A phone's point is one device-independent pixel here.
+    font.setPixelSize(int(pointSize));
+    return font;
+}
+
+platform::UserDefaults& standardUserDefaults() {
+    return platform::UserDefaults::standard();
+}
+
+void createFolderInDocuments(const QString& name) {
+    std::ostringstream console;
+    store::GifStore::standard().createFolderInDocuments(name.toStdString(), console);
+    const std::string line = console.str();
+    if (!line.empty())
+        platform::consoleLine(QString::fromStdString(line).trimmed());
+}
+
+void showAlert(const QString& title, const QString& message, platform::ViewController* presenter) {
+    if (!presenter)
+        return;
+    auto* alert = new platform::AlertController(title, message, presenter);
+    alert->setTintColor(black());
+    alert->addAction(QStringLiteral("OK"));
+    presenter->present(alert);
+}
+
+QString formatDuration(qint64 seconds) {
+    return QString::fromStdString(flickbook::formatDuration(seconds));
+}
+
+} // namespace flickbook::common

@@ -1,0 +1,49 @@
+#include "home/setting_screen.h"
+
+#include "common/common_utils.h"
+#include "home/navigation_rules.h"
+#include "home/store_links.h"
+#include "platform/desktop.h"
+#include "platform/share_sheet.h"
+#include "platform/user_defaults.h"
+
+namespace flickbook::home {
+
+void SettingScreen::viewDidLoad() {
+    navigationItem()->setTitle(tr("Settings"));
+    auto* back = makeBackButton(this);
+    connect(back, &platform::BarButtonItem::triggered, this, &SettingScreen::btnBack);
+    navigationItem()->setLeftBarButtonItem(back);
+}
+
+void SettingScreen::btnShareApp() {
+    const QUrl store(kStoreLink, QUrl::StrictMode);
+    if (!store.isValid())
+        return;
+    auto* sheet = new platform::ShareSheet({kRecommendation, store}, this, this);
+    if (auto* popover = sheet->popoverPresentationController()) {
+        popover->setSourceView(this);
+        popover->setSourceRect(QRectF(0, 0, viewSize().width(), 300.0));
+    }
+    present(sheet);
+}
+
+void SettingScreen::btnRateApp() {
+    auto& defaults = common::standardUserDefaults();
+    defaults.setObject(QStringLiteral("true"), QStringLiteral("showRate"));
+    defaults.synchronize();
+    platform::Desktop::current().openUrl(QUrl(kReviewLink));
+}
+
+void SettingScreen::btnMoreApps() {
+    const QUrl developer(kDeveloperLink, QUrl::StrictMode);
+    if (!developer.isValid())
+        return;
+    platform::Desktop::current().openUrl(developer);
+}
+
+void SettingScreen::btnBack() {
+    popOneScreen(this);
+}
+
+} // namespace flickbook::home

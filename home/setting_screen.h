@@ -1,0 +1,25 @@
+#pragma once
+
+// Settings: recommend Flickbook, review it, see the developer's other apps.
+
+#include "platform/view_controller.h"
+
+namespace flickbook::home {
+
+class SettingScreen : public platform::ViewController {
+    Q_OBJECT
+
+public:
+    using ViewController::ViewController;
+
+    void viewDidLoad() override;
+
+    // The share sheet with the recommendation and the store link.
+    Q_INVOKABLE void btnShareApp();
+    // Records "showRate", then opens the review page.
+    Q_INVOKABLE void btnRateApp();
+    Q_INVOKABLE void btnMoreApps();
+    Q_INVOKABLE void btnBack();
+};
+
+} // namespace flickbook::home

@@ -1,0 +1,94 @@
+#pragma once
+
+// The one navigation stack of the window. It owns the screens on it, performs
+// segues through the storyboard, and tells the window (a QML StackView) what
+// to push and pop. Alerts and share sheets are presented over it.
+
+#include "alert_controller.h"
+#include "share_sheet.h"
+#include "storyboard.h"
+#include "view_controller.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QUrl>
+#include <vector>
+
+namespace flickbook::platform {
+
+class NavigationController : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(
+        bool navigationBarHidden READ isNavigationBarHidden NOTIFY navigationBarHiddenChanged)
+    Q_PROPERTY(flickbook::platform::ViewController* topViewController READ topViewController NOTIFY
+                   stackChanged)
+    Q_PROPERTY(int depth READ depth NOTIFY stackChanged)
+    Q_PROPERTY(flickbook::platform::AlertController* presentedAlert READ presentedAlert NOTIFY
+                   presentedAlertChanged)
+    Q_PROPERTY(flickbook::platform::ShareSheet* presentedShareSheet READ presentedShareSheet NOTIFY
+                   presentedShareSheetChanged)
+
+public:
+    explicit NavigationController(const Storyboard& storyboard, QObject* parent = nullptr);
+
+    QList<ViewController*> viewControllers() const;
+    ViewController* topViewController() const;
+    int depth() const { return int(stack_.size()); }
+    Q_INVOKABLE QUrl pageAt(int index) const;
+    Q_INVOKABLE flickbook::platform::ViewController* viewControllerAt(int index) const;
+
+    // Takes ownership of the root screen, loads it and shows it.
+    void setRootViewController(ViewController* root, const QUrl& page);
+    // Takes ownership, loads the screen if needed, and shows it on top.
+    void pushViewController(ViewController* screen, const QUrl& page, bool animated);
+    // Pushes the segue's destination after the source prepared it. A segue
+    // whose screen is not built yet writes one console line naming it and
+    // changes nothing; false then, and for unknown identifiers.
+    bool performSegue(const QString& identifier, ViewController* source);
+
+    // Pops the top screen unless it is the root; the popped screen is deleted
+    // once the window no longer shows it.
+    ViewController* popViewControllerAnimated(bool animated);
+    // Pops every screen above target; nothing when target is not on the stack.
+    void popToViewController(ViewController* target, bool animated);
+
+    bool isNavigationBarHidden() const { return navigationBarHidden_; }
+    void setNavigationBarHidden(bool hidden, bool animated = false);
+
+    AlertController* presentedAlert() const { return alert_; }
+    ShareSheet* presentedShareSheet() const { return shareSheet_; }
+    void presentAlert(AlertController* alert);
+    void presentShareSheet(ShareSheet* sheet);
+    Q_INVOKABLE void dismissAlert();
+    Q_INVOKABLE void dismissShareSheet();
+
+    // How long the window's push and pop transitions take.
+    static constexpr int kTransitionMilliseconds = 250;
+
+signals:
+    void pushed(flickbook::platform::ViewController* screen, const QUrl& page, bool animated);
+    // The stack now holds depth screens.
+    void popped(int depth, bool animated);
+    void stackChanged();
+    void navigationBarHiddenChanged();
+    void presentedAlertChanged();
+    void presentedShareSheetChanged();
+
+private:
+    struct Entry {
+        ViewController* screen;
+        QUrl page;
+        bool loaded = false;
+    };
+    void load(Entry& entry);
+    void retire(ViewController* screen);
+
+    const Storyboard& storyboard_;
+    std::vector<Entry> stack_;
+    bool navigationBarHidden_ = false;
+    QPointer<AlertController> alert_;
+    QPointer<ShareSheet> shareSheet_;
+};
+
+} // namespace flickbook::platform

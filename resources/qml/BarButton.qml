@@ -1,0 +1,47 @@
+import QtQuick
+import QtQuick.Controls
+
+// One bar-button item: its image and title in its tint, a tap triggers it.
+AbstractButton {
+    id: button
+
+    property QtObject item
+    property color defaultTint: "black"
+    readonly property color tint: item && item.hasTintColor ? item.tintColor : defaultTint
+
+    visible: item !== null
+    enabled: item ? item.enabled : false
+    implicitWidth: Math.max(48, row.implicitWidth + 16)
+    implicitHeight: 48
+    opacity: enabled ? 1.0 : 0.35
+
+    onClicked: if (item) item.trigger()
+
+    background: Rectangle {
+        radius: 24
+        color: button.pressed ? "#14000000" : "transparent"
+    }
+
+    contentItem: Item {
+        Row {
+            id: row
+            anchors.centerIn: parent
+            spacing: 4
+
+            TintedIcon {
+                anchors.verticalCenter: parent.verticalCenter
+                resource: button.item ? button.item.image : ""
+                tint: button.tint
+            }
+            Text {
+                anchors.verticalCenter: parent.verticalCenter
+                text: button.item ? button.item.title : ""
+                visible: text !== "" && !(button.item && button.item.image.toString() !== "")
+                color: button.tint
+                font.pixelSize: 17
+            }
+        }
+    }
+
+    Accessible.name: item ? item.title : ""
+}

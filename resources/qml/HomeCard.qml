@@ -1,0 +1,71 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+
+// One way on from the home screen: a large card with an icon, a title and a
+// line saying what it does.
+AbstractButton {
+    id: card
+
+    property string iconName
+    property string subtitle
+    property color tileColor: "#fb4367"
+
+    implicitHeight: 88
+    hoverEnabled: true
+    leftPadding: 16
+    rightPadding: 16
+
+    background: Rectangle {
+        radius: 18
+        color: card.pressed ? "#eef0f3" : (card.hovered ? "#fafafb" : "white")
+        border.color: "#e6e7ea"
+        border.width: 1
+    }
+
+    contentItem: RowLayout {
+        spacing: 16
+
+        Rectangle {
+            Layout.preferredWidth: 56
+            Layout.preferredHeight: 56
+            radius: 16
+            color: card.tileColor
+            TintedIcon {
+                anchors.centerIn: parent
+                resource: "qrc:/Flickbook/images/" + card.iconName + ".svg"
+                tint: "white"
+                size: 30
+            }
+        }
+        ColumnLayout {
+            Layout.fillWidth: true
+            spacing: 3
+            Text {
+                Layout.fillWidth: true
+                text: card.text
+                font.family: "Manrope"
+                font.bold: true
+                font.pixelSize: 18
+                color: "#1c1c1e"
+                elide: Text.ElideRight
+            }
+            Text {
+                Layout.fillWidth: true
+                text: card.subtitle
+                font.pixelSize: 14
+                color: "#6d6d72"
+                elide: Text.ElideRight
+            }
+        }
+        TintedIcon {
+            resource: "qrc:/Flickbook/images/back.svg"
+            tint: "#c4c4c8"
+            size: 18
+            rotation: 180
+        }
+    }
+
+    Accessible.name: text
+    Accessible.description: subtitle
+}

@@ -1,0 +1,91 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Controls.Material
+
+// The one window: the navigation bar of the top screen, the stack of pages,
+// and what is presented over them (alerts, share sheets, the status HUD).
+ApplicationWindow {
+    id: window
+
+    required property QtObject navigation
+    required property QtObject hud
+    required property QtObject barAppearance
+    required property color accentColor
+
+    readonly property bool wide: width >= 600
+
+    width: 390
+    height: 780
+    minimumWidth: 320
+    minimumHeight: 480
+    visible: true
+    title: "Flickbook"
+    color: "#f4f5f7"
+
+    Material.theme: Material.Light
+    Material.accent: accentColor
+    Material.primary: accentColor
+
+    NavigationBar {
+        id: bar
+        objectName: "navigationBar"
+        anchors { top: parent.top; left: parent.left; right: parent.right }
+        visible: !window.navigation.navigationBarHidden
+        appearance: window.barAppearance
+        item: window.navigation.topViewController
+              ? window.navigation.topViewController.navigationItem : null
+    }
+
+    StackView {
+        id: stack
+        objectName: "stack"
+        anchors {
+            top: bar.visible ? bar.bottom : parent.top
+            left: parent.left; right: parent.right; bottom: parent.bottom
+        }
+        clip: true
+
+        readonly property int duration: 250
+        pushEnter: Transition {
+            XAnimator { from: stack.width; to: 0; duration: stack.duration; easing.type: Easing.OutCubic }
+        }
+        pushExit: Transition {
+            XAnimator { from: 0; to: -stack.width * 0.3; duration: stack.duration; easing.type: Easing.OutCubic }
+        }
+        popEnter: Transition {
+            XAnimator { from: -stack.width * 0.3; to: 0; duration: stack.duration; easing.type: Easing.OutCubic }
+        }
+        popExit: Transition {
+            XAnimator { from: 0; to: stack.width; duration: stack.duration; easing.type: Easing.OutCubic }
+        }
+
+        Connections {
+            target: window.navigation
+            function onPushed(screen, page, animated) {
+                stack.push(page, { controller: screen },
+                           animated ? StackView.PushTransition : StackView.Immediate)
+            }
+            function onPopped(depth, animated) {
+                if (depth < stack.depth)
+                    stack.pop(stack.get(depth - 1),
+                              animated ? StackView.PopTransition : StackView.Immediate)
+            }
+        }
+    }
+
+    AlertView {
+        alert: window.navigation.presentedAlert
+    }
+
+    ShareSheetView {
+        sheet: window.navigation.presentedShareSheet
+        wide: window.wide
+        pageTop: stack.y
+    }
+
+    StatusHudOverlay {
+        anchors.fill: parent
+        hud: window.hud
+        z: 1000
+    }
+}

@@ -1,0 +1,46 @@
+import QtQuick
+import QtQuick.Layouts
+
+// The bar of the top screen: title in the middle, bar buttons at the sides,
+// drawn with the app-wide appearance.
+Rectangle {
+    id: bar
+
+    property QtObject appearance
+    property QtObject item
+
+    height: 56
+    color: appearance ? appearance.backgroundColor : "white"
+
+    BarButton {
+        objectName: "leftBarButton"
+        anchors { left: parent.left; leftMargin: 4; verticalCenter: parent.verticalCenter }
+        item: bar.item ? bar.item.leftBarButtonItem : null
+        defaultTint: bar.appearance ? bar.appearance.tintColor : "black"
+    }
+
+    Text {
+        objectName: "title"
+        anchors.centerIn: parent
+        width: parent.width - 2 * 112
+        horizontalAlignment: Text.AlignHCenter
+        elide: Text.ElideRight
+        text: bar.item ? bar.item.title : ""
+        color: bar.appearance ? bar.appearance.titleColor : "black"
+        font: bar.appearance ? bar.appearance.titleFont : Qt.font({ bold: true, pixelSize: 18 })
+    }
+
+    BarButton {
+        objectName: "rightBarButton"
+        anchors { right: parent.right; rightMargin: 4; verticalCenter: parent.verticalCenter }
+        item: bar.item ? bar.item.rightBarButtonItem : null
+        defaultTint: bar.appearance ? bar.appearance.tintColor : "black"
+    }
+
+    // The hairline under the bar; clear in Flickbook's look.
+    Rectangle {
+        anchors { left: parent.left; right: parent.right; top: parent.bottom }
+        height: 1
+        color: bar.appearance ? bar.appearance.shadowColor : "#4c000000"
+    }
+}

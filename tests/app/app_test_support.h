@@ -1,0 +1,58 @@
+#pragma once
+
+// What the screen tests share: private XDG folders for each run, and a
+// desktop that records the links and programs it is asked to open instead of
+// opening them.
+
+#include "platform/desktop.h"
+
+#include <QList>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QUrl>
+
+namespace flickbook::testing {
+
+// Points XDG_DATA_HOME, XDG_CONFIG_HOME and XDG_RUNTIME_DIR into a fresh
+// temporary folder; call before the application object exists.
+class PrivateHome {
+public:
+    PrivateHome();
+    QString dataHome() const { return root_.path() + "/data"; }
+    QString configHome() const { return root_.path() + "/config"; }
+    QString documents() const { return dataHome() + "/Flickbook/Documents"; }
+    // Empties the data and config folders and forgets the loaded defaults.
+    void wipe();
+
+private:
+    QTemporaryDir root_;
+};
+
+// Collects console lines while it lives.
+class ConsoleCapture {
+public:
+    ConsoleCapture();
+    ~ConsoleCapture();
+    QStringList lines() const;
+};
+
+class RecordingDesktop : public platform::Desktop {
+public:
+    RecordingDesktop() { platform::Desktop::setCurrent(this); }
+    ~RecordingDesktop() override { platform::Desktop::setCurrent(nullptr); }
+
+    bool openUrl(const QUrl& url) override {
+        opened << url;
+        return canOpen;
+    }
+    bool startDetached(const QString& program, const QStringList& arguments) override {
+        started << (QStringList{program} + arguments);
+        return canOpen;
+    }
+
+    bool canOpen = true;
+    QList<QUrl> opened;
+    QList<QStringList> started;
+};
+
+} // namespace flickbook::testing

@@ -1,0 +1,236 @@
+// The real window from launch: the hand-over to home, the home cards, the
+// settings screen, alerts, the HUD's input blocking, and screenshots of each
+// screen at a phone and a desktop width (saved under the build folder).
+
+#include "app/app_delegate.h"
+#include "app/app_window.h"
+#include "app/launch_screen.h"
+#include "app_test_support.h"
+#include "common/common_utils.h"
+#include "home/home_screen.h"
+#include "home/setting_screen.h"
+#include "status_hud.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QQuickItem>
+#include <QQuickStyle>
+#include <QQuickWindow>
+#include <QTest>
+#include <memory>
+
+using namespace flickbook;
+
+namespace {
+
+QQuickItem* rootItem(QQuickWindow* window) {
+    QQuickItem* item = window->contentItem();
+    while (item->parentItem())
+        item = item->parentItem();
+    return item;
+}
+
+QQuickItem* findItem(QQuickItem* under, const QString& name) {
+    if (under->objectName() == name && under->isVisible())
+        return under;
+    for (QQuickItem* child : under->childItems()) {
+        if (QQuickItem* found = findItem(child, name))
+            return found;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class WindowTest : public QObject {
+    Q_OBJECT
+
+public:
+    explicit WindowTest(testing::PrivateHome& home) : home_(home) {}
+
+private:
+    testing::PrivateHome& home_;
+    std::unique_ptr<app::AppWindow> app_;
+
+    QQuickWindow* window() { return app_->window(); }
+    platform::NavigationController& navigation() { return app_->navigation(); }
+
+    QQuickItem* item(const QString& name) { return findItem(rootItem(window()), name); }
+
+    bool click(const QString& name) {
+        QQuickItem* target = item(name);
+        if (!target)
+            return false;
+        const QPointF centre =
+            target->mapToScene(QPointF(target->width() / 2, target->height() / 2));
+        QTest::mouseClick(window(), Qt::LeftButton, {}, centre.toPoint());
+        return true;
+    }
+
+    // Launch as main() does, at the given size, and wait for home.
+    void launch(QSize size) {
+        app::AppDelegate().didFinishLaunching();
+        app_ = std::make_unique<app::AppWindow>();
+        QVERIFY(app_->load());
+        window()->resize(size);
+        QVERIFY(QTest::qWaitForWindowExposed(window()));
+        QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<home::HomeScreen*>(navigation().topViewController()),
+                                 3000);
+        settle();
+    }
+
+    void settle() { QTest::qWait(platform::NavigationController::kTransitionMilliseconds + 150); }
+
+    void grab(const QString& name) {
+        const QString folder = QStringLiteral(FLICKBOOK_SCREENSHOT_DIR);
+        QDir().mkpath(folder);
+        const QImage shot = window()->grabWindow();
+        QVERIFY(!shot.isNull());
+        QVERIFY(shot.save(folder + "/" + name + ".png"));
+    }
+
+private slots:
+    void init() { home_.wipe(); }
+    void cleanup() {
+        components::StatusHUD::dismiss();
+        app_.reset();
+    }
+
+    void launchScreenHandsOverAfterOneAndATenthSeconds() {
+        app::AppDelegate().didFinishLaunching();
+        app_ = std::make_unique<app::AppWindow>();
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(app_->load());
+        QVERIFY(qobject_cast<app::ViewController*>(navigation().topViewController()));
+        QVERIFY(navigation().isNavigationBarHidden());
+        QVERIFY(QTest::qWaitForWindowExposed(window()));
+        QVERIFY(!item("navigationBar"));
+        QTest::qWait(std::max<qint64>(0, 1000 - clock.elapsed() - 20));
+        QVERIFY(qobject_cast<app::ViewController*>(navigation().topViewController()));
+        QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<home::HomeScreen*>(navigation().topViewController()),
+                                 3000);
+        QVERIFY2(clock.elapsed() >= 1090, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(!navigation().isNavigationBarHidden());
+        QCOMPARE(navigation().depth(), 2);
+        settle();
+        QVERIFY(item("navigationBar"));
+        QCOMPARE(item("title")->property("text").toString(), QString("Flickbook"));
+    }
+
+    void homeCardsLeadOnAndBackReturns() {
+        launch({390, 780});
+        QVERIFY(click("btnSetting"));
+        QVERIFY(qobject_cast<home::SettingScreen*>(navigation().topViewController()));
+        settle();
+        QCOMPARE(item("title")->property("text").toString(), QString("Settings"));
+        QVERIFY(click("leftBarButton"));
+        QVERIFY(qobject_cast<home::HomeScreen*>(navigation().topViewController()));
+        settle();
+        QTest::ignoreMessage(QtInfoMsg,
+                             QRegularExpression("HistoryScreen, which is not built yet"));
+        QVERIFY(click("btnMyWork"));
+        QCOMPARE(navigation().depth(), 2);
+    }
+
+    void theHudSwallowsClicksAndKeysWhileShown() {
+        launch({390, 780});
+        components::StatusHUD::showWithStatus("Creating GIF...");
+        QTRY_VERIFY(item("statusHud"));
+        QVERIFY(click("btnSetting"));
+        QTest::keyClick(window(), Qt::Key_Space);
+        QTest::keyClick(window(), Qt::Key_Return);
+        settle();
+        QCOMPARE(navigation().depth(), 2);
+        grab("hud-activity-390");
+        components::StatusHUD::showSuccessWithStatus("GIF successfully deleted.");
+        QTest::qWait(200);
+        grab("hud-success-390");
+        QVERIFY(click("btnSetting"));
+        QCOMPARE(navigation().depth(), 2);
+        components::StatusHUD::dismiss();
+        QTRY_VERIFY(!item("statusHud"));
+        QVERIFY(click("btnSetting"));
+        QCOMPARE(navigation().depth(), 3);
+    }
+
+    void alertsShowTheirMessageAndCloseOnOk() {
+        launch({390, 780});
+        common::showAlert(QString(), "Please select another video.",
+                          navigation().topViewController());
+        QTRY_VERIFY(item("alertView"));
+        QVERIFY(!item("alertTitle")); // no title: the message alone
+        QCOMPARE(item("alertMessage")->property("text").toString(),
+                 QString("Please select another video."));
+        QVERIFY(!item("alertAction_1"));
+        QTest::qWait(300);
+        grab("alert-390");
+        QVERIFY(click("alertAction_0"));
+        QVERIFY(!navigation().presentedAlert());
+        QTRY_VERIFY(!item("alertView"));
+    }
+
+    void shareFromSettingsOpensASheetOrAPopover_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("popover");
+        QTest::newRow("phone") << QSize(390, 780) << false;
+        QTest::newRow("desktop") << QSize(1280, 800) << true;
+    }
+    void shareFromSettingsOpensASheetOrAPopover() {
+        QFETCH(QSize, size);
+        QFETCH(bool, popover);
+        launch(size);
+        QVERIFY(click("btnSetting"));
+        settle();
+        QVERIFY(click("btnShareApp"));
+        QTRY_VERIFY(item("shareSheet"));
+        QTest::qWait(300);
+        QQuickItem* sheet = item("shareSheet");
+        const QRectF placed(sheet->mapToScene(QPointF(0, 0)), sheet->size());
+        if (popover) {
+            QVERIFY(placed.width() < size.width() / 2);
+            QVERIFY(placed.top() < 56 + 300);
+        } else {
+            QCOMPARE(placed.width(), qreal(size.width()));
+            QCOMPARE(qRound(placed.bottom()), size.height());
+        }
+        grab(QString("settings-share-%1").arg(size.width()));
+        QVERIFY(click("share_cancel"));
+        QTRY_VERIFY(!navigation().presentedShareSheet());
+    }
+
+    void screenshots_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("phone") << QSize(390, 780);
+        QTest::newRow("desktop") << QSize(1280, 800);
+    }
+    void screenshots() {
+        QFETCH(QSize, size);
+        app::AppDelegate().didFinishLaunching();
+        app_ = std::make_unique<app::AppWindow>();
+        QVERIFY(app_->load());
+        window()->resize(size);
+        QVERIFY(QTest::qWaitForWindowExposed(window()));
+        QTest::qWait(300);
+        grab(QString("launch-%1").arg(size.width()));
+        QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<home::HomeScreen*>(navigation().topViewController()),
+                                 3000);
+        settle();
+        grab(QString("home-%1").arg(size.width()));
+        QVERIFY(click("btnSetting"));
+        settle();
+        grab(QString("settings-%1").arg(size.width()));
+    }
+};
+
+int main(int argc, char* argv[]) {
+    testing::PrivateHome home;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication application(argc, argv);
+    QQuickStyle::setStyle("Material");
+    WindowTest test(home);
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "window_test.moc"
