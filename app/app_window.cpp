@@ -5,6 +5,8 @@
 #include "app/main_storyboard.h"
 #include "app/tinted_image_provider.h"
 #include "common/common_utils.h"
+#include "library/first_frame_provider.h"
+#include "platform/animated_image_view.h"
 #include "platform/navigation_bar_appearance.h"
 #include "status_hud.h"
 
@@ -20,7 +22,10 @@ AppWindow::~AppWindow() = default;
 
 bool AppWindow::load() {
     common::loadBundledFonts();
-    engine_.addImageProvider("tinted", new TintedImageProvider()); // the engine owns it
+    // The engine owns its image providers.
+    engine_.addImageProvider("tinted", new TintedImageProvider());
+    engine_.addImageProvider("animation", new platform::AnimatedImageProvider());
+    engine_.addImageProvider("firstframe", new library::FirstFrameProvider());
     engine_.setInitialProperties({
         {"navigation", QVariant::fromValue(navigation_.get())},
         {"hud", QVariant::fromValue(&components::StatusHUD::shared())},

@@ -2,6 +2,8 @@
 
 #include "home/home_screen.h"
 #include "home/setting_screen.h"
+#include "library/gif_preview_screen.h"
+#include "library/history_screen.h"
 
 namespace flickbook::app {
 
@@ -40,6 +42,9 @@ platform::Storyboard mainStoryboard() {
 
     storyboard.registerScene("segue_start", page("HomePage"), make<home::HomeScreen>());
     storyboard.registerScene("segue_setting", page("SettingPage"), make<home::SettingScreen>());
+    storyboard.registerScene("segue_history", page("HistoryPage"), make<library::HistoryScreen>());
+    storyboard.registerScene("segue_previewGIF", page("GifPreviewPage"),
+                             make<library::GIFPreviewScreen>());
     return storyboard;
 }
 

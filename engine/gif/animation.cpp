@@ -7,6 +7,8 @@ namespace {
 DecodedFrame capture(const Decoder& decoder) {
     DecodedFrame frame;
     frame.rgba.assign(decoder.canvas().begin(), decoder.canvas().end());
+    frame.canvasWidth = decoder.screen().width;
+    frame.canvasHeight = decoder.screen().height;
     frame.info = decoder.frame();
     frame.delayCs = frameDelayCs(reportedDelays(frame.info.control));
     return frame;

@@ -19,6 +19,8 @@ namespace flickbook::gif {
 
 struct DecodedFrame {
     std::vector<std::uint8_t> rgba; // full canvas
+    std::uint32_t canvasWidth = 0;
+    std::uint32_t canvasHeight = 0;
     FrameInfo info;
     std::int32_t delayCs = 1; // after the playback rules of timing.h
 };

@@ -3,6 +3,9 @@
 #include "platform/user_defaults.h"
 
 #include <QDir>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QTest>
 
 namespace flickbook::testing {
 
@@ -14,6 +17,14 @@ PrivateHome::PrivateHome() {
     QFile::setPermissions(runtime,
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
+    writeUserDirs();
+}
+
+void PrivateHome::writeUserDirs() {
+    QDir().mkpath(configHome());
+    QFile dirs(configHome() + "/user-dirs.dirs");
+    if (dirs.open(QIODevice::WriteOnly))
+        dirs.write("XDG_PICTURES_DIR=\"" + pictures().toLocal8Bit() + "\"\n");
 }
 
 namespace {
@@ -41,6 +52,48 @@ void PrivateHome::wipe() {
     platform::UserDefaults::reset();
     QDir(dataHome()).removeRecursively();
     QDir(configHome()).removeRecursively();
+    QDir(pictures()).removeRecursively();
+    writeUserDirs();
+}
+
+namespace {
+void collect(QQuickItem* under, const QString& name, QList<QQuickItem*>& found) {
+    if (!under->isVisible())
+        return;
+    if (under->objectName() == name)
+        found << under;
+    for (QQuickItem* child : under->childItems())
+        collect(child, name, found);
+}
+} // namespace
+
+QList<QQuickItem*> findItems(QQuickWindow* window, const QString& name) {
+    QQuickItem* root = window->contentItem();
+    while (root->parentItem())
+        root = root->parentItem();
+    QList<QQuickItem*> found;
+    collect(root, name, found);
+    return found;
+}
+
+QQuickItem* findItem(QQuickWindow* window, const QString& name) {
+    const auto found = findItems(window, name);
+    return found.isEmpty() ? nullptr : found.first();
+}
+
+bool clickItem(QQuickWindow* window, QQuickItem* item) {
+    if (!item)
+        return false;
+    const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
+    QTest::mouseClick(window, Qt::LeftButton, {}, centre.toPoint());
+    return true;
+}
+
+bool saveScreenshot(QQuickWindow* window, const QString& name) {
+    const QString folder = QStringLiteral(FLICKBOOK_SCREENSHOT_DIR);
+    QDir().mkpath(folder);
+    const QImage shot = window->grabWindow();
+    return !shot.isNull() && shot.save(folder + "/" + name + ".png");
 }
 
 } // namespace flickbook::testing

@@ -11,6 +11,9 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
+class QQuickItem;
+class QQuickWindow;
+
 namespace flickbook::testing {
 
 // Points XDG_DATA_HOME, XDG_CONFIG_HOME and XDG_RUNTIME_DIR into a fresh
@@ -21,10 +24,14 @@ public:
     QString dataHome() const { return root_.path() + "/data"; }
     QString configHome() const { return root_.path() + "/config"; }
     QString documents() const { return dataHome() + "/Flickbook/Documents"; }
-    // Empties the data and config folders and forgets the loaded defaults.
+    QString workFolder() const { return documents() + "/MyWork"; }
+    // The XDG Pictures folder, named in the private user-dirs.dirs.
+    QString pictures() const { return root_.path() + "/Pictures"; }
+    // Empties the data, config and pictures folders and forgets the loaded defaults.
     void wipe();
 
 private:
+    void writeUserDirs();
     QTemporaryDir root_;
 };
 
@@ -54,5 +61,14 @@ public:
     QList<QUrl> opened;
     QList<QStringList> started;
 };
+
+// The first visible item of that object name in the window, popups included.
+QQuickItem* findItem(QQuickWindow* window, const QString& name);
+// Every visible item of that object name, in tree order.
+QList<QQuickItem*> findItems(QQuickWindow* window, const QString& name);
+// A left click in the middle of the item; false when the item is missing.
+bool clickItem(QQuickWindow* window, QQuickItem* item);
+// Saves what the window shows as <name>.png in the screenshot folder.
+bool saveScreenshot(QQuickWindow* window, const QString& name);
 
 } // namespace flickbook::testing

@@ -188,7 +188,6 @@ private slots:
         QTest::newRow("camera") << "btnCaptureToGIF" << 0 << "CaptureVideoScreen";
         QTest::newRow("video") << "btnVideoToGIF" << 1 << "SelectVideoScreen";
         QTest::newRow("images") << "btnImagesToGIF" << -1 << "SelectImages";
-        QTest::newRow("my work") << "btnMyWork" << -1 << "HistoryScreen";
     }
     void homeActionsSetTheFlagsAndNameMissingScreens() {
         QFETCH(QString, action);

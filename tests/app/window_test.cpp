@@ -22,27 +22,6 @@
 
 using namespace flickbook;
 
-namespace {
-
-QQuickItem* rootItem(QQuickWindow* window) {
-    QQuickItem* item = window->contentItem();
-    while (item->parentItem())
-        item = item->parentItem();
-    return item;
-}
-
-QQuickItem* findItem(QQuickItem* under, const QString& name) {
-    if (under->objectName() == name && under->isVisible())
-        return under;
-    for (QQuickItem* child : under->childItems()) {
-        if (QQuickItem* found = findItem(child, name))
-            return found;
-    }
-    return nullptr;
-}
-
-} // namespace
-
 class WindowTest : public QObject {
     Q_OBJECT
 
@@ -56,17 +35,8 @@ private:
     QQuickWindow* window() { return app_->window(); }
     platform::NavigationController& navigation() { return app_->navigation(); }
 
-    QQuickItem* item(const QString& name) { return findItem(rootItem(window()), name); }
-
-    bool click(const QString& name) {
-        QQuickItem* target = item(name);
-        if (!target)
-            return false;
-        const QPointF centre =
-            target->mapToScene(QPointF(target->width() / 2, target->height() / 2));
-        QTest::mouseClick(window(), Qt::LeftButton, {}, centre.toPoint());
-        return true;
-    }
+    QQuickItem* item(const QString& name) { return testing::findItem(window(), name); }
+    bool click(const QString& name) { return testing::clickItem(window(), item(name)); }
 
     // Launch as main() does, at the given size, and wait for home.
     void launch(QSize size) {
@@ -82,13 +52,7 @@ private:
 
     void settle() { QTest::qWait(platform::NavigationController::kTransitionMilliseconds + 150); }
 
-    void grab(const QString& name) {
-        const QString folder = QStringLiteral(FLICKBOOK_SCREENSHOT_DIR);
-        QDir().mkpath(folder);
-        const QImage shot = window()->grabWindow();
-        QVERIFY(!shot.isNull());
-        QVERIFY(shot.save(folder + "/" + name + ".png"));
-    }
+    void grab(const QString& name) { QVERIFY(testing::saveScreenshot(window(), name)); }
 
 private slots:
     void init() { home_.wipe(); }
@@ -129,8 +93,8 @@ private slots:
         QVERIFY(qobject_cast<home::HomeScreen*>(navigation().topViewController()));
         settle();
         QTest::ignoreMessage(QtInfoMsg,
-                             QRegularExpression("HistoryScreen, which is not built yet"));
-        QVERIFY(click("btnMyWork"));
+                             QRegularExpression("CaptureVideoScreen, which is not built yet"));
+        QVERIFY(click("btnCaptureToGIF"));
         QCOMPARE(navigation().depth(), 2);
     }
 

@@ -1,0 +1,87 @@
+#include "library/gif_preview_screen.h"
+
+#include "home/navigation_flags.h"
+#include "home/navigation_rules.h"
+#include "library/animated_gif.h"
+#include "platform/desktop.h"
+#include "platform/dispatch.h"
+#include "platform/navigation_controller.h"
+#include "platform/photo_library.h"
+#include "platform/share_sheet.h"
+#include "status_hud.h"
+
+#include <QPointer>
+
+namespace flickbook::library {
+
+GIFPreviewScreen::GIFPreviewScreen(QObject* parent)
+    : ViewController(parent), ivPlayGIF_(new platform::AnimatedImageView(this)) {}
+
+void GIFPreviewScreen::viewDidLoad() {
+    navigationItem()->setTitle(tr("Preview"));
+    auto* back = home::makeBackButton(this);
+    connect(back, &platform::BarButtonItem::triggered, this, &GIFPreviewScreen::btnBack);
+    navigationItem()->setLeftBarButtonItem(back);
+    auto* homeButton = home::makeHomeButton(this);
+    connect(homeButton, &platform::BarButtonItem::triggered, this, &GIFPreviewScreen::btnHome);
+    navigationItem()->setRightBarButtonItem(homeButton);
+
+    QPointer<GIFPreviewScreen> self(this);
+    platform::dispatch::main([self] {
+        if (self)
+            self->loadGIF();
+    });
+}
+
+void GIFPreviewScreen::viewWillAppear(bool animated) {
+    ViewController::viewWillAppear(animated);
+    if (home::openedFromHistory)
+        return;
+    if (auto* left = navigationItem()->leftBarButtonItem()) {
+        left->setEnabled(false);
+        left->setTintColor(Qt::transparent);
+    }
+}
+
+void GIFPreviewScreen::loadGIF() {
+    if (auto animation = animatedImageWithAnimatedGIFURL(gifURL))
+        ivPlayGIF_->setImage(std::move(*animation));
+}
+
+void GIFPreviewScreen::btnShare() {
+    auto* sheet = new platform::ShareSheet({gifURL}, this, this);
+    if (auto* popover = sheet->popoverPresentationController()) {
+        popover->setSourceView(this);
+        popover->setSourceRect(QRectF(0, 0, viewSize().width(), 300.0));
+    }
+    present(sheet);
+}
+
+void GIFPreviewScreen::btnSave() {
+    platform::PhotoLibrary::shared().addFile(
+        gifURL, [](std::optional<QString> saved, std::optional<QString> error) {
+            Q_UNUSED(saved);
+            if (error) {
+                platform::consoleLine(*error);
+                components::StatusHUD::showErrorWithStatus(
+                    QStringLiteral("Please try After Sometimes."));
+                return;
+            }
+            platform::dispatch::main([] {
+                components::StatusHUD::showSuccessWithStatus(
+                    QStringLiteral("GIF Successfully Saved To Photo Library."));
+            });
+        });
+}
+
+void GIFPreviewScreen::btnBack() {
+    ivPlayGIF_->setImage({});
+    home::popOneScreen(this);
+}
+
+void GIFPreviewScreen::btnHome() {
+    ivPlayGIF_->setImage({});
+    home::returnToHomeScreen(navigationController());
+}
+
+} // namespace flickbook::library

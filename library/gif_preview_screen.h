@@ -1,0 +1,40 @@
+#pragma once
+
+// One stored GIF, playing; share it, save it to the pictures folder, or
+// leave. Opened right after a render its Back is gone, so Home is the way out.
+
+#include "platform/animated_image_view.h"
+#include "platform/view_controller.h"
+
+#include <QUrl>
+
+namespace flickbook::library {
+
+class GIFPreviewScreen : public platform::ViewController {
+    Q_OBJECT
+    Q_PROPERTY(flickbook::platform::AnimatedImageView* ivPlayGIF READ ivPlayGIF CONSTANT)
+    Q_PROPERTY(QString fileName READ fileName CONSTANT)
+
+public:
+    explicit GIFPreviewScreen(QObject* parent = nullptr);
+
+    platform::AnimatedImageView* ivPlayGIF() const { return ivPlayGIF_; }
+    QString fileName() const { return gifURL.fileName(); }
+
+    void viewDidLoad() override;
+    void viewWillAppear(bool animated) override;
+
+    void loadGIF();
+
+    Q_INVOKABLE void btnShare();
+    Q_INVOKABLE void btnSave();
+    Q_INVOKABLE void btnBack();
+    Q_INVOKABLE void btnHome();
+
+    QUrl gifURL = QUrl::fromLocalFile(QString());
+
+private:
+    platform::AnimatedImageView* ivPlayGIF_;
+};
+
+} // namespace flickbook::library

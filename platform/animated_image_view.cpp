@@ -1,0 +1,91 @@
+#include "animated_image_view.h"
+
+#include <QHash>
+#include <cmath>
+
+namespace flickbook::platform {
+
+namespace {
+
+// Live views by id, touched on the GUI thread only (views live there and
+// the provider serves synchronous Images there).
+QHash<quint64, AnimatedImageView*>& liveViews() {
+    static QHash<quint64, AnimatedImageView*> views;
+    return views;
+}
+
+quint64 nextViewId() {
+    static quint64 next = 0;
+    return ++next;
+}
+
+} // namespace
+
+AnimatedImageView::AnimatedImageView(QObject* parent) : QObject(parent), id_(nextViewId()) {
+    liveViews().insert(id_, this);
+    timer_.setTimerType(Qt::PreciseTimer);
+    connect(&timer_, &QTimer::timeout, this, &AnimatedImageView::advance);
+}
+
+AnimatedImageView::~AnimatedImageView() {
+    liveViews().remove(id_);
+}
+
+void AnimatedImageView::setImage(AnimatedImage image) {
+    timer_.stop();
+    image_ = std::move(image);
+    entry_ = 0;
+    const double entrySeconds = image_.entrySeconds();
+    if (entrySeconds > 0.0) {
+        clock_.start();
+        // Ticks at the entry rate; advance() reads the clock, so late ticks
+        // never make the animation run slow.
+        timer_.start(std::max(1, int(std::lround(entrySeconds * 1000.0))));
+    }
+    Q_EMIT imageChanged();
+    Q_EMIT frameChanged();
+}
+
+void AnimatedImageView::advance() {
+    const double entrySeconds = image_.entrySeconds();
+    if (entrySeconds <= 0.0 || image_.images.isEmpty())
+        return;
+    const double elapsed = double(clock_.nsecsElapsed()) / 1e9;
+    const auto count = image_.images.size();
+    const int entry = int(std::fmod(std::floor(elapsed / entrySeconds + 1e-6), double(count)));
+    if (entry != entry_) {
+        entry_ = entry;
+        Q_EMIT frameChanged();
+    }
+}
+
+QUrl AnimatedImageView::frameSource() const {
+    if (image_.images.isEmpty())
+        return QUrl();
+    return QUrl(QStringLiteral("image://animation/%1/%2").arg(id_).arg(entry_));
+}
+
+QSize AnimatedImageView::imageSize() const {
+    return image_.images.isEmpty() ? QSize() : image_.images.first().size();
+}
+
+QImage AnimatedImageView::entryImage(quint64 viewId, int entry) {
+    AnimatedImageView* view = liveViews().value(viewId);
+    if (!view || entry < 0 || entry >= view->image_.images.size())
+        return QImage();
+    return view->image_.images[entry];
+}
+
+QImage AnimatedImageProvider::requestImage(const QString& id, QSize* size,
+                                           const QSize& requestedSize) {
+    Q_UNUSED(requestedSize); // shown at its own size; the page scales it
+    const QStringList parts = id.split(QLatin1Char('/'));
+    QImage image;
+    if (parts.size() == 2)
+        image = AnimatedImageView::entryImage(parts[0].toULongLong(), parts[1].toInt());
+    if (size)
+        *size = image.size();
+    return image;
+}
+
+} // namespace flickbook::platform

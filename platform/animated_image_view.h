@@ -1,0 +1,63 @@
+#pragma once
+
+// An image view that plays an AnimatedImage: entry after entry, each for its
+// share of the duration, looping, from the moment the image is set. The page
+// draws the current entry through the "animation" image provider.
+
+#include "animated_image.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QQuickImageProvider>
+#include <QTimer>
+#include <QUrl>
+
+namespace flickbook::platform {
+
+class AnimatedImageView : public QObject {
+    Q_OBJECT
+    // "image://animation/<view>/<entry>", empty with no image.
+    Q_PROPERTY(QUrl frameSource READ frameSource NOTIFY frameChanged)
+    Q_PROPERTY(int currentEntry READ currentEntry NOTIFY frameChanged)
+    Q_PROPERTY(bool animating READ isAnimating NOTIFY imageChanged)
+    Q_PROPERTY(QSize imageSize READ imageSize NOTIFY imageChanged)
+
+public:
+    explicit AnimatedImageView(QObject* parent = nullptr);
+    ~AnimatedImageView() override;
+
+    const AnimatedImage& image() const { return image_; }
+    // Shows the image from its first entry; an empty image ends any animation
+    // and lets the previous pictures go.
+    void setImage(AnimatedImage image);
+
+    QUrl frameSource() const;
+    int currentEntry() const { return entry_; }
+    bool isAnimating() const { return timer_.isActive(); }
+    QSize imageSize() const;
+
+    // The picture at an entry of the view with the given id, for the provider.
+    static QImage entryImage(quint64 viewId, int entry);
+
+signals:
+    void imageChanged();
+    void frameChanged();
+
+private:
+    void advance();
+
+    quint64 id_;
+    AnimatedImage image_;
+    int entry_ = 0;
+    QTimer timer_;
+    QElapsedTimer clock_;
+};
+
+// Serves the entries of live AnimatedImageViews to QML Images.
+class AnimatedImageProvider : public QQuickImageProvider {
+public:
+    AnimatedImageProvider() : QQuickImageProvider(QQuickImageProvider::Image) {}
+    QImage requestImage(const QString& id, QSize* size, const QSize& requestedSize) override;
+};
+
+} // namespace flickbook::platform

@@ -1,0 +1,31 @@
+import QtQuick
+
+// Draws the current picture of an animated image view, fitted, on a light
+// checkerboard so transparent pixels read as such.
+Item {
+    id: view
+
+    property QtObject imageView
+
+    Image {
+        anchors.fill: picture
+        visible: picture.status === Image.Ready
+        source: "qrc:/Flickbook/images/checker.svg"
+        fillMode: Image.Tile
+        sourceSize: Qt.size(16, 16)
+    }
+    Image {
+        id: picture
+        objectName: "ivPlayGIF"
+        readonly property size natural: view.imageView ? view.imageView.imageSize : Qt.size(0, 0)
+        readonly property real scale: natural.width > 0
+            ? Math.min(view.width / natural.width, view.height / natural.height) : 0
+        anchors.centerIn: parent
+        width: natural.width * scale
+        height: natural.height * scale
+        source: view.imageView ? view.imageView.frameSource : ""
+        cache: false
+        smooth: scale < 2
+        fillMode: Image.Stretch
+    }
+}

@@ -1,0 +1,64 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+
+// One GIF playing, with Share and Save under it.
+Item {
+    id: page
+
+    property QtObject controller
+
+    Binding { target: page.controller; property: "viewSize"; value: Qt.size(page.width, page.height) }
+
+    ColumnLayout {
+        anchors.fill: parent
+        anchors.margins: 16
+        spacing: 12
+
+        Rectangle {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            radius: 16
+            color: "white"
+            border.color: "#e6e7ea"
+
+            AnimatedImageView {
+                anchors.fill: parent
+                anchors.margins: 12
+                imageView: page.controller ? page.controller.ivPlayGIF : null
+            }
+        }
+
+        Text {
+            Layout.fillWidth: true
+            horizontalAlignment: Text.AlignHCenter
+            text: page.controller ? page.controller.fileName : ""
+            elide: Text.ElideMiddle
+            font.pixelSize: 13
+            color: "#6d6d72"
+        }
+
+        RowLayout {
+            Layout.fillWidth: true
+            Layout.maximumWidth: 520
+            Layout.alignment: Qt.AlignHCenter
+            spacing: 12
+
+            PillButton {
+                objectName: "btnShare"
+                Layout.fillWidth: true
+                text: qsTr("Share")
+                iconName: "share"
+                onClicked: page.controller.btnShare()
+            }
+            PillButton {
+                objectName: "btnSave"
+                Layout.fillWidth: true
+                text: qsTr("Save")
+                iconName: "save"
+                filled: true
+                onClicked: page.controller.btnSave()
+            }
+        }
+    }
+}

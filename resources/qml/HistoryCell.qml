@@ -1,0 +1,113 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+
+// One stored GIF in the grid: its first frame, its name, share and delete.
+// The placeholder shows until the first frame has been decoded, and stays
+// when the file cannot be read.
+AbstractButton {
+    id: cell
+
+    required property url image
+    required property string title
+    required property int tag
+
+    signal shareTapped(int tag)
+    signal deleteTapped(int tag)
+
+    hoverEnabled: true
+
+    background: Item {
+        Rectangle { // shadow
+            anchors.fill: parent
+            anchors.topMargin: 2
+            anchors.bottomMargin: -2
+            radius: 14
+            color: "#14000000"
+        }
+        Rectangle {
+            anchors.fill: parent
+            radius: 14
+            color: "white"
+            border.color: cell.hovered ? "#d6d7db" : "#e6e7ea"
+        }
+    }
+
+    contentItem: ColumnLayout {
+        spacing: 0
+
+        Rectangle {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            Layout.margins: 6
+            Layout.bottomMargin: 0
+            radius: 10
+            color: "#eceef1"
+
+            Image {
+                id: frame
+                objectName: "cellImage"
+                anchors.fill: parent
+                anchors.margins: 2
+                source: cell.image
+                sourceSize: Qt.size(Math.ceil(width * 2), Math.ceil(height * 2))
+                asynchronous: true
+                cache: false
+                fillMode: Image.PreserveAspectFit
+            }
+            Image {
+                objectName: "cellPlaceholder"
+                anchors.centerIn: parent
+                width: Math.min(parent.width, parent.height) * 0.5
+                height: width
+                visible: frame.status !== Image.Ready
+                source: "qrc:/Flickbook/images/img.svg"
+                sourceSize: Qt.size(192, 192)
+            }
+        }
+
+        Text {
+            objectName: "lblTitle"
+            Layout.fillWidth: true
+            Layout.preferredHeight: 34
+            Layout.leftMargin: 8
+            Layout.rightMargin: 8
+            verticalAlignment: Text.AlignVCenter
+            horizontalAlignment: Text.AlignHCenter
+            text: cell.title
+            elide: Text.ElideMiddle
+            font.pixelSize: 12
+            color: "#3a3a3c"
+        }
+    }
+
+    // Share and delete float over the picture's top corner.
+    Row {
+        anchors { top: parent.top; right: parent.right; margins: 10 }
+        spacing: 6
+
+        IconButton {
+            objectName: "btnShare"
+            iconName: "share"
+            iconSize: 18
+            implicitWidth: 36
+            implicitHeight: 36
+            text: qsTr("Share")
+            background: Rectangle { radius: 18; color: parent.pressed ? "#e5e5ea" : "#f2ffffff"; border.color: "#1a000000" }
+            onClicked: cell.shareTapped(cell.tag)
+        }
+        IconButton {
+            objectName: "btnDelete"
+            iconName: "delete"
+            iconSize: 18
+            implicitWidth: 36
+            implicitHeight: 36
+            tint: "#d70015"
+            text: qsTr("Delete")
+            background: Rectangle { radius: 18; color: parent.pressed ? "#e5e5ea" : "#f2ffffff"; border.color: "#1a000000" }
+            onClicked: cell.deleteTapped(cell.tag)
+        }
+    }
+
+    Accessible.name: title
+}
