@@ -30,6 +30,7 @@ bench: deps
 	@./bench/run-gif-decode
 	@./bench/run-media
 	@./bench/run-encode
+	@./bench/run-history
 
 fuzz: deps
 	@FUZZ_SECONDS=$${FUZZ_SECONDS:-600} ./scripts/fuzz-gif
