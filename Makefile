@@ -31,6 +31,7 @@ bench: deps
 	@./bench/run-media
 	@./bench/run-encode
 	@./bench/run-history
+	@./bench/run-photos
 
 fuzz: deps
 	@FUZZ_SECONDS=$${FUZZ_SECONDS:-600} ./scripts/fuzz-gif

@@ -6,6 +6,7 @@
 #include "app/tinted_image_provider.h"
 #include "common/common_utils.h"
 #include "library/first_frame_provider.h"
+#include "photos/photo_thumbnail_provider.h"
 #include "platform/animated_image_view.h"
 #include "platform/navigation_bar_appearance.h"
 #include "status_hud.h"
@@ -16,9 +17,14 @@ namespace flickbook::app {
 
 AppWindow::AppWindow()
     : storyboard_(mainStoryboard()),
-      navigation_(std::make_unique<platform::NavigationController>(storyboard_)) {}
+      navigation_(std::make_unique<platform::NavigationController>(storyboard_)),
+      privacyPrompts_(std::make_unique<platform::WindowPrivacyPrompts>(navigation_.get())) {
+    platform::PhotoLibrary::shared().setPrivacyPrompts(privacyPrompts_.get());
+}
 
-AppWindow::~AppWindow() = default;
+AppWindow::~AppWindow() {
+    platform::PhotoLibrary::shared().setPrivacyPrompts(nullptr);
+}
 
 bool AppWindow::load() {
     common::loadBundledFonts();
@@ -26,6 +32,7 @@ bool AppWindow::load() {
     engine_.addImageProvider("tinted", new TintedImageProvider());
     engine_.addImageProvider("animation", new platform::AnimatedImageProvider());
     engine_.addImageProvider("firstframe", new library::FirstFrameProvider());
+    engine_.addImageProvider("photo", new photos::PhotoThumbnailProvider());
     engine_.setInitialProperties({
         {"navigation", QVariant::fromValue(navigation_.get())},
         {"hud", QVariant::fromValue(&components::StatusHUD::shared())},

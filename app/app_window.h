@@ -5,6 +5,7 @@
 
 #include "platform/navigation_controller.h"
 #include "platform/storyboard.h"
+#include "platform/window_privacy_prompts.h"
 
 #include <QQmlApplicationEngine>
 #include <memory>
@@ -29,6 +30,7 @@ public:
 private:
     platform::Storyboard storyboard_;
     std::unique_ptr<platform::NavigationController> navigation_;
+    std::unique_ptr<platform::WindowPrivacyPrompts> privacyPrompts_;
     QQmlApplicationEngine engine_;
 };
 

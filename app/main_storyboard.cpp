@@ -4,6 +4,8 @@
 #include "home/setting_screen.h"
 #include "library/gif_preview_screen.h"
 #include "library/history_screen.h"
+#include "photos/image_animation_screen.h"
+#include "photos/select_images.h"
 
 namespace flickbook::app {
 
@@ -45,6 +47,10 @@ platform::Storyboard mainStoryboard() {
     storyboard.registerScene("segue_history", page("HistoryPage"), make<library::HistoryScreen>());
     storyboard.registerScene("segue_previewGIF", page("GifPreviewPage"),
                              make<library::GIFPreviewScreen>());
+    storyboard.registerScene("segue_selectImages", page("SelectImagesPage"),
+                             make<photos::SelectImages>());
+    storyboard.registerScene("segue_imageAnimation", page("ImageAnimationPage"),
+                             make<photos::ImageAnimationScreen>());
     return storyboard;
 }
 

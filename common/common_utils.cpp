@@ -3,11 +3,14 @@
 #include "core/duration_format.h"
 #include "platform/alert_controller.h"
 #include "platform/desktop.h"
+#include "platform/photo_library.h"
 #include "platform/user_defaults.h"
 #include "platform/view_controller.h"
 #include "store/gif_store.h"
 
 #include <QFontDatabase>
+#include <QImageReader>
+#include <cmath>
 #include <sstream>
 
 namespace flickbook::common {
@@ -68,6 +71,22 @@ void showAlert(const QString& title, const QString& message, platform::ViewContr
 
 QString formatDuration(qint64 seconds) {
     return QString::fromStdString(flickbook::formatDuration(seconds));
+}
+
+} // namespace flickbook::common
+
+namespace flickbook::common {
+
+QImage thumbnailForAsset(const platform::PhotoAsset& asset, double width, double height) {
+    const QSize target(int(std::ceil(width)), int(std::ceil(height)));
+    QImage picture = platform::PhotoLibrary::requestImage(asset, target);
+    if (picture.isNull()) {
+        QImageReader placeholder(
+            QStringLiteral(":/Flickbook/images/%1.svg").arg(kPlaceholderImage));
+        placeholder.setScaledSize(target);
+        picture = placeholder.read();
+    }
+    return picture;
 }
 
 } // namespace flickbook::common

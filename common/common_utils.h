@@ -6,10 +6,12 @@
 
 #include <QColor>
 #include <QFont>
+#include <QImage>
 #include <QString>
 #include <QUrl>
 
 namespace flickbook::platform {
+struct PhotoAsset;
 class UserDefaults;
 class ViewController;
 } // namespace flickbook::platform
@@ -45,5 +47,9 @@ void createFolderInDocuments(const QString& name);
 void showAlert(const QString& title, const QString& message, platform::ViewController* presenter);
 
 QString formatDuration(qint64 seconds);
+
+// The photo fitted inside width × height, upright; the "img" placeholder
+// when it cannot be read. Blocks while the file is decoded.
+QImage thumbnailForAsset(const platform::PhotoAsset& asset, double width, double height);
 
 } // namespace flickbook::common

@@ -18,6 +18,13 @@ std::optional<QString> ImageGifEncoder::render(const QList<QImage>& images, int 
         const QImage& picture = images[qsizetype(i)];
         if (picture.isNull())
             return makeError("picture.empty", "Picture " + std::to_string(i + 1) + " is empty.");
+        // No picture is shown larger than the canvas's long edge, so big
+        // photos are shrunk first: the engine then fits a few megapixels,
+        // not dozens, and memory holds one small copy per frame in flight.
+        const int bound = int(image::kMaxCanvasLongEdge);
+        if (picture.width() > bound || picture.height() > bound)
+            return toRgba(
+                picture.scaled(bound, bound, Qt::KeepAspectRatio, Qt::SmoothTransformation));
         return toRgba(picture);
     };
     request.delaySeconds = frameDelay;

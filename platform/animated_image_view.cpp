@@ -46,6 +46,13 @@ void AnimatedImageView::setImage(AnimatedImage image) {
     Q_EMIT frameChanged();
 }
 
+void AnimatedImageView::stopAnimating() {
+    if (!timer_.isActive())
+        return;
+    timer_.stop();
+    Q_EMIT imageChanged();
+}
+
 void AnimatedImageView::advance() {
     const double entrySeconds = image_.entrySeconds();
     if (entrySeconds <= 0.0 || image_.images.isEmpty())
@@ -78,11 +85,20 @@ QImage AnimatedImageView::entryImage(quint64 viewId, int entry) {
 
 QImage AnimatedImageProvider::requestImage(const QString& id, QSize* size,
                                            const QSize& requestedSize) {
-    Q_UNUSED(requestedSize); // shown at its own size; the page scales it
     const QStringList parts = id.split(QLatin1Char('/'));
     QImage image;
     if (parts.size() == 2)
         image = AnimatedImageView::entryImage(parts[0].toULongLong(), parts[1].toInt());
+    // Photos can be far larger than the view: shrink them to what is shown,
+    // roughly first (cheap), then smoothly.
+    if (!image.isNull() && requestedSize.isValid() && requestedSize.width() > 0 &&
+        requestedSize.height() > 0 &&
+        (image.width() > requestedSize.width() || image.height() > requestedSize.height())) {
+        const QSize target = image.size().scaled(requestedSize, Qt::KeepAspectRatio);
+        if (image.width() > 2 * target.width())
+            image = image.scaled(target * 2, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        image = image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
     if (size)
         *size = image.size();
     return image;

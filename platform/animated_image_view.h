@@ -31,6 +31,9 @@ public:
     // and lets the previous pictures go.
     void setImage(AnimatedImage image);
 
+    // Stops on the entry showing; the pictures stay.
+    void stopAnimating();
+
     QUrl frameSource() const;
     int currentEntry() const { return entry_; }
     bool isAnimating() const { return timer_.isActive(); }

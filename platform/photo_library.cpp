@@ -1,10 +1,13 @@
 #include "photo_library.h"
 
 #include "dispatch.h"
+#include "image/exif.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
@@ -13,6 +16,86 @@ namespace flickbook::platform {
 PhotoLibrary& PhotoLibrary::shared() {
     static PhotoLibrary library;
     return library;
+}
+
+QString PhotoLibrary::picturesFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+}
+
+namespace {
+
+bool isHiddenBelow(const QString& path, const QString& root) {
+    const QString relative = path.mid(root.size());
+    return relative.contains(QStringLiteral("/."));
+}
+
+QDateTime creationDate(const QFileInfo& file) {
+    if (auto taken = image::exifDateTimeOriginal(file.absoluteFilePath().toStdString())) {
+        const QDateTime date(QDate(taken->year, taken->month, taken->day),
+                             QTime(taken->hour, taken->minute, taken->second));
+        if (date.isValid())
+            return date;
+    }
+    // The modification time survives copying from a camera or another
+    // computer; the birth time is only when the copy was made.
+    return file.lastModified();
+}
+
+} // namespace
+
+std::vector<PhotoAsset> PhotoLibrary::fetchPhotos() const {
+    const QString root = picturesFolder();
+    QStringList patterns;
+    for (const QByteArray& format : QImageReader::supportedImageFormats()) {
+        const QString suffix = QString::fromLatin1(format).toLower();
+        if (suffix == "svg" || suffix == "svgz" || suffix == "pdf" || suffix == "ico" ||
+            suffix == "cur" || suffix == "icns" || suffix == "xpm" || suffix == "xbm" ||
+            suffix == "pbm" || suffix == "pgm" || suffix == "ppm")
+            continue; // drawings and icons, not photos
+        patterns << "*." + suffix << "*." + suffix.toUpper();
+    }
+    std::vector<PhotoAsset> photos;
+    QDirIterator it(root, patterns, QDir::Files | QDir::Readable, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (isHiddenBelow(path, root))
+            continue;
+        photos.push_back({path, creationDate(it.fileInfo())});
+    }
+    std::sort(photos.begin(), photos.end(), [](const PhotoAsset& a, const PhotoAsset& b) {
+        if (a.creationDate != b.creationDate)
+            return a.creationDate > b.creationDate;
+        return a.path < b.path;
+    });
+    return photos;
+}
+
+QImage PhotoLibrary::requestImage(const PhotoAsset& asset, QSize targetSize) {
+    QImageReader reader(asset.path);
+    reader.setAutoTransform(true);
+    QSize size = reader.size();
+    // The stored size is before rotation; a quarter turn swaps the sides.
+    if (reader.transformation() & QImageIOHandler::TransformationRotate90)
+        size.transpose();
+    if (size.isValid() && targetSize.isValid() &&
+        (size.width() > targetSize.width() || size.height() > targetSize.height())) {
+        QSize fitted = size.scaled(targetSize, Qt::KeepAspectRatio);
+        if (reader.transformation() & QImageIOHandler::TransformationRotate90)
+            fitted.transpose();
+        reader.setScaledSize(fitted.expandedTo(QSize(1, 1)));
+    }
+    return reader.read();
+}
+
+QImage PhotoLibrary::requestFullSizeImage(const PhotoAsset& asset) {
+    QImageReader reader(asset.path);
+    reader.setAutoTransform(true);
+    QImage image = reader.read();
+    // Full-size photos are held together until they are rendered: opaque
+    // ones keep three bytes a pixel instead of four.
+    if (!image.isNull() && !image.hasAlphaChannel() && image.format() != QImage::Format_RGB888)
+        image.convertTo(QImage::Format_RGB888);
+    return image;
 }
 
 QString PhotoLibrary::flickbookAlbum() {

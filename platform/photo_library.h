@@ -1,16 +1,38 @@
 #pragma once
 
-// The user's picture library: the XDG Pictures folder. GIFs saved from
-// Flickbook go into Pictures/Flickbook unchanged, under their own name or,
-// when that is taken, the first free "name (n).gif"; nothing there is ever
-// overwritten.
+// The user's photo library: the XDG Pictures folder, read with the user's
+// consent. Photos are the images Qt can read found anywhere below it, newest
+// first by the date the camera wrote (EXIF) or else the file's own time.
+// GIFs saved from Flickbook go into Pictures/Flickbook unchanged, under their
+// own name or the first free "name (n).gif"; nothing there is overwritten.
 
+#include <QDateTime>
+#include <QImage>
+#include <QSize>
 #include <QString>
 #include <QUrl>
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace flickbook::platform {
+
+struct PhotoAsset {
+    QString path;
+    QDateTime creationDate;
+    bool operator==(const PhotoAsset& other) const { return path == other.path; }
+};
+
+enum class AuthorizationStatus { NotDetermined = 0, Restricted = 1, Denied = 2, Authorized = 3 };
+
+// How the library asks the user: the consent question and the privacy page
+// where the answer can be changed. The app shows them in its window.
+class PrivacyPrompts {
+public:
+    virtual ~PrivacyPrompts() = default;
+    virtual void askForPhotoAccess(std::function<void(bool allowed)> answer) = 0;
+    virtual void showPrivacyPage() = 0;
+};
 
 class PhotoLibrary {
 public:
@@ -20,16 +42,39 @@ public:
 
     static PhotoLibrary& shared();
 
+    // --- access
+    AuthorizationStatus authorizationStatus() const;
+    void setAuthorizationStatus(AuthorizationStatus status);
+    // Asks once; later calls answer from what was remembered. The handler
+    // runs on a background thread.
+    void requestAuthorization(std::function<void(AuthorizationStatus)> handler);
+    // Installed by the window (not owned); nullptr removes it.
+    void setPrivacyPrompts(PrivacyPrompts* prompts) { prompts_ = prompts; }
+    // Flickbook's privacy page, where access can be granted or taken back.
+    void openPrivacySettings();
+
+    // --- reading
+    static QString picturesFolder();
+    // Every photo below the Pictures folder, newest first; hidden files and
+    // folders left out. Reads file headers: call it off the GUI thread.
+    std::vector<PhotoAsset> fetchPhotos() const;
+    // The photo upright, fitted inside the size (aspect kept, never enlarged);
+    // a null image when the file cannot be read.
+    static QImage requestImage(const PhotoAsset& asset, QSize targetSize);
+    // The photo upright at its full size; null when it cannot be read.
+    static QImage requestFullSizeImage(const PhotoAsset& asset);
+
+    // --- adding
     // $XDG_PICTURES_DIR (or ~/Pictures) + "/Flickbook".
     static QString flickbookAlbum();
-
     // Copies the file into the album on a background thread; the completion
     // runs there too.
     void addFile(const QUrl& file, AddCompletion completion);
-
-    // The copy itself, on the calling thread: the saved file's path, or an
-    // error for a person.
+    // The copy itself, on the calling thread.
     static void addFileNow(const QUrl& file, const AddCompletion& completion);
+
+private:
+    PrivacyPrompts* prompts_ = nullptr;
 };
 
 } // namespace flickbook::platform

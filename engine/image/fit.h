@@ -22,7 +22,8 @@ Size fitInside(Size image, Size box, bool allowEnlarge);
 
 // The canvas for a series of pictures: the first picture's size with its
 // long edge brought down to at most maxLongEdge.
-Size canvasFor(Size first, std::uint32_t maxLongEdge = 1920);
+inline constexpr std::uint32_t kMaxCanvasLongEdge = 1920;
+Size canvasFor(Size first, std::uint32_t maxLongEdge = kMaxCanvasLongEdge);
 
 // Smooth resampling (area averaging when shrinking, bicubic when growing).
 Result<RgbaImage> resize(const RgbaImage& in, Size to);

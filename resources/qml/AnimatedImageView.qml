@@ -24,6 +24,8 @@ Item {
         width: natural.width * scale
         height: natural.height * scale
         source: view.imageView ? view.imageView.frameSource : ""
+        // Big photos are shrunk to what is shown before they reach the screen.
+        sourceSize: Qt.size(Math.ceil(view.width * 2), Math.ceil(view.height * 2))
         cache: false
         smooth: scale < 2
         fillMode: Image.Stretch

@@ -187,7 +187,6 @@ private slots:
         QTest::addColumn<QString>("missing");
         QTest::newRow("camera") << "btnCaptureToGIF" << 0 << "CaptureVideoScreen";
         QTest::newRow("video") << "btnVideoToGIF" << 1 << "SelectVideoScreen";
-        QTest::newRow("images") << "btnImagesToGIF" << -1 << "SelectImages";
     }
     void homeActionsSetTheFlagsAndNameMissingScreens() {
         QFETCH(QString, action);

@@ -1,0 +1,156 @@
+#include "photos/image_animation_screen.h"
+
+#include "common/common_utils.h"
+#include "home/navigation_flags.h"
+#include "home/navigation_rules.h"
+#include "image_gif_encoder.h"
+#include "library/gif_preview_screen.h"
+#include "photos/frame_times.h"
+#include "platform/desktop.h"
+#include "platform/dispatch.h"
+#include "status_hud.h"
+#include "store/gif_store.h"
+
+#include <QPointer>
+#include <cmath>
+
+namespace flickbook::photos {
+
+ImageAnimationScreen::ImageAnimationScreen(QObject* parent)
+    : ViewController(parent), slider_(new components::DiscreteSlider(this)),
+      imageView_(new platform::AnimatedImageView(this)),
+      labels_(new components::CamelLabels(this)) {
+    connect(slider_, &components::DiscreteSlider::valueChanged, this,
+            &ImageAnimationScreen::valueChange);
+}
+
+void ImageAnimationScreen::viewDidLoad() {
+    navigationItem()->setTitle(tr("Frame Time"));
+    auto* back = home::makeBackButton(this);
+    connect(back, &platform::BarButtonItem::triggered, this, &ImageAnimationScreen::btnBack);
+    navigationItem()->setLeftBarButtonItem(back);
+    auto* create = new platform::BarButtonItem(tr("Create"), this);
+    connect(create, &platform::BarButtonItem::triggered, this, &ImageAnimationScreen::btnCreateGIF);
+    navigationItem()->setRightBarButtonItem(create);
+
+    QPointer<ImageAnimationScreen> self(this);
+    platform::dispatch::mainAfter(kDelayBeforeSetUp, [self] {
+        if (self)
+            self->setUp();
+    });
+}
+
+void ImageAnimationScreen::viewWillAppear(bool animated) {
+    ViewController::viewWillAppear(animated);
+    if (home::openedFromHistory)
+        return;
+    if (auto* right = navigationItem()->rightBarButtonItem())
+        right->setTintColor(common::accentColor());
+}
+
+void ImageAnimationScreen::setUp() {
+    QStringList names;
+    for (const FrameTime& time : kFrameTimes)
+        names << QString::fromLatin1(time.label);
+    labels_->names = names;
+    labels_->value = kStartPosition - 1;
+    labels_->ticksDistance = labels_->width / double(kFrameTimes.size());
+    labels_->upFontSize = 13.0;
+    labels_->downFontSize = 10.0;
+    labels_->apply();
+
+    slider_->minimumTrackTintColor = common::accentColor();
+    slider_->minimumTickTintColor = common::accentColor();
+    slider_->maximumTrackTintColor = QColor(142, 142, 147); // system gray
+    slider_->maximumTickTintColor = QColor(142, 142, 147);
+    slider_->thumbTintColor = common::accentColor();
+    slider_->thumbImage = common::imageNamed(QStringLiteral("point"));
+    slider_->setMinimumValue(1);
+    slider_->setTickCount(int(kFrameTimes.size()));
+    slider_->setValue(kStartPosition);
+    slider_->apply();
+
+    QPointer<ImageAnimationScreen> self(this);
+    platform::dispatch::main([self] {
+        if (self)
+            self->startPreview(1.0f);
+    });
+}
+
+void ImageAnimationScreen::startPreview(float frameTime) {
+    platform::AnimatedImage animation;
+    animation.images = arrOfSelectedImages;
+    animation.duration = double(float(arrOfSelectedImages.size()) * frameTime);
+    imageView_->setImage(std::move(animation));
+}
+
+void ImageAnimationScreen::stopPreview() {
+    imageView_->stopAnimating();
+}
+
+void ImageAnimationScreen::valueChange() {
+    const int position = int(slider_->value());
+    labels_->setValue(position - 1);
+    stopPreview();
+    if (position < 1 || position > int(kFrameTimes.size()))
+        return;
+    animationTime = kFrameTimes[std::size_t(position - 1)].seconds;
+    startPreview(float(animationTime));
+}
+
+QUrl ImageAnimationScreen::destinationFor(double epochSeconds) {
+    const store::GifStore store = store::GifStore::standard();
+    std::error_code ec;
+    std::filesystem::create_directories(store.documents(), ec);
+    if (ec)
+        return QUrl();
+    const auto path = store.documents() / (std::string(store::GifStore::kWorkFolderName) + "/" +
+                                           store::gifFileName(epochSeconds));
+    return QUrl::fromLocalFile(QString::fromStdString(path.string()));
+}
+
+void ImageAnimationScreen::btnCreateGIF() {
+    components::StatusHUD::showWithStatus(QStringLiteral("Creating GIF..."));
+    const QUrl destination = destinationFor(store::nowEpochSeconds());
+    if (destination.isEmpty()) {
+        rendered(destination, tr("The Documents folder cannot be made."));
+        return;
+    }
+    components::ImageGifEncoder encoder; // a new one for each render
+    QPointer<ImageAnimationScreen> self(this);
+    encoder.createGIF(arrOfSelectedImages, 0, animationTime, destination,
+                      [self, destination](std::optional<QByteArray>, std::optional<QString> error) {
+                          platform::dispatch::main([self, destination, error] {
+                              if (self)
+                                  self->rendered(destination, error);
+                          });
+                      });
+}
+
+void ImageAnimationScreen::rendered(const QUrl& destination, const std::optional<QString>& error) {
+    if (error) {
+        platform::consoleLine(*error);
+        components::StatusHUD::showErrorWithStatus(
+            QStringLiteral("Something Went Wrong. Try Again Later."));
+        return;
+    }
+    stopPreview();
+    gifURL = destination;
+    home::openedFromHistory = false;
+    components::StatusHUD::dismiss();
+    performSegueWithIdentifier(QStringLiteral("segue_previewGIF"));
+}
+
+void ImageAnimationScreen::prepareForSegue(const platform::StoryboardSegue& segue) {
+    if (segue.identifier != QStringLiteral("segue_previewGIF"))
+        return;
+    if (auto* preview = qobject_cast<library::GIFPreviewScreen*>(segue.destination))
+        preview->gifURL = gifURL;
+}
+
+void ImageAnimationScreen::btnBack() {
+    stopPreview();
+    home::popOneScreen(this);
+}
+
+} // namespace flickbook::photos

@@ -1,0 +1,61 @@
+#pragma once
+
+// The frame-time screen of the photo flow: the chosen photos loop as a live
+// preview at the chosen frame time, and Create renders them into a new GIF
+// in the work folder.
+
+#include "camel_labels.h"
+#include "discrete_slider.h"
+#include "platform/animated_image_view.h"
+#include "platform/view_controller.h"
+
+#include <QImage>
+#include <QList>
+#include <QUrl>
+
+namespace flickbook::photos {
+
+class ImageAnimationScreen : public platform::ViewController {
+    Q_OBJECT
+    Q_PROPERTY(flickbook::components::DiscreteSlider* sliderDiscrite READ sliderDiscrite CONSTANT)
+    Q_PROPERTY(flickbook::platform::AnimatedImageView* imageView READ imageView CONSTANT)
+    Q_PROPERTY(flickbook::components::CamelLabels* labelDescrit READ labelDescrit CONSTANT)
+
+public:
+    static constexpr double kDelayBeforeSetUp = 0.1;
+
+    explicit ImageAnimationScreen(QObject* parent = nullptr);
+
+    components::DiscreteSlider* sliderDiscrite() const { return slider_; }
+    platform::AnimatedImageView* imageView() const { return imageView_; }
+    components::CamelLabels* labelDescrit() const { return labels_; }
+
+    void viewDidLoad() override;
+    void viewWillAppear(bool animated) override;
+    void prepareForSegue(const platform::StoryboardSegue& segue) override;
+
+    void setUp();
+    void startPreview(float frameTime);
+    void stopPreview();
+
+    Q_INVOKABLE void valueChange();
+    Q_INVOKABLE void btnCreateGIF();
+    Q_INVOKABLE void btnBack();
+
+    // Where a GIF made at this time goes; empty when the Documents folder
+    // cannot be had.
+    static QUrl destinationFor(double epochSeconds);
+
+    QList<QImage> arrOfSelectedImages;
+    double animationTime = 1.0;
+    QUrl gifURL = QUrl::fromLocalFile(QString());
+
+private:
+    void rendered(const QUrl& destination, const std::optional<QString>& error);
+
+    components::DiscreteSlider* slider_;
+    platform::AnimatedImageView* imageView_;
+    components::CamelLabels* labels_;
+};
+
+} // namespace flickbook::photos

@@ -1,0 +1,50 @@
+#include "photos/photo_grid_model.h"
+
+#include "common/common_utils.h"
+#include "photos/photo_thumbnail_provider.h"
+
+namespace flickbook::photos {
+
+PhotoGridModel::PhotoGridModel(IsChosen isChosen, QObject* parent)
+    : QAbstractListModel(parent), isChosen_(std::move(isChosen)) {}
+
+void PhotoGridModel::reloadData(const std::vector<platform::PhotoAsset>& photos) {
+    beginResetModel();
+    photos_ = photos;
+    endResetModel();
+}
+
+void PhotoGridModel::reloadItem(int row) {
+    if (row >= 0 && row < rowCount())
+        Q_EMIT dataChanged(index(row), index(row), {SelectMarkRole});
+}
+
+int PhotoGridModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(photos_.size());
+}
+
+QVariant PhotoGridModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount())
+        return {};
+    const platform::PhotoAsset& photo = photos_[std::size_t(index.row())];
+    switch (role) {
+    case ImageRole:
+        return PhotoThumbnailProvider::sourceFor(photo.path);
+    case SelectMarkRole:
+        return common::imageNamed(isChosen_(photo) ? common::kSelectedImage
+                                                   : common::kUnselectedImage);
+    case TagRole:
+        return index.row();
+    case PathRole:
+        return photo.path;
+    default:
+        return {};
+    }
+}
+
+QHash<int, QByteArray> PhotoGridModel::roleNames() const {
+    return {
+        {ImageRole, "image"}, {SelectMarkRole, "selectMark"}, {TagRole, "tag"}, {PathRole, "path"}};
+}
+
+} // namespace flickbook::photos

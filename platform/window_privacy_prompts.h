@@ -1,0 +1,25 @@
+#pragma once
+
+// The photo-library consent question and privacy page as alerts over the
+// window's navigation stack.
+
+#include "photo_library.h"
+
+#include <QPointer>
+
+namespace flickbook::platform {
+
+class NavigationController;
+
+class WindowPrivacyPrompts : public PrivacyPrompts {
+public:
+    explicit WindowPrivacyPrompts(NavigationController* navigation);
+
+    void askForPhotoAccess(std::function<void(bool allowed)> answer) override;
+    void showPrivacyPage() override;
+
+private:
+    QPointer<NavigationController> navigation_;
+};
+
+} // namespace flickbook::platform

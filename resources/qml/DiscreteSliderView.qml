@@ -1,0 +1,60 @@
+import QtQuick
+
+// Draws a discrete slider: a track coloured up to the thumb, a tick per
+// stop, the thumb picture. Dragging or tapping moves to the nearest stop.
+Item {
+    id: view
+
+    property QtObject slider
+
+    readonly property int stops: slider ? slider.tickCount : 2
+    readonly property real minimum: slider ? slider.minimumValue : 1
+    readonly property real inset: 16
+    readonly property real usable: width - 2 * inset
+    readonly property real thumbX: inset + (slider ? (slider.value - minimum) / Math.max(1, stops - 1) * usable : 0)
+
+    implicitHeight: 44
+
+    function valueAt(x) {
+        return minimum + Math.round((x - inset) / usable * (stops - 1))
+    }
+
+    Rectangle { // beyond the thumb
+        x: view.inset; width: view.usable; height: 4; radius: 2
+        anchors.verticalCenter: parent.verticalCenter
+        color: view.slider ? view.slider.maximumTrackTintColor : "gray"
+    }
+    Rectangle { // up to the thumb
+        x: view.inset; width: view.thumbX - view.inset; height: 4; radius: 2
+        anchors.verticalCenter: parent.verticalCenter
+        color: view.slider ? view.slider.minimumTrackTintColor : "black"
+    }
+    Repeater {
+        model: view.stops
+        delegate: Rectangle {
+            required property int index
+            readonly property real at: view.inset + index / Math.max(1, view.stops - 1) * view.usable
+            x: at - width / 2
+            anchors.verticalCenter: parent.verticalCenter
+            width: 2; height: 12; radius: 1
+            color: !view.slider ? "gray"
+                 : at <= view.thumbX + 0.5 ? view.slider.minimumTickTintColor
+                                           : view.slider.maximumTickTintColor
+        }
+    }
+    Image {
+        objectName: "sliderThumb"
+        x: view.thumbX - width / 2
+        anchors.verticalCenter: parent.verticalCenter
+        width: 28; height: 28
+        source: view.slider ? view.slider.thumbImage : ""
+        sourceSize: Qt.size(56, 56)
+    }
+    MouseArea {
+        anchors.fill: parent
+        preventStealing: true
+        onPressed: mouse => view.slider.userMoved(view.valueAt(mouse.x))
+        onPositionChanged: mouse => view.slider.userMoved(view.valueAt(mouse.x))
+    }
+    Accessible.role: Accessible.Slider
+}

@@ -1,0 +1,68 @@
+import QtQuick
+import QtQuick.Layouts
+
+// The frame-time screen: the photos looping at the chosen time, the twelve
+// frame times under them.
+Item {
+    id: page
+
+    property QtObject controller
+
+    Binding { target: page.controller; property: "viewSize"; value: Qt.size(page.width, page.height) }
+
+    ColumnLayout {
+        anchors.fill: parent
+        anchors.margins: 16
+        spacing: 12
+
+        Rectangle {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            radius: 16
+            color: "white"
+            border.color: "#e6e7ea"
+
+            AnimatedImageView {
+                anchors.fill: parent
+                anchors.margins: 12
+                imageView: page.controller ? page.controller.imageView : null
+            }
+        }
+
+        Text {
+            Layout.fillWidth: true
+            Layout.topMargin: 4
+            text: qsTr("Time per photo")
+            font.pixelSize: 15
+            font.weight: Font.DemiBold
+            color: "#1c1c1e"
+        }
+
+        Rectangle {
+            Layout.fillWidth: true
+            Layout.maximumWidth: 720
+            Layout.alignment: Qt.AlignHCenter
+            Layout.preferredHeight: column.implicitHeight + 16
+            radius: 16
+            color: "white"
+            border.color: "#e6e7ea"
+
+            Column {
+                id: column
+                anchors { left: parent.left; right: parent.right; verticalCenter: parent.verticalCenter }
+                anchors.margins: 4
+
+                DiscreteSliderView {
+                    objectName: "sliderDiscrite"
+                    width: parent.width
+                    slider: page.controller ? page.controller.sliderDiscrite : null
+                }
+                CamelLabelsView {
+                    objectName: "labelDescrit"
+                    width: parent.width
+                    labels: page.controller ? page.controller.labelDescrit : null
+                }
+            }
+        }
+    }
+}

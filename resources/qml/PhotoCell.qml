@@ -1,0 +1,56 @@
+import QtQuick
+import QtQuick.Controls
+
+// One photo in the picker: its thumbnail, square-cropped, and the mark that
+// says whether it is chosen.
+AbstractButton {
+    id: cell
+
+    required property url image
+    required property url selectMark
+    required property int tag
+
+    background: Rectangle {
+        radius: 12
+        color: "#eceef1"
+    }
+
+    contentItem: Item {
+        Image {
+            id: thumbnail
+            objectName: "photoImage"
+            anchors.fill: parent
+            source: cell.image
+            sourceSize: Qt.size(500, 500)
+            asynchronous: true
+            cache: false
+            fillMode: Image.PreserveAspectCrop
+            clip: true
+        }
+        Image {
+            objectName: "photoPlaceholder"
+            anchors.centerIn: parent
+            width: Math.min(parent.width, parent.height) * 0.45
+            height: width
+            visible: thumbnail.status !== Image.Ready
+            source: "qrc:/Flickbook/images/img.svg"
+            sourceSize: Qt.size(192, 192)
+        }
+        Rectangle { // a frame that shows the choice from afar
+            anchors.fill: parent
+            color: "transparent"
+            radius: 12
+            border.width: 3
+            border.color: "#fb4367"
+            visible: cell.selectMark.toString().indexOf("/select.svg") >= 0
+        }
+        Image {
+            objectName: "ivSelect"
+            anchors { top: parent.top; right: parent.right; margins: 8 }
+            width: 28
+            height: 28
+            source: cell.selectMark
+            sourceSize: Qt.size(56, 56)
+        }
+    }
+}

@@ -1,0 +1,83 @@
+import QtQuick
+import QtQuick.Controls
+
+// The photo picker: square thumbnails, newest first; taps choose photos in
+// the order they will play.
+Item {
+    id: page
+
+    property QtObject controller
+
+    Binding { target: page.controller; property: "viewSize"; value: Qt.size(page.width, page.height) }
+
+    GridView {
+        id: grid
+        objectName: "collectionviewSelectImages"
+
+        readonly property int columns: width < 600 ? 2 : Math.max(3, Math.floor((width - 12) / 192))
+        readonly property real side: columns === 2 && page.controller
+                                     ? page.controller.cellSide(width)
+                                     : (width - 12 * (columns + 1)) / columns
+        readonly property real gutter: (width - columns * side) / (columns + 1)
+
+        anchors.fill: parent
+        leftMargin: gutter
+        topMargin: gutter
+        bottomMargin: gutter
+        cellWidth: side + gutter
+        cellHeight: side + gutter
+        cacheBuffer: Math.max(0, side)
+        boundsBehavior: Flickable.StopAtBounds
+        model: page.controller ? page.controller.collectionviewSelectImages : null
+        ScrollBar.vertical: ScrollBar {}
+
+        delegate: PhotoCell {
+            width: grid.side
+            height: grid.side
+            onClicked: page.controller.collectionViewDidSelectItem(tag)
+        }
+    }
+
+    Column {
+        objectName: "lblMsg"
+        anchors.centerIn: parent
+        width: Math.min(parent.width - 48, 360)
+        spacing: 16
+        visible: page.controller !== null && !page.controller.lblMsg.hidden
+
+        TintedIcon {
+            anchors.horizontalCenter: parent.horizontalCenter
+            resource: "qrc:/Flickbook/images/photos.svg"
+            tint: "#c4c4c8"
+            size: 64
+        }
+        Text {
+            width: parent.width
+            horizontalAlignment: Text.AlignHCenter
+            wrapMode: Text.Wrap
+            text: page.controller ? page.controller.lblMsg.text : ""
+            font.pixelSize: 16
+            color: "#6d6d72"
+        }
+    }
+
+    // How many are chosen, while any are.
+    Rectangle {
+        anchors { horizontalCenter: parent.horizontalCenter; bottom: parent.bottom; bottomMargin: 20 }
+        visible: page.controller !== null && page.controller.selectedCount > 0
+        width: countText.implicitWidth + 32
+        height: 36
+        radius: 18
+        color: "#e61c1c1e"
+        Text {
+            id: countText
+            anchors.centerIn: parent
+            text: !page.controller ? ""
+                : page.controller.selectedCount === 1 ? qsTr("1 photo chosen")
+                : qsTr("%1 photos chosen").arg(page.controller.selectedCount)
+            color: "white"
+            font.pixelSize: 14
+            font.weight: Font.DemiBold
+        }
+    }
+}

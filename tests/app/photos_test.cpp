@@ -1,0 +1,520 @@
+// The photo flow: the library (access, listing, pictures), the picker, the
+// frame-time screen, and the whole flow in the real window from launch.
+
+#include "app/app_delegate.h"
+#include "app/app_window.h"
+#include "app_test_support.h"
+#include "common/common_utils.h"
+#include "gif/animation.h"
+#include "home/home_screen.h"
+#include "home/navigation_flags.h"
+#include "library/gif_preview_screen.h"
+#include "photos/frame_times.h"
+#include "photos/image_animation_screen.h"
+#include "photos/select_images.h"
+#include "platform/navigation_controller.h"
+#include "platform/photo_library.h"
+#include "status_hud.h"
+#include "store/gif_store.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QQuickItem>
+#include <QQuickStyle>
+#include <QQuickWindow>
+#include <QTest>
+#include <cmath>
+#include <memory>
+
+using namespace flickbook;
+using platform::AuthorizationStatus;
+using platform::PhotoLibrary;
+
+namespace {
+
+QString realPhoto(const QString& name) {
+    return QStringLiteral(FLICKBOOK_TESTDATA) + "/photos/" + name;
+}
+
+// The consent question answered by the test, as the user would.
+class AnsweringPrompts : public platform::PrivacyPrompts {
+public:
+    void askForPhotoAccess(std::function<void(bool)> answer) override {
+        ++asked;
+        answer(allow);
+    }
+    void showPrivacyPage() override { ++privacyPages; }
+    bool allow = true;
+    int asked = 0;
+    int privacyPages = 0;
+};
+
+// Mean colour of an image, for telling photos apart.
+QColor meanColour(const QImage& image) {
+    const QImage small = image.scaled(16, 16, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                             .convertToFormat(QImage::Format_RGB32);
+    double r = 0, g = 0, b = 0;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            const QColor c = small.pixelColor(x, y);
+            r += c.red();
+            g += c.green();
+            b += c.blue();
+        }
+    return QColor(int(r / 256), int(g / 256), int(b / 256));
+}
+
+double distance(const QColor& a, const QColor& b) {
+    return std::hypot(a.red() - b.red(), a.green() - b.green(), a.blue() - b.blue());
+}
+
+} // namespace
+
+class PhotosTest : public QObject {
+    Q_OBJECT
+
+public:
+    explicit PhotosTest(testing::PrivateHome& home) : home_(home) {}
+
+private:
+    testing::PrivateHome& home_;
+    std::unique_ptr<app::AppWindow> app_;
+
+    // Real photographs in the Pictures folder, with file times that order the
+    // ones without EXIF dates; returns the paths in the library's order.
+    QStringList placePhotos() {
+        struct Placed {
+            const char* name;
+            const char* folder;
+            int year; // file time for photos without an EXIF date
+        };
+        const Placed photos[] = {
+            {"Aqua.jpg", "", 2010}, {"Storm.jpg", "trips", 0},    {"Blinds.jpg", "trips/2008", 0},
+            {"Dune.jpg", "", 0},    {"Garden.jpg", "home", 2001},
+        };
+        for (const Placed& p : photos) {
+            const QString folder = home_.pictures() + "/" + p.folder;
+            QDir().mkpath(folder);
+            const QString target = folder + "/" + p.name;
+            QFile::copy(realPhoto(p.name), target);
+            QFile file(target);
+            file.open(QIODevice::ReadWrite);
+            if (p.year)
+                file.setFileTime(QDateTime(QDate(p.year, 6, 1), QTime(12, 0)),
+                                 QFileDevice::FileModificationTime);
+        }
+        // Left out: hidden files and folders, and files that are not images.
+        QDir().mkpath(home_.pictures() + "/.cache");
+        QFile::copy(realPhoto("LadyBird.jpg"), home_.pictures() + "/.cache/LadyBird.jpg");
+        QFile::copy(realPhoto("TwoWings.jpg"), home_.pictures() + "/.TwoWings.jpg");
+        QFile notes(home_.pictures() + "/notes.txt");
+        notes.open(QIODevice::WriteOnly);
+        notes.write("not a photo");
+        return {home_.pictures() + "/Aqua.jpg", home_.pictures() + "/trips/Storm.jpg",
+                home_.pictures() + "/trips/2008/Blinds.jpg", home_.pictures() + "/Dune.jpg",
+                home_.pictures() + "/home/Garden.jpg"};
+    }
+
+    struct Stack {
+        std::unique_ptr<platform::Storyboard> storyboard;
+        std::unique_ptr<platform::NavigationController> navigation;
+    };
+    Stack makeStack() {
+        Stack stack;
+        stack.storyboard = std::make_unique<platform::Storyboard>();
+        stack.storyboard->declareSegue("segue_imageAnimation", "ImageAnimationScreen");
+        stack.storyboard->registerScene("segue_imageAnimation", QUrl(), [](QObject* parent) {
+            return new photos::ImageAnimationScreen(parent);
+        });
+        stack.storyboard->declareSegue("segue_previewGIF", "GIFPreviewScreen");
+        stack.storyboard->registerScene("segue_previewGIF", QUrl(), [](QObject* parent) {
+            return new library::GIFPreviewScreen(parent);
+        });
+        stack.navigation = std::make_unique<platform::NavigationController>(*stack.storyboard);
+        stack.navigation->setRootViewController(new home::HomeScreen(), QUrl());
+        return stack;
+    }
+
+private slots:
+    void init() {
+        QCoreApplication::processEvents();
+        components::StatusHUD::dismiss();
+        home_.wipe();
+        home::openedFromHistory = false;
+    }
+    void cleanup() {
+        PhotoLibrary::shared().setPrivacyPrompts(nullptr);
+        components::StatusHUD::dismiss();
+        app_.reset();
+    }
+
+    void libraryListsPhotosNewestFirstWithoutHiddenOnes() {
+        const QStringList expected = placePhotos();
+        const auto photos = PhotoLibrary::shared().fetchPhotos();
+        QStringList listed;
+        for (const auto& photo : photos)
+            listed << photo.path;
+        QCOMPARE(listed, expected);
+        QCOMPARE(photos[1].creationDate, QDateTime(QDate(2008, 4, 20), QTime(19, 12, 6)));
+    }
+
+    void picturesComeUprightAndFitted() {
+        QDir().mkpath(home_.pictures());
+        // A landscape photo stored sideways with an orientation tag (6: turn right).
+        QImage landscape(QImage(realPhoto("Dune.jpg")));
+        QImage stored = landscape.transformed(QTransform().rotate(-90));
+        const QString sideways = home_.pictures() + "/sideways.jpg";
+        QVERIFY(stored.save(sideways, "JPEG", 90));
+        QByteArray jpeg;
+        {
+            QFile f(sideways);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            jpeg = f.readAll();
+        }
+        // An APP1 segment with orientation 6, right after SOI.
+        const QByteArray app1 = QByteArray::fromHex("FFE10022457869660000"
+                                                    "4D4D002A00000008"
+                                                    "0001"
+                                                    "011200030000000100060000"
+                                                    "00000000");
+        jpeg.insert(2, app1);
+        {
+            QFile f(sideways);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(jpeg);
+        }
+        const platform::PhotoAsset asset{sideways, {}};
+        const QImage full = PhotoLibrary::requestFullSizeImage(asset);
+        QCOMPARE(full.size(), landscape.size());
+        const QImage thumb = common::thumbnailForAsset(asset, 500, 500);
+        QCOMPARE(thumb.width(), 500);
+        QVERIFY(thumb.height() < 500);
+        QVERIFY(distance(meanColour(thumb), meanColour(landscape)) < 12);
+
+        const platform::PhotoAsset broken{home_.pictures() + "/broken.jpg", {}};
+        QFile junk(broken.path);
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write("not a jpeg");
+        junk.close();
+        QVERIFY(PhotoLibrary::requestFullSizeImage(broken).isNull());
+        QVERIFY(!common::thumbnailForAsset(broken, 500, 500).isNull()); // the placeholder
+    }
+
+    void accessIsAskedOnceAndRemembered() {
+        AnsweringPrompts prompts;
+        PhotoLibrary& library = PhotoLibrary::shared();
+        library.setPrivacyPrompts(&prompts);
+        QCOMPARE(library.authorizationStatus(), AuthorizationStatus::NotDetermined);
+        std::atomic<int> answer{-1};
+        library.requestAuthorization([&](AuthorizationStatus s) { answer = int(s); });
+        QTRY_COMPARE(answer.load(), int(AuthorizationStatus::Authorized));
+        answer = -1;
+        prompts.allow = false;
+        library.requestAuthorization([&](AuthorizationStatus s) { answer = int(s); });
+        QTRY_COMPARE(answer.load(), int(AuthorizationStatus::Authorized));
+        QCOMPARE(prompts.asked, 1);
+    }
+
+    void refusedAccessShowsTheAlertWithSetting_data() {
+        QTest::addColumn<int>("status");
+        QTest::newRow("denied") << int(AuthorizationStatus::Denied);
+        QTest::newRow("restricted") << int(AuthorizationStatus::Restricted);
+    }
+    void refusedAccessShowsTheAlertWithSetting() {
+        QFETCH(int, status);
+        placePhotos();
+        AnsweringPrompts prompts;
+        PhotoLibrary::shared().setPrivacyPrompts(&prompts);
+        PhotoLibrary::shared().setAuthorizationStatus(AuthorizationStatus(status));
+        auto stack = makeStack();
+        auto* picker = new photos::SelectImages();
+        stack.navigation->pushViewController(picker, QUrl(), false);
+        QTRY_VERIFY(stack.navigation->presentedAlert());
+        auto* alert = stack.navigation->presentedAlert();
+        QCOMPARE(alert->title(), QString("Can not access Photos!"));
+        QCOMPARE(alert->message(),
+                 QString("You have not given permission for access Photos. \nGoto settings and "
+                         "give permission to access Photos."));
+        QCOMPARE(alert->actionTitles(), QStringList({"Cancel", "Setting"}));
+        alert->chooseAction(1);
+        QCOMPARE(prompts.privacyPages, 1);
+        QCOMPARE(picker->collectionviewSelectImages()->rowCount(), 0);
+        QVERIFY(!picker->navigationItem()->rightBarButtonItem()->isEnabled());
+    }
+
+    void choosingFollowsTheTapOrder() {
+        placePhotos();
+        PhotoLibrary::shared().setAuthorizationStatus(AuthorizationStatus::Authorized);
+        auto stack = makeStack();
+        auto* picker = new photos::SelectImages();
+        stack.navigation->pushViewController(picker, QUrl(), false);
+        auto* done = picker->navigationItem()->rightBarButtonItem();
+        QVERIFY(!done->isEnabled());
+        QTRY_COMPARE(picker->collectionviewSelectImages()->rowCount(), 5);
+        QVERIFY(picker->lblMsg()->isHidden());
+        QCOMPARE(picker->cellSide(336), 150.0);
+        auto* grid = picker->collectionviewSelectImages();
+        auto mark = [&](int row) {
+            return grid->data(grid->index(row), photos::PhotoGridModel::SelectMarkRole).toUrl();
+        };
+
+        picker->collectionViewDidSelectItem(3);
+        QVERIFY(done->isEnabled());
+        QCOMPARE(mark(3), common::imageNamed("select"));
+        QCOMPARE(mark(0), common::imageNamed("unselect"));
+        picker->collectionViewDidSelectItem(3);
+        QVERIFY(!done->isEnabled());       // the last one tapped away
+        for (int row : {3, 0, 2, 0, 4, 0}) // 0 in, out, and in again at the end
+            picker->collectionViewDidSelectItem(row);
+        QStringList order;
+        for (const auto& photo : picker->arrOfSelectedAsset)
+            order << QFileInfo(photo.path).fileName();
+        QCOMPARE(order, QStringList({"Dune.jpg", "Blinds.jpg", "Garden.jpg", "Aqua.jpg"}));
+
+        picker->btnDone();
+        QVERIFY(components::StatusHUD::shared().isVisible());
+        QTRY_VERIFY(
+            qobject_cast<photos::ImageAnimationScreen*>(stack.navigation->topViewController()));
+        QVERIFY(!components::StatusHUD::shared().isVisible());
+        auto* animation =
+            qobject_cast<photos::ImageAnimationScreen*>(stack.navigation->topViewController());
+        QCOMPARE(animation->arrOfSelectedImages.size(), 4);
+        const char* names[] = {"Dune.jpg", "Blinds.jpg", "Garden.jpg", "Aqua.jpg"};
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(animation->arrOfSelectedImages[i].size(),
+                     QImageReader(realPhoto(names[i])).size());
+    }
+
+    void anEmptyLibraryShowsTheMessage() {
+        PhotoLibrary::shared().setAuthorizationStatus(AuthorizationStatus::Authorized);
+        auto stack = makeStack();
+        auto* picker = new photos::SelectImages();
+        stack.navigation->pushViewController(picker, QUrl(), false);
+        QTRY_VERIFY(!picker->lblMsg()->isHidden());
+        QCOMPARE(picker->collectionviewSelectImages()->rowCount(), 0);
+        QVERIFY(!picker->navigationItem()->rightBarButtonItem()->isEnabled());
+    }
+
+    void aPhotoThatWillNotLoadIsNamedAndTheChoiceKept() {
+        placePhotos();
+        QFile junk(home_.pictures() + "/broken.jpg");
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write("not a jpeg");
+        QVERIFY(junk.setFileTime(QDateTime(QDate(2020, 1, 1), QTime(0, 0)),
+                                 QFileDevice::FileModificationTime));
+        junk.close();
+        PhotoLibrary::shared().setAuthorizationStatus(AuthorizationStatus::Authorized);
+        auto stack = makeStack();
+        auto* picker = new photos::SelectImages();
+        stack.navigation->pushViewController(picker, QUrl(), false);
+        QTRY_COMPARE(picker->collectionviewSelectImages()->rowCount(), 6);
+        picker->collectionViewDidSelectItem(1);
+        picker->collectionViewDidSelectItem(0); // broken.jpg, the newest
+        picker->btnDone();
+        QTRY_VERIFY(stack.navigation->presentedAlert());
+        QVERIFY(stack.navigation->presentedAlert()->message().contains("broken.jpg"));
+        QVERIFY(!components::StatusHUD::shared().isVisible());
+        QCOMPARE(stack.navigation->topViewController(), picker);
+        QCOMPARE(picker->arrOfSelectedAsset.size(), std::size_t(2));
+    }
+
+    void frameTimesFollowTheSlider_data() {
+        QTest::addColumn<int>("position");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<double>("seconds");
+        QTest::newRow("1") << 1 << "0.2s" << 0.2;
+        QTest::newRow("4") << 4 << "0.5s" << 0.5;
+        QTest::newRow("9") << 9 << "1s" << 1.0;
+        QTest::newRow("11") << 11 << "1.75s" << 1.75;
+        QTest::newRow("12") << 12 << "2s" << 2.0;
+    }
+    void frameTimesFollowTheSlider() {
+        QFETCH(int, position);
+        QFETCH(QString, label);
+        QFETCH(double, seconds);
+        photos::ImageAnimationScreen screen;
+        screen.arrOfSelectedImages = {QImage(40, 30, QImage::Format_RGB32),
+                                      QImage(40, 30, QImage::Format_RGB32),
+                                      QImage(40, 30, QImage::Format_RGB32)};
+        screen.viewDidLoad();
+        QVERIFY(screen.labelDescrit()->names.isEmpty()); // set up 0.1 s later
+        QTRY_VERIFY(screen.imageView()->isAnimating());
+        auto* labels = screen.labelDescrit();
+        QCOMPARE(labels->names.size(), 12);
+        QCOMPARE(labels->value, 8);
+        QCOMPARE(labels->upFontSize, 13.0);
+        QCOMPARE(labels->downFontSize, 10.0);
+        QCOMPARE(screen.sliderDiscrite()->value(), 9.0);
+        QCOMPARE(screen.sliderDiscrite()->thumbImage, common::imageNamed("point"));
+        QCOMPARE(screen.imageView()->image().duration, 3.0);
+
+        screen.sliderDiscrite()->userMoved(position - 0.3); // snaps to the stop
+        QCOMPARE(screen.sliderDiscrite()->value(), double(position));
+        QCOMPARE(labels->value, position - 1);
+        QCOMPARE(labels->names[position - 1], label);
+        QCOMPARE(screen.animationTime, seconds);
+        QCOMPARE(screen.imageView()->image().duration, double(3.0f * float(seconds)));
+        QCOMPARE(screen.imageView()->currentEntry(), 0); // restarted from the first photo
+    }
+
+    void destinationDropsTheFraction() {
+        const QUrl url = photos::ImageAnimationScreen::destinationFor(1700000000.7);
+        QCOMPARE(url.toLocalFile(), home_.workFolder() + "/Animation_1700000000.gif");
+    }
+
+    void createRendersIntoTheWorkFolderAndOpensThePreview() {
+        QDir().mkpath(home_.workFolder());
+        auto stack = makeStack();
+        auto* screen = new photos::ImageAnimationScreen();
+        screen->arrOfSelectedImages = {QImage(realPhoto("Storm.jpg")),
+                                       QImage(realPhoto("Dune.jpg"))};
+        home::openedFromHistory = true;
+        stack.navigation->pushViewController(screen, QUrl(), false);
+        QVERIFY(!screen->navigationItem()->rightBarButtonItem()->hasTintColor());
+        QTRY_VERIFY(screen->imageView()->isAnimating());
+        screen->sliderDiscrite()->userMoved(1);
+        const qint64 before = qint64(store::nowEpochSeconds());
+        screen->btnCreateGIF();
+        QCOMPARE(components::StatusHUD::shared().status(), QString("Creating GIF..."));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            qobject_cast<library::GIFPreviewScreen*>(stack.navigation->topViewController()), 20000);
+        const qint64 after = qint64(store::nowEpochSeconds());
+        QVERIFY(!home::openedFromHistory);
+        QVERIFY(!components::StatusHUD::shared().isVisible());
+        QVERIFY(!screen->imageView()->isAnimating());
+        auto* preview =
+            qobject_cast<library::GIFPreviewScreen*>(stack.navigation->topViewController());
+        QCOMPARE(preview->gifURL, screen->gifURL);
+        const QString name = screen->gifURL.fileName();
+        QVERIFY(name.startsWith("Animation_") && name.endsWith(".gif"));
+        const qint64 stamp = name.mid(10, name.size() - 14).toLongLong();
+        QVERIFY(stamp >= before && stamp <= after);
+        QCOMPARE(QFileInfo(screen->gifURL.toLocalFile()).absolutePath(), home_.workFolder());
+        auto gif = gif::decodeAnimation(screen->gifURL.toLocalFile().toStdString());
+        QVERIFY(gif);
+        QCOMPARE(gif->frames.size(), std::size_t(2));
+        QCOMPARE(gif->frames[0].delayCs, 20);
+        QCOMPARE(gif->loopCount, std::optional<std::uint16_t>(0));
+    }
+
+    void aFailedRenderSaysSoAndStays() {
+        // No work folder: the encoder cannot place the file.
+        auto stack = makeStack();
+        auto* screen = new photos::ImageAnimationScreen();
+        screen->arrOfSelectedImages = {QImage(realPhoto("Storm.jpg")),
+                                       QImage(realPhoto("Dune.jpg"))};
+        stack.navigation->pushViewController(screen, QUrl(), false);
+        QCOMPARE(screen->navigationItem()->rightBarButtonItem()->tintColor(),
+                 common::accentColor());
+        QTRY_VERIFY(screen->imageView()->isAnimating());
+        screen->btnCreateGIF();
+        auto& hud = components::StatusHUD::shared();
+        QTRY_VERIFY_WITH_TIMEOUT(hud.kind() == components::StatusHUD::Failure, 20000);
+        QCOMPARE(hud.status(), QString("Something Went Wrong. Try Again Later."));
+        QCOMPARE(stack.navigation->topViewController(), screen);
+        QVERIFY(screen->gifURL.isEmpty());
+        QVERIFY(screen->imageView()->isAnimating());
+    }
+
+    // From launch: consent, three photos tapped out of grid order, 0.5 s,
+    // Create, and the preview of a GIF whose frames are those photos in
+    // that order, 50 cs each.
+    void photosToGifFromLaunch() {
+        placePhotos();
+        QDir().mkpath(home_.workFolder());
+        app::AppDelegate().didFinishLaunching();
+        app_ = std::make_unique<app::AppWindow>();
+        QVERIFY(app_->load());
+        QQuickWindow* window = app_->window();
+        window->resize(390, 780);
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        auto& navigation = app_->navigation();
+        QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<home::HomeScreen*>(navigation.topViewController()),
+                                 3000);
+        QTest::qWait(400);
+        QVERIFY(testing::clickItem(window, testing::findItem(window, "btnImagesToGIF")));
+        auto* picker = qobject_cast<photos::SelectImages*>(navigation.topViewController());
+        QVERIFY(picker);
+        QTRY_VERIFY(testing::findItem(window, "alertView")); // the consent question
+        QTest::qWait(300);
+        QVERIFY(testing::saveScreenshot(window, "photo-consent-390"));
+        QVERIFY(testing::clickItem(window, testing::findItem(window, "alertAction_1"))); // Allow
+        QTRY_COMPARE(testing::findItems(window, "photoImage").size(), 5);
+        QTRY_VERIFY_WITH_TIMEOUT(testing::findItems(window, "photoPlaceholder").isEmpty(), 5000);
+
+        // Grid order: Aqua, Storm, Blinds, Dune, Garden. Tap Dune, Aqua, Blinds.
+        QTest::qWait(300); // the consent dialog has faded out
+        const auto cells = testing::findItems(window, "photoImage");
+        for (int row : {3, 0, 2})
+            QVERIFY(testing::clickItem(window, cells[row]));
+        QCOMPARE(picker->selectedCount(), 3);
+        QTest::qWait(300);
+        QVERIFY(testing::saveScreenshot(window, "photo-picker-390"));
+        QVERIFY(testing::clickItem(window, testing::findItem(window, "rightBarButton"))); // Done
+        QTRY_VERIFY_WITH_TIMEOUT(
+            qobject_cast<photos::ImageAnimationScreen*>(navigation.topViewController()), 10000);
+        auto* frameTime =
+            qobject_cast<photos::ImageAnimationScreen*>(navigation.topViewController());
+        QTRY_VERIFY(frameTime->imageView()->isAnimating());
+        QTest::qWait(400);
+
+        // 0.5 s is the fourth stop of the slider.
+        QQuickItem* slider = testing::findItem(window, "sliderDiscrite");
+        QVERIFY(slider);
+        const double inset = 16;
+        const QPointF stop = slider->mapToScene(
+            QPointF(inset + 3.0 / 11.0 * (slider->width() - 2 * inset), slider->height() / 2));
+        QTest::mouseClick(window, Qt::LeftButton, {}, stop.toPoint());
+        QCOMPARE(frameTime->animationTime, 0.5);
+        QTest::qWait(200);
+        QVERIFY(testing::saveScreenshot(window, "frame-time-390"));
+
+        QVERIFY(testing::clickItem(window, testing::findItem(window, "rightBarButton"))); // Create
+        QTRY_VERIFY_WITH_TIMEOUT(
+            qobject_cast<library::GIFPreviewScreen*>(navigation.topViewController()), 20000);
+        auto* preview = qobject_cast<library::GIFPreviewScreen*>(navigation.topViewController());
+        const auto stored = store::GifStore::standard().list();
+        QVERIFY(stored);
+        QCOMPARE(stored->size(), std::size_t(1));
+        QCOMPARE(QString::fromStdString(stored->front().string()), preview->gifURL.toLocalFile());
+        auto gif = gif::decodeAnimation(stored->front());
+        QVERIFY(gif);
+        QCOMPARE(gif->frames.size(), std::size_t(3));
+        const char* tapped[] = {"Dune.jpg", "Aqua.jpg", "Blinds.jpg"};
+        const char* all[] = {"Aqua.jpg", "Storm.jpg", "Blinds.jpg", "Dune.jpg", "Garden.jpg"};
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(gif->frames[std::size_t(i)].delayCs, 50);
+            const auto& frame = gif->frames[std::size_t(i)];
+            const QImage picture(frame.rgba.data(), int(frame.canvasWidth), int(frame.canvasHeight),
+                                 QImage::Format_RGBA8888);
+            // The frame is closest to the photo tapped at its place.
+            QString nearest;
+            double best = 1e9;
+            for (const char* name : all) {
+                const double d = distance(meanColour(picture), meanColour(QImage(realPhoto(name))));
+                if (d < best) {
+                    best = d;
+                    nearest = name;
+                }
+            }
+            QCOMPARE(nearest, QString(tapped[i]));
+        }
+        QTRY_VERIFY(preview->ivPlayGIF()->isAnimating());
+        QVERIFY(!preview->navigationItem()->leftBarButtonItem()->isEnabled());
+        QTest::qWait(400);
+        QVERIFY(testing::saveScreenshot(window, "photo-preview-390"));
+    }
+};
+
+int main(int argc, char* argv[]) {
+    testing::PrivateHome home;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication application(argc, argv);
+    QQuickStyle::setStyle("Material");
+    PhotosTest test(home);
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "photos_test.moc"
