@@ -73,8 +73,14 @@ Popup {
                     text: modelData
                     background: Rectangle {
                         color: parent.pressed ? "#e5e5ea" : "transparent"
-                        border.color: "#dcdce0"
-                        border.width: 0.5
+                        radius: 14
+                        // Hairlines between the actions.
+                        Rectangle {
+                            visible: index > 0
+                            color: "#dcdce0"
+                            width: popup.alert && popup.alert.actionTitles.length === 2 ? 1 : parent.width
+                            height: popup.alert && popup.alert.actionTitles.length === 2 ? parent.height : 1
+                        }
                     }
                     contentItem: Text {
                         text: parent.text
