@@ -5,9 +5,9 @@
 #include "home/navigation_rules.h"
 #include "image_gif_encoder.h"
 #include "library/gif_preview_screen.h"
-#include "photos/frame_times.h"
 #include "platform/desktop.h"
 #include "platform/dispatch.h"
+#include "render/presets.h"
 #include "status_hud.h"
 #include "store/gif_store.h"
 
@@ -50,11 +50,11 @@ void ImageAnimationScreen::viewWillAppear(bool animated) {
 
 void ImageAnimationScreen::setUp() {
     QStringList names;
-    for (const FrameTime& time : kFrameTimes)
-        names << QString::fromLatin1(time.label);
+    for (const render::FrameTime& time : render::kFrameTimes)
+        names << QString::fromLatin1(time.label.data(), qsizetype(time.label.size()));
     labels_->names = names;
-    labels_->value = kStartPosition - 1;
-    labels_->ticksDistance = labels_->width / double(kFrameTimes.size());
+    labels_->value = int(render::kDefaultFrameTime);
+    labels_->ticksDistance = labels_->width / double(render::kFrameTimes.size());
     labels_->upFontSize = 13.0;
     labels_->downFontSize = 10.0;
     labels_->apply();
@@ -66,8 +66,8 @@ void ImageAnimationScreen::setUp() {
     slider_->thumbTintColor = common::accentColor();
     slider_->thumbImage = common::imageNamed(QStringLiteral("point"));
     slider_->setMinimumValue(1);
-    slider_->setTickCount(int(kFrameTimes.size()));
-    slider_->setValue(kStartPosition);
+    slider_->setTickCount(int(render::kFrameTimes.size()));
+    slider_->setValue(double(render::kDefaultFrameTime + 1));
     slider_->apply();
 
     QPointer<ImageAnimationScreen> self(this);
@@ -92,9 +92,9 @@ void ImageAnimationScreen::valueChange() {
     const int position = int(slider_->value());
     labels_->setValue(position - 1);
     stopPreview();
-    if (position < 1 || position > int(kFrameTimes.size()))
+    if (position < 1 || position > int(render::kFrameTimes.size()))
         return;
-    animationTime = kFrameTimes[std::size_t(position - 1)].seconds;
+    animationTime = render::kFrameTimes[std::size_t(position - 1)].seconds;
     startPreview(float(animationTime));
 }
 

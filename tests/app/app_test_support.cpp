@@ -1,5 +1,8 @@
 #include "app_test_support.h"
 
+#include "app/app_delegate.h"
+#include "app/app_window.h"
+#include "home/home_screen.h"
 #include "platform/user_defaults.h"
 
 #include <QDir>
@@ -87,6 +90,23 @@ bool clickItem(QQuickWindow* window, QQuickItem* item) {
     const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
     QTest::mouseClick(window, Qt::LeftButton, {}, centre.toPoint());
     return true;
+}
+
+std::unique_ptr<app::AppWindow> launchToHome(QSize size) {
+    app::AppDelegate().didFinishLaunching();
+    auto window = std::make_unique<app::AppWindow>();
+    if (!window->load())
+        return nullptr;
+    window->window()->resize(size);
+    if (!QTest::qWaitForWindowExposed(window->window()))
+        return nullptr;
+    auto atHome = [&] {
+        return qobject_cast<home::HomeScreen*>(window->navigation().topViewController()) != nullptr;
+    };
+    if (!QTest::qWaitFor(atHome, 3000))
+        return nullptr;
+    QTest::qWait(400); // the push has slid in
+    return window;
 }
 
 bool saveScreenshot(QQuickWindow* window, const QString& name) {

@@ -7,12 +7,18 @@
 #include "platform/desktop.h"
 
 #include <QList>
+#include <QSize>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <memory>
 
 class QQuickItem;
 class QQuickWindow;
+
+namespace flickbook::app {
+class AppWindow;
+}
 
 namespace flickbook::testing {
 
@@ -61,6 +67,10 @@ public:
     QList<QUrl> opened;
     QList<QStringList> started;
 };
+
+// Launches as main() does (launch sequence, window at the given size) and
+// waits until the home screen has slid in; nullptr when it does not come.
+std::unique_ptr<app::AppWindow> launchToHome(QSize size);
 
 // The first visible item of that object name in the window, popups included.
 QQuickItem* findItem(QQuickWindow* window, const QString& name);

@@ -380,16 +380,10 @@ private slots:
         storeGif("Animation_1700000300.gif", gifWithDelays({10, 20, 10}));
         storeGif("Animation_1700000050.gif", "truncated GIF89a");
 
-        app::AppDelegate().didFinishLaunching();
-        app_ = std::make_unique<app::AppWindow>();
-        QVERIFY(app_->load());
+        app_ = testing::launchToHome({390, 780});
+        QVERIFY(app_);
         QQuickWindow* window = app_->window();
-        window->resize(390, 780);
-        QVERIFY(QTest::qWaitForWindowExposed(window));
         auto& navigation = app_->navigation();
-        QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<home::HomeScreen*>(navigation.topViewController()),
-                                 3000);
-        QTest::qWait(400);
         QVERIFY(testing::clickItem(window, testing::findItem(window, "btnMyWork")));
         auto* history = qobject_cast<HistoryScreen*>(navigation.topViewController());
         QVERIFY(history);
@@ -439,15 +433,10 @@ private slots:
     }
 
     void screenshotsOfTheEmptyAndFullGridOnADesktop() {
-        app::AppDelegate().didFinishLaunching();
-        app_ = std::make_unique<app::AppWindow>();
-        QVERIFY(app_->load());
+        app_ = testing::launchToHome({1280, 800});
+        QVERIFY(app_);
         QQuickWindow* window = app_->window();
-        window->resize(1280, 800);
-        QVERIFY(QTest::qWaitForWindowExposed(window));
         auto& navigation = app_->navigation();
-        QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<home::HomeScreen*>(navigation.topViewController()),
-                                 3000);
         navigation.topViewController()->performSegueWithIdentifier("segue_history");
         QTRY_VERIFY(testing::findItem(window, "lblMsg"));
         QTest::qWait(400);

@@ -9,7 +9,6 @@
 #include "home/home_screen.h"
 #include "home/navigation_flags.h"
 #include "library/gif_preview_screen.h"
-#include "photos/frame_times.h"
 #include "photos/image_animation_screen.h"
 #include "photos/select_images.h"
 #include "platform/navigation_controller.h"
@@ -424,16 +423,10 @@ private slots:
     void photosToGifFromLaunch() {
         placePhotos();
         QDir().mkpath(home_.workFolder());
-        app::AppDelegate().didFinishLaunching();
-        app_ = std::make_unique<app::AppWindow>();
-        QVERIFY(app_->load());
+        app_ = testing::launchToHome({390, 780});
+        QVERIFY(app_);
         QQuickWindow* window = app_->window();
-        window->resize(390, 780);
-        QVERIFY(QTest::qWaitForWindowExposed(window));
         auto& navigation = app_->navigation();
-        QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<home::HomeScreen*>(navigation.topViewController()),
-                                 3000);
-        QTest::qWait(400);
         QVERIFY(testing::clickItem(window, testing::findItem(window, "btnImagesToGIF")));
         auto* picker = qobject_cast<photos::SelectImages*>(navigation.topViewController());
         QVERIFY(picker);

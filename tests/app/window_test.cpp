@@ -38,16 +38,9 @@ private:
     QQuickItem* item(const QString& name) { return testing::findItem(window(), name); }
     bool click(const QString& name) { return testing::clickItem(window(), item(name)); }
 
-    // Launch as main() does, at the given size, and wait for home.
     void launch(QSize size) {
-        app::AppDelegate().didFinishLaunching();
-        app_ = std::make_unique<app::AppWindow>();
-        QVERIFY(app_->load());
-        window()->resize(size);
-        QVERIFY(QTest::qWaitForWindowExposed(window()));
-        QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<home::HomeScreen*>(navigation().topViewController()),
-                                 3000);
-        settle();
+        app_ = testing::launchToHome(size);
+        QVERIFY(app_);
     }
 
     void settle() { QTest::qWait(platform::NavigationController::kTransitionMilliseconds + 150); }
@@ -78,9 +71,12 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<home::HomeScreen*>(navigation().topViewController()),
                                  3000);
         QCOMPARE(pushedAt.size(), 2);
-        // 1.0 s and then 0.1 s after the launch screen loaded, never sooner.
+        // 1.0 s and then 0.1 s after the launch screen loaded. Its page is
+        // built between the load and the first push, so the pushes may be a
+        // little closer than 1.1 s; a hand-over after 1.0 s alone would not.
         const qint64 shown = pushedAt[1] - pushedAt[0];
-        QVERIFY2(shown >= 1095, qPrintable(QString::number(shown)));
+        QVERIFY2(shown >= 1070, qPrintable(QString::number(shown)));
+        QVERIFY2(clock.elapsed() >= 1100, qPrintable(QString::number(clock.elapsed())));
         QVERIFY2(shown < 1600, qPrintable(QString::number(shown)));
         QVERIFY(!navigation().isNavigationBarHidden());
         QCOMPARE(navigation().depth(), 2);
