@@ -10,6 +10,7 @@
 
 #include "app/app_delegate.h"
 #include "app/app_window.h"
+#include "app_bench_support.h"
 #include "home/home_screen.h"
 
 #include <QDir>
@@ -23,9 +24,10 @@
 #include <QThread>
 #include <cstdio>
 #include <functional>
-#include <sys/resource.h>
 
 using namespace flickbook;
+using bench::peakRssMb;
+using bench::spinUntil;
 
 namespace {
 
@@ -61,26 +63,6 @@ std::pair<int, int> screenful(QQuickWindow* window) {
             ++ready;
     }
     return {onScreen, ready};
-}
-
-bool spinUntil(const std::function<bool()>& done, int timeoutMs) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-        // What an event loop does between turns: delete the cells that left.
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QThread::usleep(200);
-    }
-    return true;
-}
-
-double peakRssMb() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024.0;
 }
 
 } // namespace

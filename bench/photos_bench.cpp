@@ -7,6 +7,7 @@
 // Create to the preview, the GIF's size, and the peak resident memory.
 
 #include "app/main_storyboard.h"
+#include "app_bench_support.h"
 #include "home/home_screen.h"
 #include "library/gif_preview_screen.h"
 #include "photos/image_animation_screen.h"
@@ -23,32 +24,10 @@
 #include <QThread>
 #include <cstdio>
 #include <functional>
-#include <sys/resource.h>
 
 using namespace flickbook;
-
-namespace {
-
-bool spinUntil(const std::function<bool()>& done, int timeoutMs) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QThread::usleep(500);
-    }
-    return true;
-}
-
-double peakRssMb() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024.0;
-}
-
-} // namespace
+using bench::peakRssMb;
+using bench::spinUntil;
 
 int main(int argc, char* argv[]) {
     int count = 20;

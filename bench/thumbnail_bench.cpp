@@ -1,13 +1,13 @@
 // A strip of 10 thumbnails against decoding the whole clip once, on the same
 // file in the same run. Prints both times and their ratio.
 
+#include "media/frame_reader.h"
+#include "media/thumbnails.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <vector>
-
-#include "media/frame_reader.h"
-#include "media/thumbnails.h"
 
 namespace {
 
