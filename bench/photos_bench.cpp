@@ -91,6 +91,7 @@ int main(int argc, char* argv[]) {
             120000))
         return 1;
     const double loading = clock.elapsed() / 1000.0;
+    const double rssLoaded = peakRssMb();
     auto* screen = qobject_cast<photos::ImageAnimationScreen*>(navigation.topViewController());
     spinUntil([&] { return screen->imageView()->isAnimating(); }, 5000);
 
@@ -105,7 +106,8 @@ int main(int argc, char* argv[]) {
     const double creating = clock.elapsed() / 1000.0;
     const QFileInfo gif(screen->gifURL.toLocalFile());
     std::printf("%d photos of 4000x3000: Done loads them in %.2f s, Create to preview %.2f s, "
-                "GIF %.2f MB; peak RSS %.0f MB (%.0f MB before the flow)\n",
-                count, loading, creating, gif.size() / 1e6, peakRssMb(), rssBefore);
+                "GIF %.2f MB; peak RSS %.0f MB before the flow, %.0f MB after Done, %.0f MB "
+                "after Create\n",
+                count, loading, creating, gif.size() / 1e6, rssBefore, rssLoaded, peakRssMb());
     return 0;
 }
