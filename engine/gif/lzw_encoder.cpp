@@ -21,6 +21,9 @@ public:
         }
     }
 
+    // Bits written so far.
+    std::size_t bitCount() const { return out_.size() * 8 + std::size_t(count_); }
+
     void flush() {
         if (count_ > 0)
             out_.push_back(std::uint8_t(bits_));
@@ -53,23 +56,62 @@ void LzwEncoder::resetTable() {
 
 void LzwEncoder::encode(std::span<const std::uint8_t> indices, int minCodeSize,
                         std::vector<std::uint8_t>& out) {
+    // Both ways of handling a full table, keeping the shorter: clearing at
+    // once suits content that keeps changing, keeping the table suits
+    // content that repeats what it has learnt (transparent runs, flat areas).
+    codes(indices, minCodeSize, ClearPolicy::WhenFull, packed_);
+    codes(indices, minCodeSize, ClearPolicy::WhenWorse, alternative_);
+    if (alternative_.size() < packed_.size())
+        packed_.swap(alternative_);
+    out.push_back(std::uint8_t(minCodeSize));
+    packSubBlocks(out);
+}
+
+void LzwEncoder::codes(std::span<const std::uint8_t> indices, int minCodeSize, ClearPolicy policy,
+                       std::vector<std::uint8_t>& packed) {
     assert(minCodeSize >= 2 && minCodeSize <= 8);
     const std::uint32_t clearCode = 1u << minCodeSize;
     const std::uint32_t endCode = clearCode + 1;
 
-    packed_.clear();
-    packed_.reserve(indices.size() / 2 + 16);
-    BitWriter writer(packed_);
+    packed.clear();
+    packed.reserve(indices.size() / 2 + 16);
+    BitWriter writer(packed);
 
     int codeSize = minCodeSize + 1;
     std::uint32_t nextCode = endCode + 1;
     resetTable();
     writer.put(clearCode, codeSize);
 
+    // WhenWorse keeps a full table (a deferred clear) for as long as it codes
+    // stretches of input at least nearly as well as the best stretch since it
+    // filled; a worse stretch clears it so it learns the new content.
+    bool full = false;
+    double bestRate = 0.0; // pixels per bit over a stretch, since the table filled
+    std::size_t stretchStart = 0, stretchBits = 0;
+
     if (!indices.empty()) {
         std::uint32_t prefix = indices[0];
         std::uint32_t generationTag = generation_ << 20;
         for (std::size_t i = 1; i < indices.size(); ++i) {
+            if (full && i - stretchStart >= kCheckEvery) {
+                const double rate =
+                    double(i - stretchStart) /
+                    double(std::max<std::size_t>(1, writer.bitCount() - stretchBits));
+                if (rate < bestRate * kWorseBy) {
+                    writer.put(prefix, codeSize);
+                    writer.put(clearCode, codeSize);
+                    codeSize = minCodeSize + 1;
+                    nextCode = endCode + 1;
+                    resetTable();
+                    generationTag = generation_ << 20;
+                    full = false;
+                    prefix = indices[i];
+                    continue;
+                }
+                bestRate = std::max(bestRate, rate);
+                stretchStart = i;
+                stretchBits = writer.bitCount();
+            }
             const std::uint32_t index = indices[i];
             const std::uint32_t key = generationTag | prefix << 8 | index;
             std::uint32_t slot = slotFor(key & 0xFFFFF);
@@ -93,12 +135,17 @@ void LzwEncoder::encode(std::span<const std::uint8_t> indices, int minCodeSize,
             if (nextCode < kMaxCodes) {
                 keys_[slot] = key;
                 codes_[slot] = std::uint16_t(nextCode++);
-            } else {
+            } else if (policy == ClearPolicy::WhenFull) {
                 writer.put(clearCode, codeSize);
                 codeSize = minCodeSize + 1;
                 nextCode = endCode + 1;
                 resetTable();
                 generationTag = generation_ << 20;
+            } else if (!full) {
+                full = true;
+                bestRate = 0.0;
+                stretchStart = i;
+                stretchBits = writer.bitCount();
             }
             prefix = index;
         }
@@ -108,9 +155,6 @@ void LzwEncoder::encode(std::span<const std::uint8_t> indices, int minCodeSize,
     }
     writer.put(endCode, codeSize);
     writer.flush();
-
-    out.push_back(std::uint8_t(minCodeSize));
-    packSubBlocks(out);
 }
 
 void LzwEncoder::packSubBlocks(std::vector<std::uint8_t>& out) const {

@@ -79,6 +79,35 @@ TEST_P(LzwRoundTrip, DecodesToTheSameIndices) {
 
 INSTANTIATE_TEST_SUITE_P(CodeSizes, LzwRoundTrip, ::testing::Range(2, 9));
 
+TEST(LzwEncoder, KeepingAFullTablePaysOnRepeatingContentAndDecodesEverywhere) {
+    // A 128-pixel tile of 200 colours repeated over a large frame: once the
+    // table has learnt the tile, keeping it codes the rest in long strings,
+    // where clearing it would start from single pixels again.
+    constexpr std::uint32_t side = 512;
+    std::mt19937 random{7};
+    std::vector<std::uint8_t> tile(128);
+    for (auto& index : tile)
+        index = std::uint8_t(random() % 200);
+    image::RgbaImage picture{side, side, std::vector<std::uint8_t>(side * side * 4)};
+    for (std::size_t i = 0; i < std::size_t(side) * side; ++i) {
+        const std::uint8_t index = tile[i % tile.size()];
+        picture.pixels[i * 4 + 0] = std::uint8_t(index);
+        picture.pixels[i * 4 + 1] = std::uint8_t(255 - index);
+        picture.pixels[i * 4 + 2] = std::uint8_t(index * 7);
+        picture.pixels[i * 4 + 3] = 255;
+    }
+    auto bytes = gif::encodeAnimation({picture}, {0.1}, 0);
+    ASSERT_TRUE(bytes.ok());
+    // Clearing whenever the table fills takes about 24 KB here (measured);
+    // keeping the table about 15 KB.
+    EXPECT_LT(bytes->size(), std::size_t(side) * side / 16);
+    EXPECT_EQ(decode(*bytes).frames[0].rgba, picture.pixels);
+    std::string error;
+    const auto reference = testsupport::giflibDecode(*bytes, &error);
+    ASSERT_TRUE(reference) << error;
+    EXPECT_EQ(reference->frames[0], picture.pixels);
+}
+
 TEST(GifEncoder, RoundTripKeepsFramesTimingLoopsAndPictures) {
     const std::vector<image::RgbaImage> frames{photo("Aqua.jpg"), photo("Garden.jpg"),
                                                photo("LadyBird.jpg")};
