@@ -12,6 +12,7 @@
 #include "app/app_window.h"
 #include "app_bench_support.h"
 #include "home/home_screen.h"
+#include "quick_items.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -31,30 +32,12 @@ using bench::spinUntil;
 
 namespace {
 
-void collect(QQuickItem* under, const QString& name, QList<QQuickItem*>& found) {
-    if (!under->isVisible())
-        return;
-    if (under->objectName() == name)
-        found << under;
-    for (QQuickItem* child : under->childItems())
-        collect(child, name, found);
-}
-
-QList<QQuickItem*> itemsNamed(QQuickWindow* window, const QString& name) {
-    QQuickItem* root = window->contentItem();
-    while (root->parentItem())
-        root = root->parentItem();
-    QList<QQuickItem*> found;
-    collect(root, name, found);
-    return found;
-}
-
 // Cells whose picture area is on screen, and how many of them show their frame.
 std::pair<int, int> screenful(QQuickWindow* window) {
     int onScreen = 0;
     int ready = 0;
     const QRectF viewport(0, 56, window->width(), window->height() - 56);
-    for (QQuickItem* image : itemsNamed(window, "cellImage")) {
+    for (QQuickItem* image : testing::findItems(window, "cellImage")) {
         const QRectF rect(image->mapToScene(QPointF(0, 0)), image->size());
         if (!viewport.intersects(rect))
             continue;
@@ -132,7 +115,7 @@ int main(int argc, char* argv[]) {
     const double rssFirst = peakRssMb();
 
     // Through the whole grid and back, a screen at a time.
-    QQuickItem* grid = itemsNamed(shown, "collectionviewHistory").value(0);
+    QQuickItem* grid = testing::findItems(shown, "collectionviewHistory").value(0);
     double rssAfterScroll = rssFirst;
     if (grid) {
         const double step = shown->height() - 56;

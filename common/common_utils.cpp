@@ -4,12 +4,14 @@
 #include "platform/alert_controller.h"
 #include "platform/desktop.h"
 #include "platform/photo_library.h"
+#include "platform/share_sheet.h"
 #include "platform/user_defaults.h"
 #include "platform/view_controller.h"
 #include "store/gif_store.h"
 
 #include <QFontDatabase>
 #include <QImageReader>
+#include <algorithm>
 #include <cmath>
 #include <sstream>
 
@@ -69,8 +71,33 @@ void showAlert(const QString& title, const QString& message, platform::ViewContr
     presenter->present(alert);
 }
 
+void presentShareSheet(platform::ViewController* presenter, const QVariantList& items) {
+    if (!presenter)
+        return;
+    auto* sheet = new platform::ShareSheet(items, presenter, presenter);
+    if (auto* popover = sheet->popoverPresentationController()) {
+        popover->setSourceView(presenter);
+        popover->setSourceRect(QRectF(0, 0, presenter->viewSize().width(), 300.0));
+    }
+    presenter->present(sheet);
+}
+
 QString formatDuration(qint64 seconds) {
     return QString::fromStdString(flickbook::formatDuration(seconds));
+}
+
+int gridColumns(double gridWidth) {
+    if (gridWidth < 600.0)
+        return 2;
+    return std::max(3, int(std::floor((gridWidth - 12.0) / 192.0)));
+}
+
+double gridCellSide(double gridWidth) {
+    const int columns = gridColumns(gridWidth);
+    if (columns == 2)
+        return (gridWidth - 36.0) * 0.5;
+    constexpr double gutter = 12.0;
+    return (gridWidth - gutter * (columns + 1)) / columns;
 }
 
 } // namespace flickbook::common

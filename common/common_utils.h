@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QString>
 #include <QUrl>
+#include <QVariantList>
 
 namespace flickbook::platform {
 struct PhotoAsset;
@@ -47,6 +48,16 @@ void createFolderInDocuments(const QString& name);
 void showAlert(const QString& title, const QString& message, platform::ViewController* presenter);
 
 QString formatDuration(qint64 seconds);
+
+// The share sheet for these items over the presenter; on wide windows a
+// popover anchored to the presenter's top 300 points across its width.
+void presentShareSheet(platform::ViewController* presenter, const QVariantList& items);
+
+// The rule every grid follows: square cells, two columns of (width − 36) ×
+// 0.5 on phones; from 600 points as many columns of at least 180 as fit,
+// with the same 12-point gutters around and between them.
+int gridColumns(double gridWidth);
+double gridCellSide(double gridWidth);
 
 // The photo fitted inside width × height, upright; the "img" placeholder
 // when it cannot be read. Blocks while the file is decoded.

@@ -18,13 +18,12 @@ image::RgbaImage toRgba(const QImage& picture) {
     return out;
 }
 
-Result<image::RgbaImage> loadPicture(const QString& path, std::optional<image::Size> bound) {
-    if (!QFileInfo::exists(path))
-        return makeError("picture.not_found", path.toStdString() + " does not exist.");
+QImage readPictureUpright(const QString& path, std::optional<image::Size> bound, QString* error) {
     QImageReader reader(path);
     reader.setAutoTransform(true);
     if (bound) {
         QSize size = reader.size();
+        // The stored size is before rotation; a quarter turn swaps the sides.
         if (reader.transformation() & QImageIOHandler::TransformationRotate90)
             size.transpose();
         const auto fitted = image::fitInside(
@@ -35,13 +34,23 @@ Result<image::RgbaImage> loadPicture(const QString& path, std::optional<image::S
             QSize scaled(int(fitted.width), int(fitted.height));
             if (reader.transformation() & QImageIOHandler::TransformationRotate90)
                 scaled.transpose();
-            reader.setScaledSize(scaled);
+            reader.setScaledSize(scaled.expandedTo(QSize(1, 1)));
         }
     }
     QImage picture = reader.read();
+    if (picture.isNull() && error)
+        *error = reader.errorString();
+    return picture;
+}
+
+Result<image::RgbaImage> loadPicture(const QString& path, std::optional<image::Size> bound) {
+    if (!QFileInfo::exists(path))
+        return makeError("picture.not_found", path.toStdString() + " does not exist.");
+    QString reason;
+    const QImage picture = readPictureUpright(path, bound, &reason);
     if (picture.isNull())
-        return makeError("picture.unreadable", path.toStdString() + " cannot be read: " +
-                                                   reader.errorString().toStdString() + ".");
+        return makeError("picture.unreadable",
+                         path.toStdString() + " cannot be read: " + reason.toStdString() + ".");
     return toRgba(picture);
 }
 

@@ -4,7 +4,6 @@
 #include "home/navigation_rules.h"
 #include "home/store_links.h"
 #include "platform/desktop.h"
-#include "platform/share_sheet.h"
 #include "platform/user_defaults.h"
 
 namespace flickbook::home {
@@ -20,12 +19,7 @@ void SettingScreen::btnShareApp() {
     const QUrl store(kStoreLink, QUrl::StrictMode);
     if (!store.isValid())
         return;
-    auto* sheet = new platform::ShareSheet({kRecommendation, store}, this, this);
-    if (auto* popover = sheet->popoverPresentationController()) {
-        popover->setSourceView(this);
-        popover->setSourceRect(QRectF(0, 0, viewSize().width(), 300.0));
-    }
-    present(sheet);
+    common::presentShareSheet(this, {kRecommendation, store});
 }
 
 void SettingScreen::btnRateApp() {

@@ -1,5 +1,6 @@
 #include "library/gif_preview_screen.h"
 
+#include "common/common_utils.h"
 #include "home/navigation_flags.h"
 #include "home/navigation_rules.h"
 #include "library/animated_gif.h"
@@ -7,7 +8,6 @@
 #include "platform/dispatch.h"
 #include "platform/navigation_controller.h"
 #include "platform/photo_library.h"
-#include "platform/share_sheet.h"
 #include "status_hud.h"
 
 #include <QPointer>
@@ -49,12 +49,7 @@ void GIFPreviewScreen::loadGIF() {
 }
 
 void GIFPreviewScreen::btnShare() {
-    auto* sheet = new platform::ShareSheet({gifURL}, this, this);
-    if (auto* popover = sheet->popoverPresentationController()) {
-        popover->setSourceView(this);
-        popover->setSourceRect(QRectF(0, 0, viewSize().width(), 300.0));
-    }
-    present(sheet);
+    common::presentShareSheet(this, {gifURL});
 }
 
 void GIFPreviewScreen::btnSave() {

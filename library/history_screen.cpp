@@ -1,18 +1,17 @@
 #include "library/history_screen.h"
 
+#include "common/common_utils.h"
 #include "home/navigation_flags.h"
 #include "home/navigation_rules.h"
 #include "library/gif_preview_screen.h"
 #include "platform/alert_controller.h"
 #include "platform/desktop.h"
 #include "platform/dispatch.h"
-#include "platform/share_sheet.h"
 #include "status_hud.h"
 #include "store/gif_store.h"
 
 #include <QPointer>
 #include <algorithm>
-#include <cmath>
 
 namespace flickbook::library {
 
@@ -61,21 +60,6 @@ void HistoryScreen::refreshGrid() {
     grid_->reloadData(arrOfFile);
 }
 
-int HistoryScreen::columnsForWidth(double gridWidth) const {
-    // Phones keep two columns; wider windows add columns of about 180 points.
-    if (gridWidth < 600.0)
-        return 2;
-    return std::max(3, int(std::floor((gridWidth - 12.0) / 192.0)));
-}
-
-double HistoryScreen::cellSide(double gridWidth) const {
-    const int columns = columnsForWidth(gridWidth);
-    if (columns == 2)
-        return (gridWidth - kGutters) * 0.5;
-    const double gutter = kGutters / 3.0;
-    return (gridWidth - gutter * (columns + 1)) / columns;
-}
-
 void HistoryScreen::collectionViewDidSelectItem(int row) {
     if (row < 0 || row >= arrOfFile.size())
         return;
@@ -94,12 +78,7 @@ void HistoryScreen::prepareForSegue(const platform::StoryboardSegue& segue) {
 void HistoryScreen::share(int tag) {
     if (tag < 0 || tag >= arrOfFile.size())
         return;
-    auto* sheet = new platform::ShareSheet({arrOfFile[tag]}, this, this);
-    if (auto* popover = sheet->popoverPresentationController()) {
-        popover->setSourceView(this);
-        popover->setSourceRect(QRectF(0, 0, viewSize().width(), 300.0));
-    }
-    present(sheet);
+    common::presentShareSheet(this, {arrOfFile[tag]});
 }
 
 void HistoryScreen::deleteMusic(int tag) {

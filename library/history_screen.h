@@ -3,6 +3,7 @@
 // The work list: every stored GIF, newest first, with its first frame and
 // name; a tap opens the preview, each cell can share or delete its GIF.
 
+#include "common/common_utils.h"
 #include "library/history_grid_model.h"
 #include "platform/label.h"
 #include "platform/view_controller.h"
@@ -19,8 +20,6 @@ class HistoryScreen : public platform::ViewController {
     Q_PROPERTY(flickbook::platform::Label* lblMsg READ lblMsg CONSTANT)
 
 public:
-    // Space around and between the cells of a row, together.
-    static constexpr double kGutters = 36.0;
     static constexpr double kDelayBeforeListing = 0.1;
 
     explicit HistoryScreen(QObject* parent = nullptr);
@@ -36,8 +35,10 @@ public:
 
     // Side of a square cell in a grid of the given width: two columns,
     // (width − 36) × 0.5. Wide grids take more columns of the same gutters.
-    Q_INVOKABLE int columnsForWidth(double gridWidth) const;
-    Q_INVOKABLE double cellSide(double gridWidth) const;
+    Q_INVOKABLE int columnsForWidth(double gridWidth) const {
+        return common::gridColumns(gridWidth);
+    }
+    Q_INVOKABLE double cellSide(double gridWidth) const { return common::gridCellSide(gridWidth); }
 
     Q_INVOKABLE void collectionViewDidSelectItem(int row);
     Q_INVOKABLE void share(int tag);

@@ -99,14 +99,8 @@ void ImageAnimationScreen::valueChange() {
 }
 
 QUrl ImageAnimationScreen::destinationFor(double epochSeconds) {
-    const store::GifStore store = store::GifStore::standard();
-    std::error_code ec;
-    std::filesystem::create_directories(store.documents(), ec);
-    if (ec)
-        return QUrl();
-    const auto path = store.documents() / (std::string(store::GifStore::kWorkFolderName) + "/" +
-                                           store::gifFileName(epochSeconds));
-    return QUrl::fromLocalFile(QString::fromStdString(path.string()));
+    auto path = store::GifStore::standard().newGifPath(epochSeconds);
+    return path ? QUrl::fromLocalFile(QString::fromStdString(path->string())) : QUrl();
 }
 
 void ImageAnimationScreen::btnCreateGIF() {

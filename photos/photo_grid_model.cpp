@@ -35,16 +35,13 @@ QVariant PhotoGridModel::data(const QModelIndex& index, int role) const {
                                                    : common::kUnselectedImage);
     case TagRole:
         return index.row();
-    case PathRole:
-        return photo.path;
     default:
         return {};
     }
 }
 
 QHash<int, QByteArray> PhotoGridModel::roleNames() const {
-    return {
-        {ImageRole, "image"}, {SelectMarkRole, "selectMark"}, {TagRole, "tag"}, {PathRole, "path"}};
+    return {{ImageRole, "image"}, {SelectMarkRole, "selectMark"}, {TagRole, "tag"}};
 }
 
 } // namespace flickbook::photos

@@ -15,7 +15,7 @@ class PhotoGridModel : public QAbstractListModel {
     Q_OBJECT
 
 public:
-    enum Role { ImageRole = Qt::UserRole + 1, SelectMarkRole, TagRole, PathRole };
+    enum Role { ImageRole = Qt::UserRole + 1, SelectMarkRole, TagRole };
 
     using IsChosen = std::function<bool(const platform::PhotoAsset&)>;
     PhotoGridModel(IsChosen isChosen, QObject* parent = nullptr);

@@ -4,6 +4,7 @@
 // order they should play, then Done loads them at full size for the
 // frame-time screen.
 
+#include "common/common_utils.h"
 #include "photos/photo_grid_model.h"
 #include "platform/label.h"
 #include "platform/photo_library.h"
@@ -37,7 +38,10 @@ public:
     // Lists the photos (in the background) and fills the grid.
     void fetchPhotos();
 
-    Q_INVOKABLE double cellSide(double gridWidth) const { return (gridWidth - 36.0) * 0.5; }
+    Q_INVOKABLE int columnsForWidth(double gridWidth) const {
+        return common::gridColumns(gridWidth);
+    }
+    Q_INVOKABLE double cellSide(double gridWidth) const { return common::gridCellSide(gridWidth); }
     Q_INVOKABLE void collectionViewDidSelectItem(int row);
     Q_INVOKABLE void btnDone();
     Q_INVOKABLE void btnBack();

@@ -19,12 +19,12 @@ QThreadPool& backgroundPool() {
     return *pool;
 }
 
-} // namespace
-
 bool onMainThread() {
     auto* app = QCoreApplication::instance();
     return app && QThread::currentThread() == app->thread();
 }
+
+} // namespace
 
 void main(std::function<void()> fn) {
     QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(fn), Qt::QueuedConnection);

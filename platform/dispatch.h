@@ -17,7 +17,4 @@ void mainAfter(double seconds, std::function<void()> fn);
 // Runs fn on a background thread.
 void background(std::function<void()> fn);
 
-// True on the GUI thread.
-bool onMainThread();
-
 } // namespace flickbook::platform::dispatch

@@ -12,34 +12,16 @@ NavigationController::NavigationController(const Storyboard& storyboard, QObject
     : QObject(parent), storyboard_(storyboard) {}
 
 QList<ViewController*> NavigationController::viewControllers() const {
-    QList<ViewController*> screens;
-    for (const auto& entry : stack_)
-        screens << entry.screen;
-    return screens;
+    return QList<ViewController*>(stack_.begin(), stack_.end());
 }
 
 ViewController* NavigationController::topViewController() const {
-    return stack_.empty() ? nullptr : stack_.back().screen;
-}
-
-QUrl NavigationController::pageAt(int index) const {
-    return index >= 0 && index < depth() ? stack_[std::size_t(index)].page : QUrl();
-}
-
-ViewController* NavigationController::viewControllerAt(int index) const {
-    return index >= 0 && index < depth() ? stack_[std::size_t(index)].screen : nullptr;
-}
-
-void NavigationController::load(Entry& entry) {
-    if (entry.loaded)
-        return;
-    entry.loaded = true;
-    entry.screen->viewDidLoad();
+    return stack_.empty() ? nullptr : stack_.back();
 }
 
 void NavigationController::setRootViewController(ViewController* root, const QUrl& page) {
     while (!stack_.empty()) {
-        retire(stack_.back().screen);
+        retire(stack_.back());
         stack_.pop_back();
     }
     pushViewController(root, page, false);
@@ -49,8 +31,8 @@ void NavigationController::pushViewController(ViewController* screen, const QUrl
                                               bool animated) {
     screen->setParent(this);
     screen->navigationController_ = this;
-    stack_.push_back({screen, page});
-    load(stack_.back());
+    stack_.push_back(screen);
+    screen->viewDidLoad();
     screen->viewWillAppear(animated);
     Q_EMIT pushed(screen, page, animated);
     Q_EMIT stackChanged();
@@ -77,9 +59,9 @@ bool NavigationController::performSegue(const QString& identifier, ViewControlle
 ViewController* NavigationController::popViewControllerAnimated(bool animated) {
     if (stack_.size() < 2)
         return nullptr;
-    ViewController* leaving = stack_.back().screen;
+    ViewController* leaving = stack_.back();
     stack_.pop_back();
-    stack_.back().screen->viewWillAppear(animated);
+    stack_.back()->viewWillAppear(animated);
     Q_EMIT popped(depth(), animated);
     Q_EMIT stackChanged();
     retire(leaving);
@@ -88,13 +70,13 @@ ViewController* NavigationController::popViewControllerAnimated(bool animated) {
 
 void NavigationController::popToViewController(ViewController* target, bool animated) {
     std::size_t index = 0;
-    while (index < stack_.size() && stack_[index].screen != target)
+    while (index < stack_.size() && stack_[index] != target)
         ++index;
     if (index == stack_.size() || index + 1 == stack_.size())
         return;
     std::vector<ViewController*> gone;
     while (stack_.size() > index + 1) {
-        gone.push_back(stack_.back().screen);
+        gone.push_back(stack_.back());
         stack_.pop_back();
     }
     target->viewWillAppear(animated);

@@ -35,12 +35,10 @@ public:
     QList<ViewController*> viewControllers() const;
     ViewController* topViewController() const;
     int depth() const { return int(stack_.size()); }
-    Q_INVOKABLE QUrl pageAt(int index) const;
-    Q_INVOKABLE flickbook::platform::ViewController* viewControllerAt(int index) const;
 
     // Takes ownership of the root screen, loads it and shows it.
     void setRootViewController(ViewController* root, const QUrl& page);
-    // Takes ownership, loads the screen if needed, and shows it on top.
+    // Takes ownership, loads the screen and shows it on top.
     void pushViewController(ViewController* screen, const QUrl& page, bool animated);
     // Pushes the segue's destination after the source prepared it. A segue
     // whose screen is not built yet writes one console line naming it and
@@ -76,16 +74,10 @@ signals:
     void presentedShareSheetChanged();
 
 private:
-    struct Entry {
-        ViewController* screen;
-        QUrl page;
-        bool loaded = false;
-    };
-    void load(Entry& entry);
     void retire(ViewController* screen);
 
     const Storyboard& storyboard_;
-    std::vector<Entry> stack_;
+    std::vector<ViewController*> stack_; // bottom first
     bool navigationBarHidden_ = false;
     QPointer<AlertController> alert_;
     QPointer<ShareSheet> shareSheet_;

@@ -1,7 +1,9 @@
 #include "photo_library.h"
 
 #include "dispatch.h"
+#include "file_copy.h"
 #include "image/exif.h"
+#include "picture_loading.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -71,26 +73,15 @@ std::vector<PhotoAsset> PhotoLibrary::fetchPhotos() const {
 }
 
 QImage PhotoLibrary::requestImage(const PhotoAsset& asset, QSize targetSize) {
-    QImageReader reader(asset.path);
-    reader.setAutoTransform(true);
-    QSize size = reader.size();
-    // The stored size is before rotation; a quarter turn swaps the sides.
-    if (reader.transformation() & QImageIOHandler::TransformationRotate90)
-        size.transpose();
-    if (size.isValid() && targetSize.isValid() &&
-        (size.width() > targetSize.width() || size.height() > targetSize.height())) {
-        QSize fitted = size.scaled(targetSize, Qt::KeepAspectRatio);
-        if (reader.transformation() & QImageIOHandler::TransformationRotate90)
-            fitted.transpose();
-        reader.setScaledSize(fitted.expandedTo(QSize(1, 1)));
-    }
-    return reader.read();
+    if (!targetSize.isValid())
+        return components::readPictureUpright(asset.path);
+    return components::readPictureUpright(
+        asset.path,
+        image::Size{std::uint32_t(targetSize.width()), std::uint32_t(targetSize.height())});
 }
 
 QImage PhotoLibrary::requestFullSizeImage(const PhotoAsset& asset) {
-    QImageReader reader(asset.path);
-    reader.setAutoTransform(true);
-    QImage image = reader.read();
+    QImage image = components::readPictureUpright(asset.path);
     // Full-size photos are held together until they are rendered: opaque
     // ones keep three bytes a pixel instead of four.
     if (!image.isNull() && !image.hasAlphaChannel() && image.format() != QImage::Format_RGB888)
@@ -126,13 +117,14 @@ void PhotoLibrary::addFileNow(const QUrl& file, const AddCompletion& completion)
     QTemporaryFile copy(album + QStringLiteral("/.saving-XXXXXX.part"));
     if (!copy.open())
         return fail(QObject::tr("Cannot write in %1: %2").arg(album, copy.errorString()));
-    while (!source.atEnd()) {
-        const QByteArray chunk = source.read(1 << 20);
-        if (chunk.isEmpty() && source.error() != QFileDevice::NoError)
-            return fail(QObject::tr("%1 cannot be read: %2")
-                            .arg(QFileInfo(sourcePath).fileName(), source.errorString()));
-        if (copy.write(chunk) != chunk.size())
-            return fail(QObject::tr("Cannot write in %1: %2").arg(album, copy.errorString()));
+    switch (copyRemaining(source, copy)) {
+    case CopyOutcome::ReadFailed:
+        return fail(QObject::tr("%1 cannot be read: %2")
+                        .arg(QFileInfo(sourcePath).fileName(), source.errorString()));
+    case CopyOutcome::WriteFailed:
+        return fail(QObject::tr("Cannot write in %1: %2").arg(album, copy.errorString()));
+    case CopyOutcome::Copied:
+        break;
     }
     if (!copy.flush())
         return fail(QObject::tr("Cannot write in %1: %2").arg(album, copy.errorString()));

@@ -1,6 +1,7 @@
 #include "share_sheet.h"
 
 #include "desktop.h"
+#include "file_copy.h"
 #include "view_controller.h"
 
 #include <QClipboard>
@@ -146,12 +147,9 @@ bool ShareSheet::saveAs(const QUrl& target) {
     QSaveFile copy(target.toLocalFile());
     if (!copy.open(QIODevice::WriteOnly))
         return fail(tr("%1 cannot be written: %2").arg(target.toLocalFile(), copy.errorString()));
-    while (!source.atEnd()) {
-        const QByteArray chunk = source.read(1 << 20);
-        if (chunk.isEmpty() || copy.write(chunk) != chunk.size()) {
-            copy.cancelWriting();
-            return fail(tr("%1 could not be copied: %2").arg(summary(), copy.errorString()));
-        }
+    if (copyRemaining(source, copy) != CopyOutcome::Copied) {
+        copy.cancelWriting();
+        return fail(tr("%1 could not be copied: %2").arg(summary(), copy.errorString()));
     }
     if (!copy.commit())
         return fail(tr("%1 could not be saved: %2").arg(target.toLocalFile(), copy.errorString()));

@@ -38,10 +38,6 @@ void UserDefaults::setObject(const QVariant& value, const QString& key) {
     settings_->setValue(key, value);
 }
 
-void UserDefaults::removeObjectForKey(const QString& key) {
-    settings_->remove(key);
-}
-
 bool UserDefaults::synchronize() {
     settings_->sync();
     return settings_->status() == QSettings::NoError;

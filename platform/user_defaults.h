@@ -26,7 +26,6 @@ public:
     // An invalid QVariant when nothing is stored under key.
     QVariant objectForKey(const QString& key) const;
     void setObject(const QVariant& value, const QString& key);
-    void removeObjectForKey(const QString& key);
     // Writes pending changes to disk now.
     bool synchronize();
 

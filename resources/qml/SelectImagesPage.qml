@@ -14,10 +14,8 @@ Item {
         id: grid
         objectName: "collectionviewSelectImages"
 
-        readonly property int columns: width < 600 ? 2 : Math.max(3, Math.floor((width - 12) / 192))
-        readonly property real side: columns === 2 && page.controller
-                                     ? page.controller.cellSide(width)
-                                     : (width - 12 * (columns + 1)) / columns
+        readonly property int columns: page.controller ? page.controller.columnsForWidth(width) : 2
+        readonly property real side: page.controller ? page.controller.cellSide(width) : 0
         readonly property real gutter: (width - columns * side) / (columns + 1)
 
         anchors.fill: parent

@@ -5,6 +5,7 @@
 // opening them.
 
 #include "platform/desktop.h"
+#include "quick_items.h"
 
 #include <QList>
 #include <QSize>
@@ -72,10 +73,6 @@ public:
 // waits until the home screen has slid in; nullptr when it does not come.
 std::unique_ptr<app::AppWindow> launchToHome(QSize size);
 
-// The first visible item of that object name in the window, popups included.
-QQuickItem* findItem(QQuickWindow* window, const QString& name);
-// Every visible item of that object name, in tree order.
-QList<QQuickItem*> findItems(QQuickWindow* window, const QString& name);
 // A left click in the middle of the item; false when the item is missing.
 bool clickItem(QQuickWindow* window, QQuickItem* item);
 // Saves what the window shows as <name>.png in the screenshot folder.
