@@ -21,7 +21,7 @@ run: build
 cli: build
 	@$(BUILD)/cli/flickbook-cli $(ARGS)
 
-# Unit, screen and command-line tests; then the engine's tests under
+# Unit, screen and command-line tests; then the engine's and the app's tests under
 # AddressSanitizer and UndefinedBehaviorSanitizer; then a one-minute fuzz run.
 test: deps
 	@./scripts/test-all

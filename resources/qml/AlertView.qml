@@ -2,21 +2,42 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 
-// The presented alert as a centred modal dialog: title, message and the
-// actions in their order; two actions side by side, more stacked.
+// One presented alert as a centred modal dialog: title, message and the
+// actions in their order; two actions side by side, more stacked. The window
+// makes a new one for each alert and destroys it once closed, so what it
+// shows never changes under it while it closes.
 Popup {
     id: popup
 
-    property QtObject alert
+    required property QtObject alert
+    property string title: ""
+    property string message: ""
+    property var actionTitles: []
+    property var actionStyles: []
+    property color tint: "#007aff"
+
+    Component.onCompleted: {
+        title = alert.title
+        message = alert.message
+        actionTitles = alert.actionTitles
+        const styles = []
+        for (let i = 0; i < actionTitles.length; ++i)
+            styles.push(alert.actionStyle(i))
+        actionStyles = styles
+        if (alert.tintColor.a > 0)
+            tint = alert.tintColor
+        open()
+    }
+    onClosed: popup.destroy()
 
     parent: Overlay.overlay
     anchors.centerIn: parent
     width: Math.min(300, parent ? parent.width - 48 : 300)
     padding: 0
     modal: true
+    focus: true
     dim: true
     closePolicy: Popup.NoAutoClose
-    visible: alert !== null
 
     background: Rectangle {
         radius: 14
@@ -36,7 +57,7 @@ Popup {
                 objectName: "alertTitle"
                 Layout.fillWidth: true
                 visible: text !== ""
-                text: popup.alert ? popup.alert.title : ""
+                text: popup.title
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.Wrap
                 font.pixelSize: 17
@@ -46,7 +67,7 @@ Popup {
             Text {
                 objectName: "alertMessage"
                 Layout.fillWidth: true
-                text: popup.alert ? popup.alert.message : ""
+                text: popup.message
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.Wrap
                 font.pixelSize: 14
@@ -58,12 +79,12 @@ Popup {
 
         GridLayout {
             Layout.fillWidth: true
-            columns: popup.alert && popup.alert.actionTitles.length === 2 ? 2 : 1
+            columns: popup.actionTitles.length === 2 ? 2 : 1
             columnSpacing: 0
             rowSpacing: 0
 
             Repeater {
-                model: popup.alert ? popup.alert.actionTitles : []
+                model: popup.actionTitles
                 delegate: AbstractButton {
                     required property int index
                     required property string modelData
@@ -78,8 +99,8 @@ Popup {
                         Rectangle {
                             visible: index > 0
                             color: "#dcdce0"
-                            width: popup.alert && popup.alert.actionTitles.length === 2 ? 1 : parent.width
-                            height: popup.alert && popup.alert.actionTitles.length === 2 ? parent.height : 1
+                            width: popup.actionTitles.length === 2 ? 1 : parent.width
+                            height: popup.actionTitles.length === 2 ? parent.height : 1
                         }
                     }
                     contentItem: Text {
@@ -88,12 +109,10 @@ Popup {
                         verticalAlignment: Text.AlignVCenter
                         font.pixelSize: 17
                         // Cancel actions are bold, destructive ones red.
-                        font.weight: popup.alert && popup.alert.actionStyle(index) === 1
-                                     ? Font.DemiBold : Font.Normal
-                        color: popup.alert && popup.alert.actionStyle(index) === 2 ? "#ff3b30"
-                             : (popup.alert && popup.alert.tintColor.a > 0 ? popup.alert.tintColor : "#007aff")
+                        font.weight: popup.actionStyles[index] === 1 ? Font.DemiBold : Font.Normal
+                        color: popup.actionStyles[index] === 2 ? "#ff3b30" : popup.tint
                     }
-                    onClicked: popup.alert.chooseAction(index)
+                    onClicked: if (popup.alert) popup.alert.chooseAction(index)
                 }
             }
         }

@@ -73,14 +73,40 @@ ApplicationWindow {
         }
     }
 
-    AlertView {
-        alert: window.navigation.presentedAlert
+    // A new view for every presented alert, closed when the alert is taken down.
+    Component {
+        id: alertView
+        AlertView {}
+    }
+    property Popup shownAlert: null
+    Connections {
+        target: window.navigation
+        function onPresentedAlertChanged() {
+            const alert = window.navigation.presentedAlert
+            if (window.shownAlert && window.shownAlert.alert !== alert)
+                window.shownAlert.close()
+            if (alert)
+                window.shownAlert = alertView.createObject(window.contentItem, { alert: alert })
+        }
     }
 
-    ShareSheetView {
-        sheet: window.navigation.presentedShareSheet
-        wide: window.wide
-        pageTop: stack.y
+    // A new view for every presented share sheet; it closes when the sheet
+    // is taken down and destroys itself once closed.
+    Component {
+        id: shareSheetView
+        ShareSheetView {}
+    }
+    property Popup shownShareSheet: null
+    Connections {
+        target: window.navigation
+        function onPresentedShareSheetChanged() {
+            const sheet = window.navigation.presentedShareSheet
+            if (window.shownShareSheet && window.shownShareSheet.sheet !== sheet)
+                window.shownShareSheet.close()
+            if (sheet)
+                window.shownShareSheet = shareSheetView.createObject(window.contentItem,
+                                                                     { sheet: sheet, pageTop: stack.y })
+        }
     }
 
     StatusHudOverlay {

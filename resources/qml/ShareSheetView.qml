@@ -3,39 +3,57 @@ import QtQuick.Controls
 import QtQuick.Dialogs
 import QtQuick.Layouts
 
-// The presented share sheet: a popover near its anchor on wide windows, a
-// sheet from the bottom on narrow ones.
+// One presented share sheet: a popover near its anchor on wide windows, a
+// sheet from the bottom on narrow ones. The window makes a new one for each
+// sheet and destroys it once it has closed, so nothing it shows changes while
+// it is open or closing: what it draws is read from the sheet once, when it
+// is made.
 Popup {
     id: popup
 
-    property QtObject sheet
-    property bool wide: false
-    property real pageTop: 0
+    required property QtObject sheet
+    required property real pageTop
+    property bool isPopover: false
+    property rect anchorRect: Qt.rect(0, 0, 0, 0)
+    property var actionNames: []
+    property string summary: ""
 
-    readonly property QtObject popover: sheet ? sheet.popoverPresentationController : null
-    readonly property rect anchorRect: popover ? popover.sourceRect : Qt.rect(0, 0, 0, 0)
+    Component.onCompleted: {
+        const popover = sheet.popoverPresentationController
+        isPopover = popover !== null
+        if (popover)
+            anchorRect = popover.sourceRect
+        actionNames = sheet.actions
+        summary = sheet.summary
+        open()
+    }
 
     parent: Overlay.overlay
     modal: true
-    dim: popover === null
-    visible: sheet !== null
+    focus: true
+    dim: !isPopover
     closePolicy: Popup.CloseOnEscape | Popup.CloseOnPressOutside
-    onClosed: if (sheet) sheet.cancel()
+    // Closed by the user (outside click, Escape) or because the sheet finished.
+    onClosed: {
+        if (sheet)
+            sheet.cancel()
+        popup.destroy()
+    }
 
-    width: popover ? 320 : (parent ? parent.width : 320)
-    x: popover ? Math.max(8, Math.min(parent.width - width - 8,
-                                      anchorRect.x + (anchorRect.width - width) / 2)) : 0
+    width: isPopover ? 320 : (parent ? parent.width : 320)
+    x: isPopover ? Math.max(8, Math.min(parent.width - width - 8,
+                                        anchorRect.x + (anchorRect.width - width) / 2)) : 0
     height: implicitHeight
-    y: popover ? pageTop + anchorRect.y + 16 : (parent ? parent.height - implicitHeight : 0)
+    y: isPopover ? pageTop + anchorRect.y + 16 : (parent ? parent.height - implicitHeight : 0)
     padding: 0
 
     background: Rectangle {
         radius: 14
         color: "white"
-        border.color: popup.popover ? "#d0d0d6" : "transparent"
+        border.color: popup.isPopover ? "#d0d0d6" : "transparent"
         // A soft shadow under a popover.
         Rectangle {
-            visible: popup.popover !== null
+            visible: popup.isPopover
             z: -1
             anchors.fill: parent
             anchors.margins: -3
@@ -46,7 +64,7 @@ Popup {
         }
         // Square corners along the bottom edge of a sheet.
         Rectangle {
-            visible: !popup.popover
+            visible: !popup.isPopover
             anchors { left: parent.left; right: parent.right; bottom: parent.bottom }
             height: parent.radius
             color: parent.color
@@ -61,7 +79,7 @@ Popup {
             objectName: "shareSummary"
             Layout.fillWidth: true
             Layout.margins: 16
-            text: popup.sheet ? popup.sheet.summary : ""
+            text: popup.summary
             wrapMode: Text.Wrap
             maximumLineCount: 4
             elide: Text.ElideRight
@@ -69,16 +87,18 @@ Popup {
             color: "#3a3a3c"
         }
 
-        Rectangle { Layout.fillWidth: true; height: 1; color: "#ececef" }
+        Rectangle { Layout.fillWidth: true; implicitHeight: 1; color: "#ececef" }
 
         Repeater {
-            model: popup.sheet ? popup.sheet.actions : []
+            model: popup.actionNames
             delegate: ItemDelegate {
                 required property string modelData
                 objectName: "share_" + modelData
                 Layout.fillWidth: true
                 text: popup.sheet ? popup.sheet.actionTitle(modelData) : ""
                 onClicked: {
+                    if (!popup.sheet)
+                        return
                     if (modelData === "saveAs")
                         saveDialog.open()
                     else
@@ -98,14 +118,14 @@ Popup {
             font.pixelSize: 13
         }
 
-        Rectangle { Layout.fillWidth: true; height: 1; color: "#ececef" }
+        Rectangle { Layout.fillWidth: true; implicitHeight: 1; color: "#ececef" }
 
         ItemDelegate {
             objectName: "share_cancel"
             Layout.fillWidth: true
             text: qsTr("Cancel")
             font.weight: Font.DemiBold
-            onClicked: popup.sheet.cancel()
+            onClicked: popup.close()
         }
     }
 

@@ -432,6 +432,48 @@ private slots:
         QVERIFY(qobject_cast<home::HomeScreen*>(navigation.topViewController()));
     }
 
+    // A GIF's share popover in a wide window, opened from a cell and closed
+    // every way there is, over and over, then the delete alert the same way.
+    void sharePopoverAndAlertSurviveRepeatedUse() {
+        testing::RecordingDesktop desktop;
+        QDir().mkpath(home_.workFolder());
+        QVERIFY(QFile::copy(testdata("classroom.gif"),
+                            home_.workFolder() + "/Animation_1700000100.gif"));
+        app_ = testing::launchToHome({1280, 800});
+        QVERIFY(app_);
+        QQuickWindow* window = app_->window();
+        auto& navigation = app_->navigation();
+        navigation.topViewController()->performSegueWithIdentifier("segue_history");
+        QTRY_VERIFY(testing::findItem(window, "btnShare"));
+        QTest::qWait(400);
+        const QStringList ways{
+            "outside",     "escape",      "share_copy", "share_openWith", "share_showInFolder",
+            "share_email", "share_cancel"};
+        for (int round = 0; round < 4 * ways.size(); ++round) {
+            const QString way = ways[round % ways.size()];
+            QVERIFY(testing::clickItem(window, testing::findItem(window, "btnShare")));
+            QVERIFY2(testing::waitForSettledItem(window, "shareSheet"), qPrintable(way));
+            if (way == "outside")
+                QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(1200, 760));
+            else if (way == "escape")
+                QTest::keyClick(window, Qt::Key_Escape);
+            else
+                QVERIFY2(testing::clickItem(window, testing::findItem(window, way)),
+                         qPrintable(way));
+            QTRY_VERIFY2(!navigation.presentedShareSheet(), qPrintable(way));
+            QTRY_VERIFY(!testing::findItem(window, "shareSheet"));
+        }
+        QCOMPARE(desktop.opened.size(), 8);  // open with and show in folder, 4 times each
+        QCOMPARE(desktop.started.size(), 4); // email
+        for (int round = 0; round < 20; ++round) {
+            QVERIFY(testing::clickItem(window, testing::findItem(window, "btnDelete")));
+            QVERIFY(testing::waitForSettledItem(window, "alertView"));
+            QVERIFY(testing::clickItem(window, testing::findItem(window, "alertAction_1"))); // No
+            QTRY_VERIFY(!testing::findItem(window, "alertView"));
+        }
+        QVERIFY(QFile::exists(home_.workFolder() + "/Animation_1700000100.gif"));
+    }
+
     void screenshotsOfTheEmptyAndFullGridOnADesktop() {
         app_ = testing::launchToHome({1280, 800});
         QVERIFY(app_);

@@ -166,6 +166,30 @@ private slots:
         QTRY_VERIFY(!navigation().presentedShareSheet());
     }
 
+    // Opening and closing the popover over and over, by a click outside it,
+    // by Escape and by its actions, must neither crash nor leave it behind.
+    void sharePopoverSurvivesRepeatedDismissals() {
+        testing::RecordingDesktop desktop;
+        launch({1280, 800});
+        QVERIFY(click("btnSetting"));
+        settle();
+        const QStringList ways{"outside", "escape", "share_copy", "share_email", "share_cancel"};
+        for (int round = 0; round < 50; ++round) {
+            const QString way = ways[round % ways.size()];
+            QVERIFY(click("btnShareApp"));
+            QVERIFY(testing::waitForSettledItem(window(), "shareSheet"));
+            if (way == "outside")
+                QTest::mouseClick(window(), Qt::LeftButton, {}, QPoint(40, 700));
+            else if (way == "escape")
+                QTest::keyClick(window(), Qt::Key_Escape);
+            else
+                QVERIFY2(click(way), qPrintable(way));
+            QTRY_VERIFY2(!navigation().presentedShareSheet(), qPrintable(way));
+            QTRY_VERIFY(!item("shareSheet"));
+        }
+        QVERIFY(qobject_cast<home::SettingScreen*>(navigation().topViewController()));
+    }
+
     void screenshots_data() {
         QTest::addColumn<QSize>("size");
         QTest::newRow("phone") << QSize(390, 780);

@@ -2,6 +2,8 @@
 
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QTest>
+#include <cmath>
 
 namespace flickbook::testing {
 
@@ -28,6 +30,22 @@ QList<QQuickItem*> findItems(QQuickWindow* window, const QString& name) {
 QQuickItem* findItem(QQuickWindow* window, const QString& name) {
     const auto found = findItems(window, name);
     return found.isEmpty() ? nullptr : found.first();
+}
+
+QQuickItem* waitForSettledItem(QQuickWindow* window, const QString& name, int timeoutMs) {
+    QQuickItem* found = nullptr;
+    // A transition may come to rest a rounding error short of 1.
+    auto atRest = [](qreal value) { return std::abs(value - 1.0) < 1e-3; };
+    auto settled = [&] {
+        found = findItem(window, name);
+        if (!found)
+            return false;
+        for (QQuickItem* item = found; item; item = item->parentItem())
+            if (!atRest(item->scale()) || !atRest(item->opacity()))
+                return false;
+        return true;
+    };
+    return QTest::qWaitFor(settled, timeoutMs) ? found : nullptr;
 }
 
 } // namespace flickbook::testing

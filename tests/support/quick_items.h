@@ -15,5 +15,9 @@ namespace flickbook::testing {
 QList<QQuickItem*> findItems(QQuickWindow* window, const QString& name);
 // The first of them, or nullptr.
 QQuickItem* findItem(QQuickWindow* window, const QString& name);
+// Waits until the named item is shown at rest: no longer scaled or faded by an
+// opening transition of its own or of an ancestor (popups grow in). The item,
+// or nullptr when it does not settle within the timeout.
+QQuickItem* waitForSettledItem(QQuickWindow* window, const QString& name, int timeoutMs = 3000);
 
 } // namespace flickbook::testing
