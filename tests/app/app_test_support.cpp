@@ -3,12 +3,14 @@
 #include "app/app_delegate.h"
 #include "app/app_window.h"
 #include "home/home_screen.h"
+#include "media_fixtures.h"
 #include "platform/user_defaults.h"
 
 #include <QDir>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTest>
+#include <QVideoFrame>
 
 namespace flickbook::testing {
 
@@ -89,6 +91,18 @@ bool saveScreenshot(QQuickWindow* window, const QString& name) {
     QDir().mkpath(folder);
     const QImage shot = window->grabWindow();
     return !shot.isNull() && shot.save(folder + "/" + name + ".png");
+}
+
+int counterShown(const QVideoFrame& frame) {
+    const QImage picture = frame.toImage().convertToFormat(QImage::Format_RGBA8888);
+    if (picture.isNull())
+        return -1;
+    image::RgbaImage rgba{std::uint32_t(picture.width()), std::uint32_t(picture.height()), {}};
+    for (int y = 0; y < picture.height(); ++y) {
+        const uchar* line = picture.constScanLine(y);
+        rgba.pixels.insert(rgba.pixels.end(), line, line + std::size_t(picture.width()) * 4);
+    }
+    return testsupport::readCounter(rgba);
 }
 
 } // namespace flickbook::testing

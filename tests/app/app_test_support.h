@@ -16,6 +16,7 @@
 
 class QQuickItem;
 class QQuickWindow;
+class QVideoFrame;
 
 namespace flickbook::app {
 class AppWindow;
@@ -77,5 +78,8 @@ std::unique_ptr<app::AppWindow> launchToHome(QSize size);
 bool clickItem(QQuickWindow* window, QQuickItem* item);
 // Saves what the window shows as <name>.png in the screenshot folder.
 bool saveScreenshot(QQuickWindow* window, const QString& name);
+
+// The number a frame of a counter clip shows; −1 for an empty frame.
+int counterShown(const QVideoFrame& frame);
 
 } // namespace flickbook::testing

@@ -1,0 +1,248 @@
+#include "player.h"
+
+#include "desktop.h"
+#include "dispatch.h"
+#include "media/probe.h"
+
+#include <QAudioDevice>
+#include <QAudioOutput>
+#include <QMediaDevices>
+#include <QMediaPlayer>
+#include <QVideoFrame>
+#include <QVideoSink>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace flickbook::platform {
+
+namespace {
+// How long a seek may take before the next one is let through anyway (a
+// seek that shows no new frame, e.g. with no output attached).
+constexpr int kSeekGuardMilliseconds = 400;
+} // namespace
+
+Player::Player(const QUrl& item, QObject* parent)
+    : QObject(parent), url_(item), media_(new QMediaPlayer(this)) {
+    seekGuard_.setSingleShot(true);
+    connect(&seekGuard_, &QTimer::timeout, this, &Player::seekSettled);
+    connect(media_, &QMediaPlayer::mediaStatusChanged, this, &Player::mediaStatusChanged);
+    connect(media_, &QMediaPlayer::errorOccurred, this,
+            [this](QMediaPlayer::Error, const QString& message) {
+                consoleLine(
+                    QStringLiteral("%1 cannot be played: %2").arg(url_.toLocalFile(), message));
+                errorString_ = message;
+                if (!failed_) {
+                    failed_ = true;
+                    Q_EMIT failedChanged();
+                }
+                setRate(0.0);
+            });
+    connect(media_, &QMediaPlayer::videoOutputChanged, this, &Player::attachSink);
+    updateAudio();
+    media_->setSource(item);
+
+    // The frame rate makes exact seeks aim at the middle of a frame; reading
+    // it opens the file, so it is done off the GUI thread.
+    if (item.isLocalFile()) {
+        QPointer<Player> self(this);
+        const std::string path = item.toLocalFile().toStdString();
+        dispatch::background([self, path] {
+            const auto info = media::probe(path);
+            const double rate = info ? info->frameRate : 0.0;
+            dispatch::main([self, rate] {
+                if (self)
+                    self->frameRate_ = rate;
+            });
+        });
+    }
+}
+
+Player::~Player() {
+    // The media player hands its output an empty frame while it is destroyed.
+    if (sink_)
+        disconnect(sink_, nullptr, this, nullptr);
+    media_->stop();
+}
+
+void Player::setVideoOutput(QObject* output) {
+    if (videoOutput_ == output)
+        return;
+    videoOutput_ = output;
+    media_->setVideoOutput(output);
+    attachSink();
+    Q_EMIT videoOutputChanged();
+}
+
+void Player::attachSink() {
+    if (sink_)
+        disconnect(sink_, nullptr, this, nullptr);
+    sink_ = media_->videoSink();
+    if (sink_)
+        connect(sink_, &QVideoSink::videoFrameChanged, this, &Player::onFrame);
+}
+
+void Player::onFrame(const QVideoFrame& frame) {
+    if (!frame.isValid())
+        return;
+    if (seekInFlight_)
+        seekSettled();
+    Q_EMIT frameShown();
+}
+
+void Player::mediaStatusChanged() {
+    switch (media_->mediaStatus()) {
+    case QMediaPlayer::LoadedMedia:
+        if (!loaded_) {
+            loaded_ = true;
+            // A new item stands on its first frame; the media stack shows
+            // frames, and follows seeks, only once it is paused or playing.
+            if (media_->playbackState() == QMediaPlayer::StoppedState)
+                media_->pause();
+            startWaitingSeek();
+        }
+        break;
+    case QMediaPlayer::EndOfMedia:
+        // The media stack stops, showing the last frame.
+        atEnd_ = true;
+        setRate(0.0);
+        Q_EMIT didPlayToEndTime();
+        break;
+    case QMediaPlayer::InvalidMedia:
+        if (!failed_) {
+            failed_ = true;
+            errorString_ = media_->errorString();
+            Q_EMIT failedChanged();
+        }
+        setRate(0.0);
+        break;
+    default:
+        break;
+    }
+}
+
+void Player::setRate(double rate) {
+    if (rate_ == rate)
+        return;
+    rate_ = rate;
+    Q_EMIT rateChanged();
+}
+
+void Player::playImmediatelyAtRate(double rate) {
+    if (rate <= 0.0) {
+        pause();
+        return;
+    }
+    if (failed_)
+        return;
+    atEnd_ = false;
+    media_->setPlaybackRate(rate);
+    media_->play();
+    setRate(rate);
+}
+
+void Player::pause() {
+    media_->pause();
+    setRate(0.0);
+}
+
+double Player::currentTime() const {
+    if (seekTarget_)
+        return double(*seekTarget_) / 1000.0;
+    return double(media_->position()) / 1000.0;
+}
+
+double Player::duration() const {
+    if (!loaded_ && media_->duration() <= 0)
+        return std::numeric_limits<double>::quiet_NaN();
+    return double(media_->duration()) / 1000.0;
+}
+
+qint64 Player::exactSeekTarget(double seconds, double frameRate) {
+    if (!std::isfinite(seconds) || seconds <= 0.0)
+        return 0;
+    if (frameRate <= 0.0)
+        return qint64(std::llround(seconds * 1000.0));
+    // A tiny allowance so that k / rate, computed in floating point, counts
+    // as frame k and not as the end of frame k − 1.
+    const double frame = std::floor(seconds * frameRate + 1e-6);
+    return qint64(std::llround((frame + 0.5) / frameRate * 1000.0));
+}
+
+void Player::seekToTime(double seconds) {
+    const qint64 ms =
+        std::isfinite(seconds) && seconds > 0 ? qint64(std::llround(seconds * 1000)) : 0;
+    issueSeek(ms);
+}
+
+void Player::seekToTimeExactly(double seconds) {
+    issueSeek(exactSeekTarget(seconds, frameRate_));
+}
+
+void Player::issueSeek(qint64 milliseconds) {
+    seekTarget_ = milliseconds;
+    if (!loaded_ || seekInFlight_ || seekDeferred_) {
+        seekWaiting_ = milliseconds;
+        return;
+    }
+    startSeek(milliseconds);
+}
+
+void Player::startSeek(qint64 milliseconds) {
+    atEnd_ = false;
+    seekInFlight_ = true;
+    seekGuard_.start(kSeekGuardMilliseconds);
+    // Stopped at the end, the media stack ignores seeks until it is paused.
+    if (media_->playbackState() == QMediaPlayer::StoppedState)
+        media_->pause();
+    media_->setPosition(milliseconds);
+}
+
+void Player::seekSettled() {
+    seekGuard_.stop();
+    seekInFlight_ = false;
+    if (!seekWaiting_) {
+        seekTarget_.reset();
+        return;
+    }
+    // The latest waiting target goes next, but never from inside the frame
+    // handler: the media stack stops with an internal data-flow error when
+    // it is re-entered there.
+    seekDeferred_ = true;
+    QTimer::singleShot(0, this, &Player::startWaitingSeek);
+}
+
+void Player::startWaitingSeek() {
+    seekDeferred_ = false;
+    if (!seekWaiting_ || seekInFlight_)
+        return;
+    const qint64 next = *seekWaiting_;
+    seekWaiting_.reset();
+    startSeek(next);
+}
+
+void Player::setVolume(double volume) {
+    volume_ = std::clamp(volume, 0.0, 1.0);
+    updateAudio();
+}
+
+void Player::updateAudio() {
+    // A silent player has no audio output at all, and neither has a machine
+    // without a sound device: the media stack then plays the picture alone.
+    const bool audible = volume_ > 0.0 && !QMediaDevices::audioOutputs().isEmpty();
+    if (!audible) {
+        if (audio_) {
+            media_->setAudioOutput(nullptr);
+            audio_->deleteLater();
+            audio_ = nullptr;
+        }
+        return;
+    }
+    if (!audio_) {
+        audio_ = new QAudioOutput(this);
+        media_->setAudioOutput(audio_);
+    }
+    audio_->setVolume(float(volume_));
+}
+
+} // namespace flickbook::platform
