@@ -13,7 +13,21 @@
 
 #include <QQuickWindow>
 
+// The QML registrations of the C++ types pages are typed with; referring to
+// them keeps them in the link of a static build.
+void qml_register_types_Flickbook_Platform();
+void qml_register_types_Flickbook_Components();
+void qml_register_types_Flickbook_Screens();
+
 namespace flickbook::app {
+
+namespace {
+void (*const kQmlTypeRegistrations[])() = {
+    &qml_register_types_Flickbook_Platform,
+    &qml_register_types_Flickbook_Components,
+    &qml_register_types_Flickbook_Screens,
+};
+} // namespace
 
 AppWindow::AppWindow()
     : storyboard_(mainStoryboard()),
@@ -27,6 +41,10 @@ AppWindow::~AppWindow() {
 }
 
 bool AppWindow::load() {
+    for (auto* registration : kQmlTypeRegistrations) {
+        void (*volatile kept)() = registration;
+        Q_UNUSED(kept);
+    }
     common::loadBundledFonts();
     // The engine owns its image providers.
     engine_.addImageProvider("tinted", new TintedImageProvider());

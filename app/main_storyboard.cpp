@@ -6,6 +6,7 @@
 #include "library/history_screen.h"
 #include "photos/image_animation_screen.h"
 #include "photos/select_images.h"
+#include "video/video_animation_screen.h"
 
 namespace flickbook::app {
 
@@ -51,6 +52,8 @@ platform::Storyboard mainStoryboard() {
                              make<photos::SelectImages>());
     storyboard.registerScene("segue_imageAnimation", page("ImageAnimationPage"),
                              make<photos::ImageAnimationScreen>());
+    storyboard.registerScene("segue_videoAnimation", page("VideoAnimationPage"),
+                             make<video::VideoAnimationScreen>());
     return storyboard;
 }
 

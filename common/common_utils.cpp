@@ -1,6 +1,8 @@
 #include "common/common_utils.h"
 
+#include "camel_labels.h"
 #include "core/duration_format.h"
+#include "discrete_slider.h"
 #include "platform/alert_controller.h"
 #include "platform/desktop.h"
 #include "platform/photo_library.h"
@@ -84,6 +86,29 @@ void presentShareSheet(platform::ViewController* presenter, const QVariantList& 
 
 QString formatDuration(qint64 seconds) {
     return QString::fromStdString(flickbook::formatDuration(seconds));
+}
+
+void setUpDiscreteSlider(components::DiscreteSlider& slider, int tickCount, double value) {
+    const QColor systemGray(142, 142, 147);
+    slider.minimumTrackTintColor = accentColor();
+    slider.minimumTickTintColor = accentColor();
+    slider.maximumTrackTintColor = systemGray;
+    slider.maximumTickTintColor = systemGray;
+    slider.thumbTintColor = accentColor();
+    slider.thumbImage = imageNamed(QStringLiteral("point"));
+    slider.setMinimumValue(1);
+    slider.setTickCount(tickCount);
+    slider.setValue(value);
+    slider.apply();
+}
+
+void setUpCamelLabels(components::CamelLabels& labels, const QStringList& names, int emphasised) {
+    labels.names = names;
+    labels.value = emphasised;
+    labels.ticksDistance = names.isEmpty() ? 0.0 : labels.width / double(names.size());
+    labels.upFontSize = 13.0;
+    labels.downFontSize = 10.0;
+    labels.apply();
 }
 
 int gridColumns(double gridWidth) {

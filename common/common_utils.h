@@ -11,6 +11,11 @@
 #include <QUrl>
 #include <QVariantList>
 
+namespace flickbook::components {
+class CamelLabels;
+class DiscreteSlider;
+} // namespace flickbook::components
+
 namespace flickbook::platform {
 struct PhotoAsset;
 class UserDefaults;
@@ -52,6 +57,14 @@ QString formatDuration(qint64 seconds);
 // The share sheet for these items over the presenter; on wide windows a
 // popover anchored to the presenter's top 300 points across its width.
 void presentShareSheet(platform::ViewController* presenter, const QVariantList& items);
+
+// The look of the app's discrete sliders: ticks and track up to the thumb
+// and the thumb in the accent, gray beyond, the "point" thumb; stops 1 …
+// tickCount, standing at value.
+void setUpDiscreteSlider(components::DiscreteSlider& slider, int tickCount, double value);
+// Their step labels: one per stop, the emphasised one at 13 points and the
+// others at 10, spaced the row's width divided by the number of labels.
+void setUpCamelLabels(components::CamelLabels& labels, const QStringList& names, int emphasised);
 
 // The rule every grid follows: square cells, two columns of (width − 36) ×
 // 0.5 on phones; from 600 points as many columns of at least 180 as fit,

@@ -5,11 +5,14 @@
 
 #include <QObject>
 #include <QStringList>
+#include <QtQml/qqmlregistration.h>
 
 namespace flickbook::components {
 
 class CamelLabels : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Made by its screen")
     Q_PROPERTY(QStringList names MEMBER names NOTIFY changed)
     Q_PROPERTY(int value MEMBER value NOTIFY changed)
     Q_PROPERTY(double ticksDistance MEMBER ticksDistance NOTIFY changed)

@@ -8,12 +8,15 @@
 #include <QColor>
 #include <QObject>
 #include <QUrl>
+#include <QtQml/qqmlregistration.h>
 #include <functional>
 
 namespace flickbook::components {
 
 class DiscreteSlider : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Made by its screen")
     Q_PROPERTY(double value READ value NOTIFY changed)
     Q_PROPERTY(double minimumValue READ minimumValue NOTIFY changed)
     Q_PROPERTY(int tickCount READ tickCount NOTIFY changed)

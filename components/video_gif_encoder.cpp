@@ -10,14 +10,15 @@ void VideoGifEncoder::createGIFFromSource(const QUrl& source,
                                           std::optional<QUrl> destinationFileURL, int frameCount,
                                           float delayTime, int loopCount, std::optional<QSize> size,
                                           const Progress& progress, const Completion& completion) {
-    auto finish = [&](std::optional<QUrl> gif) {
+    auto finish = [&](std::optional<QUrl> gif, const QString& failure = {}) {
+        if (!gif)
+            qWarning().noquote() << "VideoGifEncoder: no GIF made from" << source.toString() << "-"
+                                 << failure;
         if (completion)
-            completion(std::move(gif));
+            completion(std::move(gif), failure);
     };
-    if (!source.isLocalFile()) {
-        qWarning().noquote() << "VideoGifEncoder: the source is not a local file:" << source;
-        return finish(std::nullopt);
-    }
+    if (!source.isLocalFile())
+        return finish(std::nullopt, QStringLiteral("The video is not a local file."));
     render::VideoRequest request;
     request.source = source.toLocalFile().toStdString();
     if (destinationFileURL)
@@ -29,11 +30,8 @@ void VideoGifEncoder::createGIFFromSource(const QUrl& source,
         request.size = image::Size{std::uint32_t(size->width()), std::uint32_t(size->height())};
     request.progress = progress;
     auto gif = render::videoToGif(request);
-    if (!gif) {
-        qWarning().noquote() << "VideoGifEncoder: no GIF made from" << source.toLocalFile() << "-"
-                             << QString::fromStdString(gif.error().message);
-        return finish(std::nullopt);
-    }
+    if (!gif)
+        return finish(std::nullopt, QString::fromStdString(gif.error().message));
     finish(QUrl::fromLocalFile(QString::fromStdString(gif->string())));
 }
 

@@ -3,6 +3,7 @@
 // A video to an animated GIF, for the video flow.
 
 #include <QSize>
+#include <QString>
 #include <QUrl>
 #include <functional>
 #include <optional>
@@ -12,13 +13,14 @@ namespace flickbook::components {
 class VideoGifEncoder {
 public:
     using Progress = std::function<void(double)>;
-    using Completion = std::function<void(std::optional<QUrl> gif)>;
+    // The GIF's URL, or nothing and a reason for a person.
+    using Completion = std::function<void(std::optional<QUrl> gif, const QString& failure)>;
 
     // Takes frameCount frames at times i·D/frameCount over the video's
     // duration D, each shown delayTime seconds. Without a destination the GIF
     // goes to a new file in Flickbook's private temporary folder. The
     // completion runs before this returns, with the complete GIF's URL, or
-    // with nothing (and a log line saying why) when no GIF could be made.
+    // with nothing and the reason (also logged) when no GIF could be made.
     static void createGIFFromSource(const QUrl& source, std::optional<QUrl> destinationFileURL,
                                     int frameCount, float delayTime, int loopCount,
                                     std::optional<QSize> size, const Progress& progress,

@@ -52,23 +52,9 @@ void ImageAnimationScreen::setUp() {
     QStringList names;
     for (const render::FrameTime& time : render::kFrameTimes)
         names << QString::fromLatin1(time.label.data(), qsizetype(time.label.size()));
-    labels_->names = names;
-    labels_->value = int(render::kDefaultFrameTime);
-    labels_->ticksDistance = labels_->width / double(render::kFrameTimes.size());
-    labels_->upFontSize = 13.0;
-    labels_->downFontSize = 10.0;
-    labels_->apply();
-
-    slider_->minimumTrackTintColor = common::accentColor();
-    slider_->minimumTickTintColor = common::accentColor();
-    slider_->maximumTrackTintColor = QColor(142, 142, 147); // system gray
-    slider_->maximumTickTintColor = QColor(142, 142, 147);
-    slider_->thumbTintColor = common::accentColor();
-    slider_->thumbImage = common::imageNamed(QStringLiteral("point"));
-    slider_->setMinimumValue(1);
-    slider_->setTickCount(int(render::kFrameTimes.size()));
-    slider_->setValue(double(render::kDefaultFrameTime + 1));
-    slider_->apply();
+    common::setUpCamelLabels(*labels_, names, int(render::kDefaultFrameTime));
+    common::setUpDiscreteSlider(*slider_, int(render::kFrameTimes.size()),
+                                double(render::kDefaultFrameTime + 1));
 
     QPointer<ImageAnimationScreen> self(this);
     platform::dispatch::main([self] {

@@ -23,7 +23,7 @@ constexpr int kSeekGuardMilliseconds = 400;
 } // namespace
 
 Player::Player(const QUrl& item, QObject* parent)
-    : QObject(parent), url_(item), media_(new QMediaPlayer(this)) {
+    : QObject(parent), url_(item), media_(new QMediaPlayer(this)), frames_(new QVideoSink(this)) {
     seekGuard_.setSingleShot(true);
     connect(&seekGuard_, &QTimer::timeout, this, &Player::seekSettled);
     connect(media_, &QMediaPlayer::mediaStatusChanged, this, &Player::mediaStatusChanged);
@@ -38,7 +38,12 @@ Player::Player(const QUrl& item, QObject* parent)
                 }
                 setRate(0.0);
             });
-    connect(media_, &QMediaPlayer::videoOutputChanged, this, &Player::attachSink);
+    // The media stack draws into the player's own sink, which lives as long
+    // as the player; frames are handed on to whatever shows them. A video
+    // item can then go away (a page popped, the window closed) while the
+    // media stack is still running without it ever drawing into freed memory.
+    media_->setVideoOutput(frames_);
+    connect(frames_, &QVideoSink::videoFrameChanged, this, &Player::onFrame);
     updateAudio();
     media_->setSource(item);
 
@@ -60,8 +65,7 @@ Player::Player(const QUrl& item, QObject* parent)
 
 Player::~Player() {
     // The media player hands its output an empty frame while it is destroyed.
-    if (sink_)
-        disconnect(sink_, nullptr, this, nullptr);
+    disconnect(frames_, nullptr, this, nullptr);
     media_->stop();
 }
 
@@ -69,22 +73,22 @@ void Player::setVideoOutput(QObject* output) {
     if (videoOutput_ == output)
         return;
     videoOutput_ = output;
-    media_->setVideoOutput(output);
-    attachSink();
+    // A VideoOutput item draws what reaches its sink; a plain sink is its
+    // own output.
+    target_ = qobject_cast<QVideoSink*>(output);
+    if (!target_ && output)
+        target_ = output->property("videoSink").value<QVideoSink*>();
+    if (target_ && lastFrame_.isValid())
+        target_->setVideoFrame(lastFrame_);
     Q_EMIT videoOutputChanged();
-}
-
-void Player::attachSink() {
-    if (sink_)
-        disconnect(sink_, nullptr, this, nullptr);
-    sink_ = media_->videoSink();
-    if (sink_)
-        connect(sink_, &QVideoSink::videoFrameChanged, this, &Player::onFrame);
 }
 
 void Player::onFrame(const QVideoFrame& frame) {
     if (!frame.isValid())
         return;
+    lastFrame_ = frame;
+    if (target_)
+        target_->setVideoFrame(frame);
     if (seekInFlight_)
         seekSettled();
     Q_EMIT frameShown();

@@ -14,12 +14,12 @@
 #include <QPointer>
 #include <QTimer>
 #include <QUrl>
+#include <QVideoFrame>
 #include <QtQml/qqmlregistration.h>
 #include <optional>
 
 class QAudioOutput;
 class QMediaPlayer;
-class QVideoFrame;
 class QVideoSink;
 
 namespace flickbook::platform {
@@ -83,7 +83,6 @@ signals:
 
 private:
     void mediaStatusChanged();
-    void attachSink();
     void onFrame(const QVideoFrame& frame);
     void issueSeek(qint64 milliseconds);
     void startSeek(qint64 milliseconds);
@@ -95,8 +94,10 @@ private:
     QUrl url_;
     QMediaPlayer* media_;
     QAudioOutput* audio_ = nullptr;
+    QVideoSink* frames_;
+    QVideoFrame lastFrame_;
     QPointer<QObject> videoOutput_;
-    QPointer<QVideoSink> sink_;
+    QPointer<QVideoSink> target_;
     double rate_ = 0.0;
     double volume_ = 1.0;
     double frameRate_ = 0.0;

@@ -115,6 +115,16 @@ Result<void> OutputFile::commit() {
     return {};
 }
 
+Result<void> moveWithoutReplacing(const fs::path& from, const fs::path& to) {
+    const int error = renameNoReplace(from, to);
+    if (error == 0)
+        return {};
+    if (error == EEXIST)
+        return makeError("file.exists", to.filename().string() + " already exists.");
+    return makeError("file.move", "Cannot move " + from.filename().string() + " to " +
+                                      to.parent_path().string() + ": " + systemError(error) + ".");
+}
+
 fs::path uniquePathIn(const fs::path& folder, const std::string& prefix,
                       const std::string& suffix) {
     static std::atomic<unsigned> counter{0};

@@ -47,6 +47,12 @@ private:
     bool committed_ = false;
 };
 
+// Moves a finished file to a new name on the same file system without ever
+// replacing what is there: "file.exists" when the name is taken,
+// "file.move" with the system's reason otherwise (folder gone, no permission).
+Result<void> moveWithoutReplacing(const std::filesystem::path& from,
+                                  const std::filesystem::path& to);
+
 // A name in folder that nothing uses yet: prefix + a unique part + suffix.
 std::filesystem::path uniquePathIn(const std::filesystem::path& folder, const std::string& prefix,
                                    const std::string& suffix);

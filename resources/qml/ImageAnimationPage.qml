@@ -38,31 +38,12 @@ Item {
             color: "#1c1c1e"
         }
 
-        Rectangle {
+        SliderCard {
             Layout.fillWidth: true
             Layout.maximumWidth: 720
             Layout.alignment: Qt.AlignHCenter
-            Layout.preferredHeight: column.implicitHeight + 16
-            radius: 16
-            color: "white"
-            border.color: "#e6e7ea"
-
-            Column {
-                id: column
-                anchors { left: parent.left; right: parent.right; verticalCenter: parent.verticalCenter }
-                anchors.margins: 4
-
-                DiscreteSliderView {
-                    objectName: "sliderDiscrite"
-                    width: parent.width
-                    slider: page.controller ? page.controller.sliderDiscrite : null
-                }
-                CamelLabelsView {
-                    objectName: "labelDescrit"
-                    width: parent.width
-                    labels: page.controller ? page.controller.labelDescrit : null
-                }
-            }
+            slider: page.controller.sliderDiscrite
+            labels: page.controller.labelDescrit
         }
     }
 }

@@ -24,6 +24,11 @@ class AppWindow;
 
 namespace flickbook::testing {
 
+// Screen tests run offscreen unless QT_QPA_PLATFORM names another platform
+// (xcb under Xvfb, for screenshots that must show video). Call before the
+// application object exists.
+void chooseTestPlatform();
+
 // Points XDG_DATA_HOME, XDG_CONFIG_HOME and XDG_RUNTIME_DIR into a fresh
 // temporary folder; call before the application object exists.
 class PrivateHome {

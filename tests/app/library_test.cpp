@@ -520,7 +520,7 @@ LibraryTest::HistoryStack LibraryTest::openHistory() {
 
 int main(int argc, char* argv[]) {
     testing::PrivateHome home;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    testing::chooseTestPlatform();
     QGuiApplication application(argc, argv);
     QQuickStyle::setStyle("Material");
     LibraryTest test(home);

@@ -217,7 +217,7 @@ private slots:
 };
 
 int main(int argc, char* argv[]) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    testing::chooseTestPlatform();
     QGuiApplication application(argc, argv);
     PlayerTest test;
     return QTest::qExec(&test, argc, argv);

@@ -410,7 +410,7 @@ private:
 
 int main(int argc, char* argv[]) {
     testing::PrivateHome home;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    testing::chooseTestPlatform();
     QGuiApplication application(argc, argv);
     ShellTest test(home);
     return QTest::qExec(&test, argc, argv);

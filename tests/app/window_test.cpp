@@ -216,7 +216,7 @@ private slots:
 
 int main(int argc, char* argv[]) {
     testing::PrivateHome home;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    testing::chooseTestPlatform();
     QGuiApplication application(argc, argv);
     QQuickStyle::setStyle("Material");
     WindowTest test(home);

@@ -80,7 +80,7 @@ TEST(VideoGifEncoder, CompletesBeforeReturningWithAPrivateFile) {
     std::optional<QUrl> made;
     bool called = false;
     VideoGifEncoder::createGIFFromSource(source, std::nullopt, 10, 0.2f, 0, std::nullopt, nullptr,
-                                         [&](std::optional<QUrl> gif) {
+                                         [&](std::optional<QUrl> gif, const QString&) {
                                              called = true;
                                              made = gif;
                                          });
@@ -97,9 +97,11 @@ TEST(VideoGifEncoder, CompletesBeforeReturningWithAPrivateFile) {
         called = false;
         const QUrl from = frames ? QUrl::fromLocalFile("/nonexistent/clip.mp4") : source;
         VideoGifEncoder::createGIFFromSource(from, std::nullopt, frames, 0.2f, 0, std::nullopt,
-                                             nullptr, [&](std::optional<QUrl> gif) {
+                                             nullptr,
+                                             [&](std::optional<QUrl> gif, const QString& failure) {
                                                  called = true;
                                                  made = gif;
+                                                 EXPECT_FALSE(failure.isEmpty());
                                              });
         EXPECT_TRUE(called);
         EXPECT_FALSE(made.has_value()) << frames;

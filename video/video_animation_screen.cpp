@@ -1,0 +1,231 @@
+#include "video/video_animation_screen.h"
+
+#include "common/common_utils.h"
+#include "core/output_file.h"
+#include "home/navigation_flags.h"
+#include "home/navigation_rules.h"
+#include "library/gif_preview_screen.h"
+#include "media/probe.h"
+#include "platform/desktop.h"
+#include "platform/dispatch.h"
+#include "render/presets.h"
+#include "status_hud.h"
+#include "store/gif_store.h"
+#include "video_gif_encoder.h"
+
+#include <QFile>
+#include <QPointer>
+#include <cmath>
+
+namespace flickbook::video {
+
+VideoAnimationScreen::VideoAnimationScreen(QObject* parent)
+    : ViewController(parent), layer_(new platform::PlayerLayer(nullptr, this)),
+      viewMain_(new platform::VideoView(this)), btnPlay_(new platform::Button(this)),
+      slider_(new components::DiscreteSlider(this)), labels_(new components::CamelLabels(this)) {
+    btnPlay_->setImage(common::imageNamed(common::kPlayImage));
+    connect(slider_, &components::DiscreteSlider::valueChanged, this,
+            &VideoAnimationScreen::valueChange);
+}
+
+void VideoAnimationScreen::viewDidLoad() {
+    navigationItem()->setTitle(tr("Speed"));
+    auto* back = home::makeBackButton(this);
+    connect(back, &platform::BarButtonItem::triggered, this, &VideoAnimationScreen::btnBack);
+    navigationItem()->setLeftBarButtonItem(back);
+    auto* create = new platform::BarButtonItem(tr("Create"), this);
+    connect(create, &platform::BarButtonItem::triggered, this, &VideoAnimationScreen::btnCreateGIF);
+    navigationItem()->setRightBarButtonItem(create);
+
+    QPointer<VideoAnimationScreen> self(this);
+    platform::dispatch::mainAfter(kDelayBeforeSetUp, [self] {
+        if (self)
+            self->setUp();
+    });
+}
+
+void VideoAnimationScreen::viewWillAppear(bool animated) {
+    ViewController::viewWillAppear(animated);
+    if (home::openedFromHistory)
+        return;
+    if (auto* right = navigationItem()->rightBarButtonItem())
+        right->setTintColor(common::accentColor());
+}
+
+void VideoAnimationScreen::setUp() {
+    QStringList names;
+    for (const render::VideoSpeed& speed : render::kVideoSpeeds)
+        names << QString::fromLatin1(speed.label.data(), qsizetype(speed.label.size()));
+    common::setUpCamelLabels(*labels_, names, int(render::kDefaultVideoSpeed));
+    common::setUpDiscreteSlider(*slider_, int(render::kVideoSpeeds.size()),
+                                double(render::kDefaultVideoSpeed + 1));
+
+    QPointer<VideoAnimationScreen> self(this);
+    platform::dispatch::main([self] {
+        if (self)
+            self->startPreview();
+    });
+}
+
+void VideoAnimationScreen::startPreview() {
+    layer_->removeFromSuperlayer();
+    if (player_) {
+        // The old player lets go of the picture before the new one takes it.
+        player_->pause();
+        player_->setVideoOutput(nullptr);
+        player_->deleteLater();
+    }
+    player_ = new platform::Player(videoSongURL, this);
+    connect(player_, &platform::Player::didPlayToEndTime, this,
+            &VideoAnimationScreen::itemDidFinishPlaying);
+    layer_->deleteLater();
+    layer_ = new platform::PlayerLayer(player_, this);
+    viewMain_->addSublayer(layer_);
+    layer_->setVideoGravity(platform::PlayerLayer::VideoGravity::ResizeAspect);
+    player_->setVolume(0.0);
+    player_->playImmediatelyAtRate(playerRate);
+    btnPlay_->setImage(common::imageNamed(common::kPauseImage));
+}
+
+void VideoAnimationScreen::valueChange() {
+    const int position = int(slider_->value());
+    labels_->setValue(position - 1);
+    if (position < 1 || position > int(render::kVideoSpeeds.size()))
+        return;
+    const render::VideoSpeed& speed = render::kVideoSpeeds[std::size_t(position - 1)];
+    playerRate = speed.playerRate;
+    frameC = speed.framesPerSecond;
+    delayTime = speed.delaySeconds;
+    startPreview();
+}
+
+void VideoAnimationScreen::itemDidFinishPlaying() {
+    if (!player_)
+        return;
+    player_->seekToTime(0.0);
+    player_->playImmediatelyAtRate(playerRate);
+}
+
+void VideoAnimationScreen::btnPlayPause() {
+    if (!player_)
+        return;
+    if (player_->rate() != 0.0) {
+        player_->pause();
+        btnPlay_->setImage(common::imageNamed(common::kPlayImage));
+    } else {
+        player_->playImmediatelyAtRate(playerRate);
+        btnPlay_->setImage(common::imageNamed(common::kPauseImage));
+    }
+}
+
+void VideoAnimationScreen::btnBack() {
+    if (!player_)
+        return;
+    if (player_->rate() != 0.0)
+        player_->pause();
+    home::popOneScreen(this);
+}
+
+void VideoAnimationScreen::btnCreateGIF() {
+    if (!player_)
+        return;
+    player_->pause();
+    btnPlay_->setImage(common::imageNamed(common::kPlayImage));
+    if (!QFile::exists(videoSongURL.toLocalFile())) {
+        components::StatusHUD::showInfoWithStatus(
+            QStringLiteral("No video found please try again from start."));
+        return;
+    }
+    components::StatusHUD::showWithStatus(QStringLiteral("Creating GIF..."));
+    QPointer<VideoAnimationScreen> self(this);
+    const QUrl video = videoSongURL;
+    const int framesPerSecond = int(frameC);
+    const float delay = delayTime;
+    platform::dispatch::background([self, video, framesPerSecond, delay] {
+        // The screen is not touched here; only what it handed over.
+        VideoAnimationScreen::render(self, video, framesPerSecond, delay);
+    });
+}
+
+void VideoAnimationScreen::render(QPointer<VideoAnimationScreen> self, const QUrl& video,
+                                  int framesPerSecond, float delay) {
+    const auto info = media::probe(video.toLocalFile().toStdString());
+    const double duration = info ? info->durationSeconds : std::nan("");
+    if (!std::isfinite(duration)) {
+        const QString reason = info ? tr("The length of this video cannot be read.")
+                                    : QString::fromStdString(info.error().message);
+        platform::dispatch::main([self, reason] {
+            if (self)
+                self->failed(reason);
+        });
+        return;
+    }
+    const int frameCount = int(std::trunc(duration)) * framesPerSecond;
+    components::VideoGifEncoder::createGIFFromSource(
+        video, std::nullopt, frameCount, delay, 0, std::nullopt, nullptr,
+        [self, frameCount](std::optional<QUrl> gif, const QString& failure) {
+            platform::dispatch::main([self, gif, failure, frameCount] {
+                if (!self) {
+                    // Nobody is left to show it: the unplaced GIF goes.
+                    if (gif)
+                        QFile::remove(gif->toLocalFile());
+                    return;
+                }
+                if (!gif)
+                    self->failed(frameCount == 0
+                                     ? tr("The video is shorter than one second.")
+                                     : tr("The GIF could not be made. %1").arg(failure));
+                else
+                    self->place(*gif);
+            });
+        });
+}
+
+void VideoAnimationScreen::place(const QUrl& gif) {
+    auto destination = store::GifStore::standard().newGifPath(store::nowEpochSeconds());
+    if (!destination) {
+        QFile::remove(gif.toLocalFile());
+        failed(QString::fromStdString(destination.error().message));
+        return;
+    }
+    const QUrl target = QUrl::fromLocalFile(QString::fromStdString(destination->string()));
+    QPointer<VideoAnimationScreen> self(this);
+    platform::dispatch::main([self, gif, target] {
+        if (self)
+            self->move(gif, target);
+        else
+            QFile::remove(gif.toLocalFile());
+    });
+}
+
+void VideoAnimationScreen::move(const QUrl& gif, const QUrl& destination) {
+    const auto moved = moveWithoutReplacing(gif.toLocalFile().toStdString(),
+                                            destination.toLocalFile().toStdString());
+    if (!moved) {
+        QFile::remove(gif.toLocalFile());
+        failed(moved.error().code == "file.exists"
+                   ? tr("A GIF named %1 was just made. Try again in a second.")
+                         .arg(destination.fileName())
+                   : tr("The GIF could not be put in your work folder. %1")
+                         .arg(QString::fromStdString(moved.error().message)));
+        return;
+    }
+    gifURL = destination;
+    home::openedFromHistory = false;
+    components::StatusHUD::dismiss();
+    performSegueWithIdentifier(QStringLiteral("segue_previewGIF"));
+}
+
+void VideoAnimationScreen::failed(const QString& notice) {
+    platform::consoleLine(notice);
+    components::StatusHUD::showErrorWithStatus(notice);
+}
+
+void VideoAnimationScreen::prepareForSegue(const platform::StoryboardSegue& segue) {
+    if (segue.identifier != QStringLiteral("segue_previewGIF"))
+        return;
+    if (auto* preview = qobject_cast<library::GIFPreviewScreen*>(segue.destination))
+        preview->gifURL = gifURL;
+}
+
+} // namespace flickbook::video

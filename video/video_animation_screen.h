@@ -1,0 +1,77 @@
+#pragma once
+
+// The speed screen, the last step of the video flow: the trimmed video loops
+// silently at the chosen speed, and Create renders it into a new GIF in the
+// work folder and opens it.
+
+#include "camel_labels.h"
+#include "discrete_slider.h"
+#include "platform/button.h"
+#include "platform/player.h"
+#include "platform/player_layer.h"
+#include "platform/view_controller.h"
+
+#include <QPointer>
+#include <QUrl>
+#include <QtQml/qqmlregistration.h>
+
+namespace flickbook::video {
+
+class VideoAnimationScreen : public platform::ViewController {
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Screens are made by the storyboard")
+    Q_PROPERTY(flickbook::platform::VideoView* viewMain READ viewMain CONSTANT)
+    Q_PROPERTY(flickbook::platform::Button* btnPlay READ btnPlay CONSTANT)
+    Q_PROPERTY(flickbook::components::DiscreteSlider* sliderDiscrite READ sliderDiscrite CONSTANT)
+    Q_PROPERTY(flickbook::components::CamelLabels* labelDiscrite READ labelDiscrite CONSTANT)
+
+public:
+    static constexpr double kDelayBeforeSetUp = 0.1;
+
+    explicit VideoAnimationScreen(QObject* parent = nullptr);
+
+    platform::VideoView* viewMain() const { return viewMain_; }
+    platform::Button* btnPlay() const { return btnPlay_; }
+    components::DiscreteSlider* sliderDiscrite() const { return slider_; }
+    components::CamelLabels* labelDiscrite() const { return labels_; }
+    platform::Player* player() const { return player_; }
+    platform::PlayerLayer* layer() const { return layer_; }
+
+    void viewDidLoad() override;
+    void viewWillAppear(bool animated) override;
+    void prepareForSegue(const platform::StoryboardSegue& segue) override;
+
+    void setUp();
+    void startPreview();
+
+    Q_INVOKABLE void valueChange();
+    Q_INVOKABLE void btnPlayPause();
+    Q_INVOKABLE void btnBack();
+    Q_INVOKABLE void btnCreateGIF();
+    void itemDidFinishPlaying();
+
+    QUrl videoSongURL = QUrl::fromLocalFile(QString());
+    QUrl gifURL = QUrl::fromLocalFile(QString());
+    float playerRate = 1.0f;
+    qsizetype frameC = 5;
+    float delayTime = 0.2f;
+
+private:
+    // On the background queue: the frame count from the video's length, then
+    // the encoder; the outcome goes back to the screen, if it is still there.
+    static void render(QPointer<VideoAnimationScreen> self, const QUrl& video, int framesPerSecond,
+                       float delay);
+    void place(const QUrl& gif);
+    void move(const QUrl& gif, const QUrl& destination);
+    void failed(const QString& notice);
+
+    platform::Player* player_ = nullptr;
+    platform::PlayerLayer* layer_;
+    platform::VideoView* viewMain_;
+    platform::Button* btnPlay_;
+    components::DiscreteSlider* slider_;
+    components::CamelLabels* labels_;
+};
+
+} // namespace flickbook::video
