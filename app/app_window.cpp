@@ -10,6 +10,7 @@
 #include "platform/animated_image_view.h"
 #include "platform/navigation_bar_appearance.h"
 #include "status_hud.h"
+#include "trimmer_view.h"
 
 #include <QQuickWindow>
 
@@ -51,6 +52,7 @@ bool AppWindow::load() {
     engine_.addImageProvider("animation", new platform::AnimatedImageProvider());
     engine_.addImageProvider("firstframe", new library::FirstFrameProvider());
     engine_.addImageProvider("photo", new photos::PhotoThumbnailProvider());
+    engine_.addImageProvider("trimmer", new components::TrimmerThumbnailProvider());
     engine_.setInitialProperties({
         {"navigation", QVariant::fromValue(navigation_.get())},
         {"hud", QVariant::fromValue(&components::StatusHUD::shared())},

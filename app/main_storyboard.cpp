@@ -6,6 +6,7 @@
 #include "library/history_screen.h"
 #include "photos/image_animation_screen.h"
 #include "photos/select_images.h"
+#include "video/trim_video_screen.h"
 #include "video/video_animation_screen.h"
 
 namespace flickbook::app {
@@ -52,6 +53,7 @@ platform::Storyboard mainStoryboard() {
                              make<photos::SelectImages>());
     storyboard.registerScene("segue_imageAnimation", page("ImageAnimationPage"),
                              make<photos::ImageAnimationScreen>());
+    storyboard.registerScene("segue_trim", page("TrimVideoPage"), make<video::TrimVideoScreen>());
     storyboard.registerScene("segue_videoAnimation", page("VideoAnimationPage"),
                              make<video::VideoAnimationScreen>());
     return storyboard;

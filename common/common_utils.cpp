@@ -11,6 +11,9 @@
 #include "platform/view_controller.h"
 #include "store/gif_store.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QImageReader>
 #include <algorithm>
@@ -109,6 +112,16 @@ void setUpCamelLabels(components::CamelLabels& labels, const QStringList& names,
     labels.upFontSize = 13.0;
     labels.downFontSize = 10.0;
     labels.apply();
+}
+
+void removeTemporaryFile(const QUrl& file) {
+    if (!file.isLocalFile() || file.toLocalFile().isEmpty())
+        return;
+    const QFileInfo info(file.toLocalFile());
+    const QString folder = QDir::cleanPath(
+        QString::fromStdString(store::GifStore::standard().temporaryFolder().string()));
+    if (QDir::cleanPath(info.absolutePath()) == folder)
+        QFile::remove(info.absoluteFilePath());
 }
 
 int gridColumns(double gridWidth) {

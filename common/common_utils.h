@@ -66,6 +66,10 @@ void setUpDiscreteSlider(components::DiscreteSlider& slider, int tickCount, doub
 // others at 10, spaced the row's width divided by the number of labels.
 void setUpCamelLabels(components::CamelLabels& labels, const QStringList& names, int emphasised);
 
+// Removes a file made in Flickbook's private temporary folder (a cut or a
+// recording) once nothing needs it; files anywhere else are never touched.
+void removeTemporaryFile(const QUrl& file);
+
 // The rule every grid follows: square cells, two columns of (width − 36) ×
 // 0.5 on phones; from 600 points as many columns of at least 180 as fit,
 // with the same 12-point gutters around and between them.

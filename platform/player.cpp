@@ -20,6 +20,10 @@ namespace {
 // How long a seek may take before the next one is let through anyway (a
 // seek that shows no new frame, e.g. with no output attached).
 constexpr int kSeekGuardMilliseconds = 400;
+// A frame further than this from a seek's target was shown before the seek
+// took effect, or the seek was lost; it is made again, a few times at most.
+constexpr qint64 kSeekMissedMilliseconds = 250;
+constexpr int kSeekRetries = 3;
 } // namespace
 
 Player::Player(const QUrl& item, QObject* parent)
@@ -89,8 +93,21 @@ void Player::onFrame(const QVideoFrame& frame) {
     lastFrame_ = frame;
     if (target_)
         target_->setVideoFrame(frame);
-    if (seekInFlight_)
-        seekSettled();
+    if (seekInFlight_) {
+        // The media stack drops a seek made while it is still starting to
+        // play; a frame far from the target means the seek did not happen.
+        if (std::abs(media_->position() - seekInFlightTo_) > kSeekMissedMilliseconds &&
+            seekRetries_ < kSeekRetries) {
+            ++seekRetries_;
+            seekDeferred_ = true;
+            seekWaiting_ = seekWaiting_.value_or(seekInFlightTo_);
+            seekInFlight_ = false;
+            seekGuard_.stop();
+            QTimer::singleShot(0, this, &Player::startWaitingSeek);
+        } else {
+            seekSettled();
+        }
+    }
     Q_EMIT frameShown();
 }
 
@@ -195,6 +212,9 @@ void Player::issueSeek(qint64 milliseconds) {
 void Player::startSeek(qint64 milliseconds) {
     atEnd_ = false;
     seekInFlight_ = true;
+    if (milliseconds != seekInFlightTo_)
+        seekRetries_ = 0;
+    seekInFlightTo_ = milliseconds;
     seekGuard_.start(kSeekGuardMilliseconds);
     // Stopped at the end, the media stack ignores seeks until it is paused.
     if (media_->playbackState() == QMediaPlayer::StoppedState)

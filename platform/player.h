@@ -108,6 +108,8 @@ private:
     // The seek queue: one in the media stack, the latest waiting behind it.
     bool seekInFlight_ = false;
     bool seekDeferred_ = false;
+    qint64 seekInFlightTo_ = -1;
+    int seekRetries_ = 0;
     std::optional<qint64> seekWaiting_;
     std::optional<qint64> seekTarget_;
     QTimer seekGuard_;

@@ -28,6 +28,11 @@ VideoAnimationScreen::VideoAnimationScreen(QObject* parent)
             &VideoAnimationScreen::valueChange);
 }
 
+VideoAnimationScreen::~VideoAnimationScreen() {
+    // The cut video was made for this screen alone.
+    common::removeTemporaryFile(videoSongURL);
+}
+
 void VideoAnimationScreen::viewDidLoad() {
     navigationItem()->setTitle(tr("Speed"));
     auto* back = home::makeBackButton(this);

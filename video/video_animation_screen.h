@@ -30,6 +30,7 @@ public:
     static constexpr double kDelayBeforeSetUp = 0.1;
 
     explicit VideoAnimationScreen(QObject* parent = nullptr);
+    ~VideoAnimationScreen() override;
 
     platform::VideoView* viewMain() const { return viewMain_; }
     platform::Button* btnPlay() const { return btnPlay_; }

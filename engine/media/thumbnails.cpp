@@ -2,7 +2,9 @@
 
 #include "media/frame_reader.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace flickbook::media {
 
@@ -63,24 +65,27 @@ Result<image::RgbaImage> thumbnailAt(const std::filesystem::path& path, double s
     return reader.currentImage(maxWidth, maxHeight);
 }
 
-Result<std::vector<image::RgbaImage>> thumbnailStrip(const std::filesystem::path& path, int count,
-                                                     int maxWidth, int maxHeight) {
+Result<void> thumbnailStrip(const std::filesystem::path& path, int count, int maxWidth,
+                            int maxHeight, double from, double to, const ThumbnailSink& deliver) {
     auto source = VideoSource::open(path);
     if (!source)
         return source.error();
     const double duration = source->durationSeconds();
     if (!std::isfinite(duration) || count <= 0)
         return makeError("media.unreadable", path.filename().string() + " has no known duration.");
+    from = std::clamp(from, 0.0, duration);
+    to = std::clamp(to, from, duration);
     const double slack = tolerance(*source);
     FrameReader reader(std::move(*source));
 
-    std::vector<image::RgbaImage> strip;
     bool haveFrame = false;
     for (int i = 0; i < count; ++i) {
-        const double t = i * duration / count;
-        // Jump only forward, and only past frames that would be decoded for nothing.
+        const double t = from + i * (to - from) / count;
+        // Jump only forward, and only past frames that would be decoded for
+        // nothing; the first frame of a stretch that starts late is sought.
         const double key = keyframeBefore(reader.source(), t);
-        if (haveFrame && std::isfinite(key) && key > reader.currentTime() + slack) {
+        const double at = haveFrame ? reader.currentTime() : 0.0;
+        if (std::isfinite(key) && key > at + slack) {
             if (auto sought = reader.seekTo(t); !sought)
                 return sought.error();
         }
@@ -94,8 +99,23 @@ Result<std::vector<image::RgbaImage>> thumbnailStrip(const std::filesystem::path
         auto picture = reader.currentImage(maxWidth, maxHeight);
         if (!picture)
             return picture.error();
-        strip.push_back(std::move(*picture));
+        if (!deliver(i, std::move(*picture)))
+            return {};
     }
+    return {};
+}
+
+Result<std::vector<image::RgbaImage>> thumbnailStrip(const std::filesystem::path& path, int count,
+                                                     int maxWidth, int maxHeight) {
+    std::vector<image::RgbaImage> strip;
+    auto made =
+        thumbnailStrip(path, count, maxWidth, maxHeight, 0.0,
+                       std::numeric_limits<double>::infinity(), [&](int, image::RgbaImage picture) {
+                           strip.push_back(std::move(picture));
+                           return true;
+                       });
+    if (!made)
+        return made.error();
     return strip;
 }
 

@@ -7,6 +7,7 @@
 #include "image/png_io.h"
 
 #include <filesystem>
+#include <functional>
 #include <vector>
 
 namespace flickbook::media {
@@ -20,5 +21,12 @@ Result<image::RgbaImage> thumbnailAt(const std::filesystem::path& path, double s
 // to a keyframe only when that skips decoding.
 Result<std::vector<image::RgbaImage>> thumbnailStrip(const std::filesystem::path& path, int count,
                                                      int maxWidth, int maxHeight);
+
+// The same over a stretch: count frames at from + i × (to − from) ÷ count,
+// each handed to deliver as soon as it is made. deliver returns false to stop
+// early (the caller no longer wants the rest). to past the end means the end.
+using ThumbnailSink = std::function<bool(int index, image::RgbaImage picture)>;
+Result<void> thumbnailStrip(const std::filesystem::path& path, int count, int maxWidth,
+                            int maxHeight, double from, double to, const ThumbnailSink& deliver);
 
 } // namespace flickbook::media

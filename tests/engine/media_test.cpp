@@ -117,6 +117,29 @@ TEST_F(Clips, StripHoldsEvenlySpacedFramesInOnePass) {
         EXPECT_EQ(readCounter((*rotated)[std::size_t(i)], 90), i * 25);
 }
 
+// A stretch of the video, handed over frame by frame, and stopped early
+// when the receiver has had enough.
+TEST_F(Clips, StripOfAStretchDeliversEachThumbnailAsItIsMade) {
+    std::vector<int> shown;
+    auto made = media::thumbnailStrip(path("counter.mp4"), 4, 64, 64, 2.0, 3.0,
+                                      [&](int index, image::RgbaImage picture) {
+                                          EXPECT_EQ(index, int(shown.size()));
+                                          shown.push_back(readCounter(picture));
+                                          return true;
+                                      });
+    ASSERT_TRUE(made) << made.error().message;
+    EXPECT_EQ(shown, (std::vector<int>{50, 56, 62, 69})); // the first frame at or after each time
+
+    shown.clear();
+    made = media::thumbnailStrip(path("counter.mp4"), 4, 64, 64, 3.0, 99.0,
+                                 [&](int, image::RgbaImage picture) {
+                                     shown.push_back(readCounter(picture));
+                                     return shown.size() < 2;
+                                 });
+    ASSERT_TRUE(made);
+    EXPECT_EQ(shown, (std::vector<int>{75, 81})); // 3 s to the 4 s end, stopped after two
+}
+
 TEST(RealFootage, ProbesAndThumbnails) {
     const fs::path media = testdata() / "media";
     const std::tuple<const char*, int, int, bool> cases[] = {
