@@ -32,6 +32,7 @@ bench: deps
 	@./bench/run-encode
 	@./bench/run-history
 	@./bench/run-photos
+	@./bench/run-player
 
 fuzz: deps
 	@FUZZ_SECONDS=$${FUZZ_SECONDS:-600} ./scripts/fuzz-gif
