@@ -11,6 +11,7 @@
 #include "platform/navigation_bar_appearance.h"
 #include "status_hud.h"
 #include "trimmer_view.h"
+#include "video/video_thumbnail_provider.h"
 
 #include <QQuickWindow>
 
@@ -33,7 +34,8 @@ void (*const kQmlTypeRegistrations[])() = {
 AppWindow::AppWindow()
     : storyboard_(mainStoryboard()),
       navigation_(std::make_unique<platform::NavigationController>(storyboard_)),
-      privacyPrompts_(std::make_unique<platform::WindowPrivacyPrompts>(navigation_.get())) {
+      privacyPrompts_(std::make_unique<platform::WindowPrivacyPrompts>(navigation_.get())),
+      opener_(std::make_unique<FileOpener>(*navigation_, storyboard_)) {
     platform::PhotoLibrary::shared().setPrivacyPrompts(privacyPrompts_.get());
 }
 
@@ -53,11 +55,13 @@ bool AppWindow::load() {
     engine_.addImageProvider("firstframe", new library::FirstFrameProvider());
     engine_.addImageProvider("photo", new photos::PhotoThumbnailProvider());
     engine_.addImageProvider("trimmer", new components::TrimmerThumbnailProvider());
+    engine_.addImageProvider("video", new video::VideoThumbnailProvider());
     engine_.setInitialProperties({
         {"navigation", QVariant::fromValue(navigation_.get())},
         {"hud", QVariant::fromValue(&components::StatusHUD::shared())},
         {"barAppearance", QVariant::fromValue(&platform::NavigationBarAppearance::proxy())},
         {"accentColor", common::accentColor()},
+        {"opener", QVariant::fromValue(opener_.get())},
     });
     engine_.load(QUrl(QStringLiteral("qrc:/Flickbook/qml/Main.qml")));
     QQuickWindow* shown = window();

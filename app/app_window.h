@@ -3,6 +3,7 @@
 // The one window: its QML, the storyboard and the navigation stack rooted at
 // the launch screen. Used by main() and by the screen tests.
 
+#include "app/file_opener.h"
 #include "platform/navigation_controller.h"
 #include "platform/storyboard.h"
 #include "platform/window_privacy_prompts.h"
@@ -24,6 +25,8 @@ public:
     bool load();
 
     platform::NavigationController& navigation() { return *navigation_; }
+    // Opens videos and photos handed over from outside (drops, the command line).
+    FileOpener& opener() { return *opener_; }
     QQuickWindow* window() const;
     QQmlApplicationEngine& engine() { return engine_; }
 
@@ -31,6 +34,7 @@ private:
     platform::Storyboard storyboard_;
     std::unique_ptr<platform::NavigationController> navigation_;
     std::unique_ptr<platform::WindowPrivacyPrompts> privacyPrompts_;
+    std::unique_ptr<FileOpener> opener_;
     QQmlApplicationEngine engine_;
 };
 

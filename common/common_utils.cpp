@@ -142,16 +142,24 @@ double gridCellSide(double gridWidth) {
 
 namespace flickbook::common {
 
+namespace {
+QImage orPlaceholder(QImage picture, QSize target) {
+    if (!picture.isNull())
+        return picture;
+    QImageReader placeholder(QStringLiteral(":/Flickbook/images/%1.svg").arg(kPlaceholderImage));
+    placeholder.setScaledSize(target);
+    return placeholder.read();
+}
+} // namespace
+
 QImage thumbnailForAsset(const platform::PhotoAsset& asset, double width, double height) {
     const QSize target(int(std::ceil(width)), int(std::ceil(height)));
-    QImage picture = platform::PhotoLibrary::requestImage(asset, target);
-    if (picture.isNull()) {
-        QImageReader placeholder(
-            QStringLiteral(":/Flickbook/images/%1.svg").arg(kPlaceholderImage));
-        placeholder.setScaledSize(target);
-        picture = placeholder.read();
-    }
-    return picture;
+    return orPlaceholder(platform::PhotoLibrary::requestImage(asset, target), target);
+}
+
+QImage thumbnailForAsset(const platform::VideoAsset& asset, double width, double height) {
+    const QSize target(int(std::ceil(width)), int(std::ceil(height)));
+    return orPlaceholder(platform::PhotoLibrary::requestVideoImage(asset, target), target);
 }
 
 } // namespace flickbook::common

@@ -18,6 +18,7 @@ class DiscreteSlider;
 
 namespace flickbook::platform {
 struct PhotoAsset;
+struct VideoAsset;
 class UserDefaults;
 class ViewController;
 } // namespace flickbook::platform
@@ -79,5 +80,7 @@ double gridCellSide(double gridWidth);
 // The photo fitted inside width × height, upright; the "img" placeholder
 // when it cannot be read. Blocks while the file is decoded.
 QImage thumbnailForAsset(const platform::PhotoAsset& asset, double width, double height);
+// A frame of the video near its start, the same way.
+QImage thumbnailForAsset(const platform::VideoAsset& asset, double width, double height);
 
 } // namespace flickbook::common

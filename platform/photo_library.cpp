@@ -3,6 +3,8 @@
 #include "dispatch.h"
 #include "file_copy.h"
 #include "image/exif.h"
+#include "media/probe.h"
+#include "media/thumbnails.h"
 #include "picture_loading.h"
 
 #include <QDir>
@@ -12,6 +14,8 @@
 #include <QImageReader>
 #include <QStandardPaths>
 #include <QTemporaryFile>
+#include <algorithm>
+#include <cmath>
 
 namespace flickbook::platform {
 
@@ -70,6 +74,71 @@ std::vector<PhotoAsset> PhotoLibrary::fetchPhotos() const {
         return a.path < b.path;
     });
     return photos;
+}
+
+QString PhotoLibrary::videosFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+}
+
+namespace {
+// Containers people's cameras, phones, screen recorders and TV tuners write.
+const QStringList& videoPatterns() {
+    static const QStringList patterns = [] {
+        QStringList list;
+        for (const char* suffix :
+             {"mp4", "m4v",  "mov", "mkv", "webm", "avi", "wmv", "flv", "3gp", "3g2",
+              "mts", "m2ts", "ts",  "mpg", "mpeg", "ogv", "asf", "vob", "mxf", "dv"}) {
+            list << QStringLiteral("*.") + QLatin1String(suffix)
+                 << QStringLiteral("*.") + QString::fromLatin1(suffix).toUpper();
+        }
+        return list;
+    }();
+    return patterns;
+}
+} // namespace
+
+std::vector<VideoAsset> PhotoLibrary::fetchVideos() const {
+    std::vector<VideoAsset> videos;
+    QDirIterator it(videosFolder(), videoPatterns(), QDir::Files | QDir::Readable | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        videos.push_back({path, it.fileInfo().lastModified()});
+    }
+    std::sort(videos.begin(), videos.end(), [](const VideoAsset& a, const VideoAsset& b) {
+        if (a.creationDate != b.creationDate)
+            return a.creationDate > b.creationDate;
+        return a.path < b.path;
+    });
+    return videos;
+}
+
+std::optional<VideoDetails> PhotoLibrary::requestVideoDetails(const VideoAsset& asset) {
+    const auto info = media::probe(asset.path.toStdString());
+    if (!info || !std::isfinite(info->durationSeconds))
+        return std::nullopt;
+    return VideoDetails{info->durationSeconds};
+}
+
+QImage PhotoLibrary::requestVideoImage(const VideoAsset& asset, QSize targetSize) {
+    // A second in, past the fade from black many clips begin with (the last
+    // frame of a shorter clip).
+    const auto frame =
+        media::thumbnailAt(asset.path.toStdString(), 1.0, targetSize.width(), targetSize.height());
+    if (!frame)
+        return QImage();
+    QImage picture(int(frame->width), int(frame->height), QImage::Format_RGBA8888);
+    for (int y = 0; y < picture.height(); ++y)
+        std::copy_n(frame->pixels.data() + std::size_t(y) * frame->width * 4,
+                    std::size_t(frame->width) * 4, picture.scanLine(y));
+    return picture;
+}
+
+void PhotoLibrary::requestAVAsset(const VideoAsset& asset,
+                                  std::function<void(std::optional<QUrl>)> handler) {
+    dispatch::background([asset, handler = std::move(handler)] {
+        handler(requestVideoDetails(asset) ? std::optional<QUrl>(asset.url()) : std::nullopt);
+    });
 }
 
 QImage PhotoLibrary::requestImage(const PhotoAsset& asset, QSize targetSize) {

@@ -23,6 +23,19 @@ struct PhotoAsset {
     bool operator==(const PhotoAsset& other) const { return path == other.path; }
 };
 
+// A video of the library: a file below the Videos folder.
+struct VideoAsset {
+    QString path;
+    QDateTime creationDate;
+    bool operator==(const VideoAsset& other) const { return path == other.path; }
+    QUrl url() const { return QUrl::fromLocalFile(path); }
+};
+
+// What a video of the library is, read from the file.
+struct VideoDetails {
+    double durationSeconds = 0;
+};
+
 enum class AuthorizationStatus { NotDetermined = 0, Restricted = 1, Denied = 2, Authorized = 3 };
 
 // How the library asks the user: the consent question and the privacy page
@@ -58,6 +71,23 @@ public:
     // Every photo below the Pictures folder, newest first; hidden files and
     // folders left out. Reads file headers: call it off the GUI thread.
     std::vector<PhotoAsset> fetchPhotos() const;
+    // $XDG_VIDEOS_DIR, or ~/Videos.
+    static QString videosFolder();
+    // Every video file below the Videos folder (known video extensions, any
+    // case), hidden files and folders included, newest first by the file's
+    // modification time. Reads only folders: call it off the GUI thread.
+    std::vector<VideoAsset> fetchVideos() const;
+    // The video's length from its own headers; nothing when the file is not
+    // a video that can be played. Opens the file: off the GUI thread.
+    static std::optional<VideoDetails> requestVideoDetails(const VideoAsset& asset);
+    // A frame of the video near its start, upright, fitted inside the size;
+    // a null image when the file cannot be read. Off the GUI thread.
+    static QImage requestVideoImage(const VideoAsset& asset, QSize targetSize);
+    // The playable file-backed asset of a video, or nothing when the file
+    // cannot be played (not a video, damaged, gone). Asks off the GUI thread
+    // and answers there too.
+    void requestAVAsset(const VideoAsset& asset, std::function<void(std::optional<QUrl>)> handler);
+
     // The photo upright, fitted inside the size (aspect kept, never enlarged);
     // a null image when the file cannot be read.
     static QImage requestImage(const PhotoAsset& asset, QSize targetSize);

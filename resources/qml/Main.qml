@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Controls.Material
+import Flickbook.Screens
 
 // The one window: the navigation bar of the top screen, the stack of pages,
 // and what is presented over them (alerts, share sheets, the status HUD).
@@ -11,6 +12,7 @@ ApplicationWindow {
     required property QtObject hud
     required property QtObject barAppearance
     required property color accentColor
+    required property FileOpener opener
 
     readonly property bool wide: width >= 600
 
@@ -106,6 +108,40 @@ ApplicationWindow {
             if (sheet)
                 window.shownShareSheet = shareSheetView.createObject(window.contentItem,
                                                                      { sheet: sheet, pageTop: stack.y })
+        }
+    }
+
+    // A video or photos dropped anywhere on the window open as if chosen in
+    // a picker.
+    DropArea {
+        id: drop
+        objectName: "dropArea"
+        anchors.fill: parent
+        keys: ["text/uri-list"]
+        onDropped: event => {
+            if (!event.hasUrls)
+                return
+            event.accept(Qt.CopyAction)
+            window.opener.openFiles(event.urls)
+        }
+        Rectangle {
+            anchors.fill: parent
+            anchors.margins: 8
+            visible: drop.containsDrag
+            radius: 16
+            color: "#1afb4367"
+            border.color: window.accentColor
+            border.width: 3
+            Text {
+                anchors.centerIn: parent
+                width: parent.width - 48
+                horizontalAlignment: Text.AlignHCenter
+                wrapMode: Text.Wrap
+                text: qsTr("Drop a video or photos to make a GIF")
+                font.pixelSize: 20
+                font.weight: Font.DemiBold
+                color: window.accentColor
+            }
         }
     }
 

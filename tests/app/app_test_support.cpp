@@ -34,7 +34,8 @@ void PrivateHome::writeUserDirs() {
     QDir().mkpath(configHome());
     QFile dirs(configHome() + "/user-dirs.dirs");
     if (dirs.open(QIODevice::WriteOnly))
-        dirs.write("XDG_PICTURES_DIR=\"" + pictures().toLocal8Bit() + "\"\n");
+        dirs.write("XDG_PICTURES_DIR=\"" + pictures().toLocal8Bit() + "\"\nXDG_VIDEOS_DIR=\"" +
+                   videos().toLocal8Bit() + "\"\n");
 }
 
 namespace {
@@ -63,6 +64,7 @@ void PrivateHome::wipe() {
     QDir(dataHome()).removeRecursively();
     QDir(configHome()).removeRecursively();
     QDir(pictures()).removeRecursively();
+    QDir(videos()).removeRecursively();
     writeUserDirs();
 }
 

@@ -40,7 +40,10 @@ public:
     QString workFolder() const { return documents() + "/MyWork"; }
     // The XDG Pictures folder, named in the private user-dirs.dirs.
     QString pictures() const { return root_.path() + "/Pictures"; }
-    // Empties the data, config and pictures folders and forgets the loaded defaults.
+    // The XDG Videos folder, named there too.
+    QString videos() const { return root_.path() + "/Videos"; }
+    // Empties the data, config, pictures and videos folders and forgets the
+    // loaded defaults.
     void wipe();
 
 private:
