@@ -6,6 +6,7 @@
 #include "library/history_screen.h"
 #include "photos/image_animation_screen.h"
 #include "photos/select_images.h"
+#include "video/capture_video_screen.h"
 #include "video/select_video_screen.h"
 #include "video/trim_video_screen.h"
 #include "video/video_animation_screen.h"
@@ -54,6 +55,8 @@ platform::Storyboard mainStoryboard() {
                              make<photos::SelectImages>());
     storyboard.registerScene("segue_imageAnimation", page("ImageAnimationPage"),
                              make<photos::ImageAnimationScreen>());
+    storyboard.registerScene("segue_captureVideo", page("CaptureVideoPage"),
+                             make<video::CaptureVideoScreen>());
     storyboard.registerScene("segue_selectVideo", page("SelectVideoPage"),
                              make<video::SelectVideoScreen>());
     storyboard.registerScene("segue_trim", page("TrimVideoPage"), make<video::TrimVideoScreen>());

@@ -11,7 +11,8 @@ namespace flickbook::platform {
 
 class Button : public QObject {
     Q_OBJECT
-    QML_ELEMENT
+    // Named apart from the controls' Button, which pages use too.
+    QML_NAMED_ELEMENT(ButtonOutlet)
     QML_UNCREATABLE("A button is an outlet of its screen")
     Q_PROPERTY(QUrl image READ image NOTIFY changed)
     Q_PROPERTY(bool enabled READ isEnabled NOTIFY changed)

@@ -100,6 +100,31 @@ void NavigationController::setNavigationBarHidden(bool hidden, bool animated) {
     }
 }
 
+void NavigationController::presentViewController(ViewController* screen, const QUrl& page,
+                                                 bool animated) {
+    if (presented_)
+        dismissViewController(false);
+    screen->setParent(this);
+    screen->navigationController_ = this;
+    presented_ = screen;
+    presentedPage_ = page;
+    screen->viewDidLoad();
+    screen->viewWillAppear(animated);
+    Q_EMIT presentedViewControllerChanged();
+}
+
+void NavigationController::dismissViewController(bool animated, std::function<void()> completion) {
+    Q_UNUSED(animated); // the window takes a presented screen down at once
+    if (ViewController* leaving = presented_) {
+        presented_ = nullptr;
+        presentedPage_ = QUrl();
+        Q_EMIT presentedViewControllerChanged();
+        retire(leaving);
+    }
+    if (completion)
+        QTimer::singleShot(0, this, std::move(completion));
+}
+
 void NavigationController::presentAlert(AlertController* alert) {
     if (alert_) {
         // One alert at a time, as on a phone: a second one is dropped.

@@ -13,6 +13,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QUrl>
+#include <functional>
 #include <vector>
 
 namespace flickbook::platform {
@@ -28,6 +29,10 @@ class NavigationController : public QObject {
                    presentedAlertChanged)
     Q_PROPERTY(flickbook::platform::ShareSheet* presentedShareSheet READ presentedShareSheet NOTIFY
                    presentedShareSheetChanged)
+    // A screen shown over the whole window, above the stack (a camera page).
+    Q_PROPERTY(flickbook::platform::ViewController* presentedViewController READ
+                   presentedViewController NOTIFY presentedViewControllerChanged)
+    Q_PROPERTY(QUrl presentedPage READ presentedPage NOTIFY presentedViewControllerChanged)
 
 public:
     explicit NavigationController(const Storyboard& storyboard, QObject* parent = nullptr);
@@ -54,6 +59,15 @@ public:
     bool isNavigationBarHidden() const { return navigationBarHidden_; }
     void setNavigationBarHidden(bool hidden, bool animated = false);
 
+    ViewController* presentedViewController() const { return presented_; }
+    QUrl presentedPage() const { return presentedPage_; }
+    // Takes ownership, loads the screen and shows it over everything; one at
+    // a time (a second replaces the first).
+    void presentViewController(ViewController* screen, const QUrl& page, bool animated);
+    // Takes the presented screen down; the completion runs on the main
+    // queue once it is gone.
+    void dismissViewController(bool animated, std::function<void()> completion = {});
+
     AlertController* presentedAlert() const { return alert_; }
     ShareSheet* presentedShareSheet() const { return shareSheet_; }
     void presentAlert(AlertController* alert);
@@ -72,6 +86,7 @@ signals:
     void navigationBarHiddenChanged();
     void presentedAlertChanged();
     void presentedShareSheetChanged();
+    void presentedViewControllerChanged();
 
 private:
     void retire(ViewController* screen);
@@ -81,6 +96,8 @@ private:
     bool navigationBarHidden_ = false;
     QPointer<AlertController> alert_;
     QPointer<ShareSheet> shareSheet_;
+    QPointer<ViewController> presented_;
+    QUrl presentedPage_;
 };
 
 } // namespace flickbook::platform

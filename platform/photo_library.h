@@ -38,13 +38,17 @@ struct VideoDetails {
 
 enum class AuthorizationStatus { NotDetermined = 0, Restricted = 1, Denied = 2, Authorized = 3 };
 
-// How the library asks the user: the consent question and the privacy page
-// where the answer can be changed. The app shows them in its window.
+// What Flickbook asks permission for.
+enum class PrivacyService { Photos, Camera };
+
+// How the user is asked: the consent questions and the privacy page where
+// the answers can be changed. The app shows them in its window.
 class PrivacyPrompts {
 public:
     virtual ~PrivacyPrompts() = default;
     virtual void askForPhotoAccess(std::function<void(bool allowed)> answer) = 0;
-    virtual void showPrivacyPage() = 0;
+    virtual void askForCameraAccess(std::function<void(bool allowed)> answer) = 0;
+    virtual void showPrivacyPage(PrivacyService service) = 0;
 };
 
 class PhotoLibrary {
@@ -63,8 +67,9 @@ public:
     void requestAuthorization(std::function<void(AuthorizationStatus)> handler);
     // Installed by the window (not owned); nullptr removes it.
     void setPrivacyPrompts(PrivacyPrompts* prompts) { prompts_ = prompts; }
+    PrivacyPrompts* privacyPrompts() const { return prompts_; }
     // Flickbook's privacy page, where access can be granted or taken back.
-    void openPrivacySettings();
+    void openPrivacySettings(PrivacyService service = PrivacyService::Photos);
 
     // --- reading
     static QString picturesFolder();

@@ -1,6 +1,7 @@
 #include "window_privacy_prompts.h"
 
 #include "alert_controller.h"
+#include "camera.h"
 #include "navigation_controller.h"
 
 namespace flickbook::platform {
@@ -25,23 +26,53 @@ void WindowPrivacyPrompts::askForPhotoAccess(std::function<void(bool allowed)> a
     navigation_->presentAlert(alert);
 }
 
-void WindowPrivacyPrompts::showPrivacyPage() {
+void WindowPrivacyPrompts::askForCameraAccess(std::function<void(bool allowed)> answer) {
+    if (!navigation_) {
+        answer(false);
+        return;
+    }
+    auto* alert = new AlertController(
+        QObject::tr("“Flickbook” Would Like to Access the Camera"),
+        QObject::tr("Flickbook records short clips with your camera to make GIFs of them. "
+                    "Nothing leaves your computer."));
+    alert->setTintColor(Qt::black);
+    alert->addAction(QObject::tr("Don't Allow"), AlertController::ActionStyle::Default,
+                     [answer] { answer(false); });
+    alert->addAction(QObject::tr("Allow"), AlertController::ActionStyle::Cancel,
+                     [answer] { answer(true); });
+    navigation_->presentAlert(alert);
+}
+
+void WindowPrivacyPrompts::showPrivacyPage(PrivacyService service) {
     if (!navigation_)
         return;
-    PhotoLibrary& library = PhotoLibrary::shared();
-    const bool allowed = library.authorizationStatus() == AuthorizationStatus::Authorized;
+    const bool camera = service == PrivacyService::Camera;
+    const bool allowed =
+        (camera ? Camera::authorizationStatus() : PhotoLibrary::shared().authorizationStatus()) ==
+        AuthorizationStatus::Authorized;
+    auto set = [camera](AuthorizationStatus status) {
+        if (camera)
+            Camera::setAuthorizationStatus(status);
+        else
+            PhotoLibrary::shared().setAuthorizationStatus(status);
+    };
+    QString message;
+    if (camera)
+        message = allowed ? QObject::tr("Flickbook may record with your camera.")
+                          : QObject::tr("Flickbook may not use your camera. Allow it to record "
+                                        "clips for GIFs.");
+    else
+        message = allowed ? QObject::tr("Flickbook may read your Pictures and Videos folders.")
+                          : QObject::tr("Flickbook may not read your Pictures and Videos folders. "
+                                        "Allow it to make GIFs of your photos and videos.");
     auto* page = new AlertController(
-        QObject::tr("Privacy: Photos"),
-        allowed ? QObject::tr("Flickbook may read your Pictures and Videos folders.")
-                : QObject::tr("Flickbook may not read your Pictures and Videos folders. Allow "
-                              "it to make GIFs of your photos and videos."));
+        camera ? QObject::tr("Privacy: Camera") : QObject::tr("Privacy: Photos"), message);
     page->setTintColor(Qt::black);
     page->addAction(allowed ? QObject::tr("Keep Access") : QObject::tr("Allow Access"),
-                    AlertController::ActionStyle::Cancel, [&library] {
-                        library.setAuthorizationStatus(AuthorizationStatus::Authorized);
-                    });
+                    AlertController::ActionStyle::Cancel,
+                    [set] { set(AuthorizationStatus::Authorized); });
     page->addAction(QObject::tr("Don't Allow"), AlertController::ActionStyle::Destructive,
-                    [&library] { library.setAuthorizationStatus(AuthorizationStatus::Denied); });
+                    [set] { set(AuthorizationStatus::Denied); });
     navigation_->presentAlert(page);
 }
 

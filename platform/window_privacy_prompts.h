@@ -1,7 +1,7 @@
 #pragma once
 
-// The photo-library consent question and privacy page as alerts over the
-// window's navigation stack.
+// The consent questions and the privacy page as alerts over the window's
+// navigation stack.
 
 #include "photo_library.h"
 
@@ -16,7 +16,8 @@ public:
     explicit WindowPrivacyPrompts(NavigationController* navigation);
 
     void askForPhotoAccess(std::function<void(bool allowed)> answer) override;
-    void showPrivacyPage() override;
+    void askForCameraAccess(std::function<void(bool allowed)> answer) override;
+    void showPrivacyPage(PrivacyService service) override;
 
 private:
     QPointer<NavigationController> navigation_;

@@ -33,6 +33,8 @@ ApplicationWindow {
         objectName: "navigationBar"
         anchors { top: parent.top; left: parent.left; right: parent.right }
         visible: !window.navigation.navigationBarHidden
+        // Nothing under a presented page takes clicks or keys.
+        enabled: window.navigation.presentedViewController === null
         appearance: window.barAppearance
         item: window.navigation.topViewController
               ? window.navigation.topViewController.navigationItem : null
@@ -46,6 +48,7 @@ ApplicationWindow {
             left: parent.left; right: parent.right; bottom: parent.bottom
         }
         clip: true
+        enabled: window.navigation.presentedViewController === null
 
         readonly property int duration: 250
         pushEnter: Transition {
@@ -71,6 +74,28 @@ ApplicationWindow {
                 if (depth < stack.depth)
                     stack.pop(stack.get(depth - 1),
                               animated ? StackView.PopTransition : StackView.Immediate)
+            }
+        }
+    }
+
+    // A screen presented over the whole window (the camera page).
+    Loader {
+        id: presented
+        objectName: "presentedPage"
+        anchors.fill: parent
+        z: 500
+        focus: true
+        Connections {
+            target: window.navigation
+            function onPresentedViewControllerChanged() {
+                const screen = window.navigation.presentedViewController
+                if (screen) {
+                    presented.setSource(window.navigation.presentedPage, { controller: screen })
+                    presented.forceActiveFocus()
+                } else {
+                    presented.source = ""
+                    stack.forceActiveFocus()
+                }
             }
         }
     }

@@ -7,7 +7,7 @@ import Flickbook.Platform
 AbstractButton {
     id: control
 
-    required property Button button
+    required property ButtonOutlet button
 
     implicitWidth: 52
     implicitHeight: 52

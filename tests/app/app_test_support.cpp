@@ -84,6 +84,10 @@ std::unique_ptr<app::AppWindow> launchToHome(QSize size) {
     window->window()->resize(size);
     if (!QTest::qWaitForWindowExposed(window->window()))
         return nullptr;
+    // Keys and shortcuts go to the active window, as on a desktop.
+    window->window()->requestActivate();
+    if (!QTest::qWaitForWindowActive(window->window()))
+        return nullptr;
     auto atHome = [&] {
         return qobject_cast<home::HomeScreen*>(window->navigation().topViewController()) != nullptr;
     };

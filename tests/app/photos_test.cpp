@@ -44,9 +44,14 @@ public:
         ++asked;
         answer(allow);
     }
-    void showPrivacyPage() override { ++privacyPages; }
+    void askForCameraAccess(std::function<void(bool)> answer) override {
+        ++askedCamera;
+        answer(allow);
+    }
+    void showPrivacyPage(platform::PrivacyService) override { ++privacyPages; }
     bool allow = true;
     int asked = 0;
+    int askedCamera = 0;
     int privacyPages = 0;
 };
 
