@@ -293,6 +293,7 @@ private slots:
         QVERIFY(picker);
         QTRY_COMPARE(picker->state(), CameraPicker::State::Ready);
         QTRY_VERIFY(picker->camera()->framesShown() > 5);
+        QTRY_VERIFY(!testing::findItem(window, "alertView")); // the question has gone
         QTest::keyClick(window, Qt::Key_Space); // record
         QCOMPARE(picker->state(), CameraPicker::State::Recording);
         QTest::qWait(2100);
@@ -304,13 +305,13 @@ private slots:
         auto* trim = qobject_cast<video::TrimVideoScreen*>(navigation.topViewController());
         QTRY_VERIFY(trim->trimmerView()->isReady());
         QVERIFY(trim->trimmerView()->endSeconds() >= 1.9);
-        QTest::qWait(400);
+        QVERIFY(testing::waitForPagesToSettle(window));
         QVERIFY(testing::clickItem(window, testing::findItem(window, "rightBarButton"))); // Trim
         QTRY_VERIFY_WITH_TIMEOUT(
             qobject_cast<video::VideoAnimationScreen*>(navigation.topViewController()), 10000);
         auto* speed = qobject_cast<video::VideoAnimationScreen*>(navigation.topViewController());
         QTRY_VERIFY(speed->player());
-        QTest::qWait(400);
+        QVERIFY(testing::waitForPagesToSettle(window));
         QVERIFY(testing::clickItem(window, testing::findItem(window, "rightBarButton"))); // Create
         QTRY_VERIFY_WITH_TIMEOUT(
             qobject_cast<library::GIFPreviewScreen*>(navigation.topViewController()), 30000);
@@ -332,7 +333,7 @@ private slots:
         }
         QVERIFY2(vivid > int(first.rgba.size() / 4 / 5), qPrintable(QString::number(vivid)));
         // Home: the flow's screens go, and the recording with them.
-        QTest::qWait(400);
+        QVERIFY(testing::waitForPagesToSettle(window));
         QVERIFY(testing::clickItem(window, testing::findItem(window, "rightBarButton"))); // Home
         QTRY_VERIFY(qobject_cast<home::HomeScreen*>(navigation.topViewController()));
         QTRY_VERIFY(temporaryFiles().isEmpty());

@@ -501,7 +501,7 @@ private slots:
             qobject_cast<video::VideoAnimationScreen*>(navigation.topViewController()), 10000);
         auto* speed = qobject_cast<video::VideoAnimationScreen*>(navigation.topViewController());
         QTRY_VERIFY(speed->player());
-        QTest::qWait(400);
+        QVERIFY(testing::waitForPagesToSettle(window));
         QVERIFY(testing::clickItem(window, testing::findItem(window, "rightBarButton"))); // Create
         QTRY_VERIFY_WITH_TIMEOUT(
             qobject_cast<library::GIFPreviewScreen*>(navigation.topViewController()), 30000);
@@ -528,7 +528,7 @@ private slots:
 
         // Home: every screen of the flow goes, and so does the cut.
         const QString cut = speed->videoSongURL.toLocalFile();
-        QTest::qWait(400); // the preview has slid in
+        QVERIFY(testing::waitForPagesToSettle(window));
         QVERIFY(testing::clickItem(window, testing::findItem(window, "rightBarButton"))); // Home
         QTRY_VERIFY(qobject_cast<home::HomeScreen*>(navigation.topViewController()));
         QTRY_VERIFY(!QFile::exists(cut));

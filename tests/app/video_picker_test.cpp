@@ -307,13 +307,13 @@ private slots:
         auto* trim = qobject_cast<video::TrimVideoScreen*>(navigation.topViewController());
         QTRY_VERIFY(trim->trimmerView()->isReady());
         QCOMPARE(trim->selectedvideoAsset->fileName(), QString("bottles.mp4"));
-        QTest::qWait(400);
+        QVERIFY(testing::waitForPagesToSettle(window));
         QVERIFY(testing::clickItem(window, testing::findItem(window, "rightBarButton"))); // Trim
         QTRY_VERIFY_WITH_TIMEOUT(
             qobject_cast<video::VideoAnimationScreen*>(navigation.topViewController()), 10000);
         auto* speed = qobject_cast<video::VideoAnimationScreen*>(navigation.topViewController());
         QTRY_VERIFY(speed->player());
-        QTest::qWait(400);
+        QVERIFY(testing::waitForPagesToSettle(window));
         QVERIFY(testing::clickItem(window, testing::findItem(window, "rightBarButton"))); // Create
         QTRY_VERIFY_WITH_TIMEOUT(
             qobject_cast<library::GIFPreviewScreen*>(navigation.topViewController()), 30000);

@@ -32,6 +32,15 @@ QQuickItem* findItem(QQuickWindow* window, const QString& name) {
     return found.isEmpty() ? nullptr : found.first();
 }
 
+bool waitForPagesToSettle(QQuickWindow* window) {
+    return QTest::qWaitFor(
+        [&] {
+            QQuickItem* stack = findItem(window, QStringLiteral("stack"));
+            return stack && !stack->property("busy").toBool();
+        },
+        5000);
+}
+
 QQuickItem* waitForSettledItem(QQuickWindow* window, const QString& name, int timeoutMs) {
     QQuickItem* found = nullptr;
     // A transition may come to rest a rounding error short of 1.

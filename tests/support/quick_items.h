@@ -15,6 +15,10 @@ namespace flickbook::testing {
 QList<QQuickItem*> findItems(QQuickWindow* window, const QString& name);
 // The first of them, or nullptr.
 QQuickItem* findItem(QQuickWindow* window, const QString& name);
+// Waits until the window's page stack has finished sliding pages in or out
+// (input goes nowhere while it slides); false when it does not within 5 s.
+bool waitForPagesToSettle(QQuickWindow* window);
+
 // Waits until the named item is shown at rest: no longer scaled or faded by an
 // opening transition of its own or of an ancestor (popups grow in). The item,
 // or nullptr when it does not settle within the timeout.
