@@ -33,6 +33,9 @@ bench: deps
 	@./bench/run-history
 	@./bench/run-photos
 	@./bench/run-player
+	@./bench/run-trim
+	@./bench/run-video-picker
+	@./bench/run-camera
 
 fuzz: deps
 	@FUZZ_SECONDS=$${FUZZ_SECONDS:-600} ./scripts/fuzz-gif

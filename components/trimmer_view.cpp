@@ -1,7 +1,7 @@
 #include "trimmer_view.h"
 
-#include "media/probe.h"
 #include "media/thumbnails.h"
+#include "media/video_source.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -84,17 +84,22 @@ void TrimmerView::setAsset(const QUrl& asset) {
     asset_ = asset;
     duration_.reset();
     thumbnails_.clear();
+    requested_.reset();
     ++*generation_;
     const std::string path = asset.toLocalFile().toStdString();
     QPointer<TrimmerView> self(this);
     QThreadPool::globalInstance()->start([self, path] {
-        const auto info = media::probe(path);
+        // The container's own headers say enough; decoding waits for the
+        // thumbnails.
         double duration = 0.0, rate = 0.0, aspect = 16.0 / 9.0;
-        if (info) {
-            duration = std::isfinite(info->durationSeconds) ? info->durationSeconds : 0.0;
-            rate = info->frameRate;
-            if (info->width > 0 && info->height > 0)
-                aspect = double(info->width) / double(info->height);
+        if (auto source = media::VideoSource::open(path)) {
+            const double length = source->durationSeconds();
+            duration = std::isfinite(length) ? length : 0.0;
+            rate = source->frameRate();
+            const int width = source->decoder()->width, height = source->decoder()->height;
+            const bool sideways = source->rotation() == 90 || source->rotation() == 270;
+            if (width > 0 && height > 0)
+                aspect = sideways ? double(height) / width : double(width) / height;
         }
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
@@ -236,6 +241,7 @@ void TrimmerView::scrollTo(double seconds) {
     // The thumbnails shown belong to the old window until new ones come.
     thumbnails_.clear();
     ++*generation_;
+    requested_.reset();
     Q_EMIT thumbnailsChanged();
     thumbnailDelay_.start();
 }
@@ -244,8 +250,14 @@ void TrimmerView::setStripSize(double width, double height) {
     const QSize size(int(std::lround(width)), int(std::lround(height)));
     if (size == stripSize_ || size.isEmpty())
         return;
+    const bool first = stripSize_.isEmpty();
     stripSize_ = size;
-    thumbnailDelay_.start();
+    // The first size is asked for at once; a window being resized settles
+    // before its thumbnails are made again.
+    if (first)
+        requestThumbnails();
+    else
+        thumbnailDelay_.start();
 }
 
 void TrimmerView::requestThumbnails() {
@@ -253,6 +265,10 @@ void TrimmerView::requestThumbnails() {
         return;
     const double tileWidth = std::max(24.0, stripSize_.height() * aspectRatio_);
     const int count = std::max(1, int(std::ceil(stripSize_.width() / tileWidth - 1e-6)));
+    const Request request{count, stripSize_, visibleStart_};
+    if (requested_ == request)
+        return; // the same thumbnails are on their way
+    requested_ = request;
     const int generation = ++*generation_;
     thumbnails_.clear();
     thumbnailCount_ = count;
@@ -261,29 +277,38 @@ void TrimmerView::requestThumbnails() {
     const std::string path = asset_.toLocalFile().toStdString();
     const int maxWidth = int(std::ceil(tileWidth * kThumbnailScale));
     const int maxHeight = int(std::ceil(stripSize_.height() * kThumbnailScale));
-    const double from = visibleStart_;
-    const double to = visibleStart_ + visibleSpan_;
+    const double step = visibleSpan_ / count;
     QPointer<TrimmerView> self(this);
     auto current = generation_;
-    QThreadPool::globalInstance()->start([=] {
-        auto made = media::thumbnailStrip(
-            path, count, maxWidth, maxHeight, from, to, [&](int index, image::RgbaImage picture) {
-                if (current->load() != generation)
-                    return false;
-                QImage thumbnail = toQImage(picture);
-                QMetaObject::invokeMethod(
-                    QCoreApplication::instance(),
-                    [self, current, generation, index, thumbnail = std::move(thumbnail)] {
-                        if (!self || current->load() != generation)
-                            return;
-                        self->thumbnails_.insert(index, thumbnail);
-                        Q_EMIT self->thumbnailReady(index);
-                    },
-                    Qt::QueuedConnection);
-                return true;
-            });
-        Q_UNUSED(made); // a video without frames keeps its placeholders
-    });
+    // Two halves of the strip, each read forward on its own core.
+    const int halves = count > 1 ? 2 : 1;
+    for (int half = 0; half < halves; ++half) {
+        const int first = half * count / halves;
+        const int last = (half + 1) * count / halves;
+        const double from = visibleStart_ + first * step;
+        const double to = visibleStart_ + last * step;
+        QThreadPool::globalInstance()->start([=] {
+            auto made = media::thumbnailStrip(
+                path, last - first, maxWidth, maxHeight, from, to,
+                [&](int offset, image::RgbaImage picture) {
+                    if (current->load() != generation)
+                        return false;
+                    QImage thumbnail = toQImage(picture);
+                    const int index = first + offset;
+                    QMetaObject::invokeMethod(
+                        QCoreApplication::instance(),
+                        [self, current, generation, index, thumbnail = std::move(thumbnail)] {
+                            if (!self || current->load() != generation)
+                                return;
+                            self->thumbnails_.insert(index, thumbnail);
+                            Q_EMIT self->thumbnailReady(index);
+                        },
+                        Qt::QueuedConnection);
+                    return true;
+                });
+            Q_UNUSED(made); // a video without frames keeps its placeholders
+        });
+    }
 }
 
 QUrl TrimmerView::thumbnailSource(int index) const {

@@ -170,6 +170,14 @@ private:
     Handle lastMoved_ = StartHandle;
 
     QSize stripSize_;
+    // What the thumbnails on their way were asked for.
+    struct Request {
+        int count;
+        QSize size;
+        double from;
+        bool operator==(const Request&) const = default;
+    };
+    std::optional<Request> requested_;
     int thumbnailCount_ = 0;
     QHash<int, QImage> thumbnails_;
     // Raised for every new set of thumbnails; work for an older one stops.
