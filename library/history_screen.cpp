@@ -105,6 +105,7 @@ void HistoryScreen::deleteMusic(int tag) {
             });
         });
     alert->addAction(QStringLiteral("No"));
+    alert->setEscapeAction(1); // Escape keeps the GIF
     present(alert);
 }
 

@@ -72,6 +72,7 @@ void SelectImages::showAccessAlert() {
                        "give permission to access Photos."),
         this);
     alert->addAction(QStringLiteral("Cancel"));
+    alert->setEscapeAction(0);
     alert->addAction(QStringLiteral("Setting"), platform::AlertController::ActionStyle::Default,
                      [] { PhotoLibrary::shared().openPrivacySettings(); });
     present(alert);

@@ -41,4 +41,15 @@ void AlertController::chooseAction(int index) {
         handler();
 }
 
+void AlertController::escape() {
+    if (escapeAction_ >= 0 && escapeAction_ < int(actions_.size())) {
+        chooseAction(escapeAction_);
+        return;
+    }
+    if (chosen_)
+        return;
+    chosen_ = true;
+    Q_EMIT finished();
+}
+
 } // namespace flickbook::platform

@@ -40,6 +40,13 @@ public:
     // The user chose the action at index: the alert closes, then the handler runs.
     Q_INVOKABLE void chooseAction(int index);
 
+    // The action Escape chooses; by default none: Escape only closes the
+    // alert, as a tap beside a phone's alert would not.
+    void setEscapeAction(int index) { escapeAction_ = index; }
+    int escapeAction() const { return escapeAction_; }
+    // Escape: the escape action, or closing with none.
+    Q_INVOKABLE void escape();
+
 signals:
     void actionsChanged();
     void tintColorChanged();
@@ -57,6 +64,7 @@ private:
     QColor tint_;
     std::vector<Action> actions_;
     bool chosen_ = false;
+    int escapeAction_ = -1;
 };
 
 } // namespace flickbook::platform

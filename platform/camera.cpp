@@ -80,6 +80,7 @@ void Camera::open(const CameraDescription& camera) {
         // Each frame becomes a video frame here, on the capture thread; the
         // GUI thread gets the newest when it is ready for one.
         auto sink = [pending](std::shared_ptr<const media::CapturedFrame> captured) {
+            const Clock::time_point arrived = Clock::now();
             QVideoFrame frame(QVideoFrameFormat(QSize(captured->width, captured->height),
                                                 QVideoFrameFormat::Format_YUV420P));
             if (!frame.map(QVideoFrame::WriteOnly))
@@ -97,7 +98,16 @@ void Camera::open(const CameraDescription& camera) {
                                 std::size_t(widths[plane]));
             frame.unmap();
             QMutexLocker lock(&pending->lock);
+            // The capture instant is the session's start plus the frame's
+            // capture time. The start is the earliest arrival less capture
+            // time seen, so a frame that reaches this thread late by the
+            // camera's own clock counts as older by as much.
+            const auto sinceStart = std::chrono::duration_cast<Clock::duration>(
+                std::chrono::duration<double>(captured->seconds));
+            if (!pending->start || arrived - sinceStart < *pending->start)
+                pending->start = arrived - sinceStart;
             pending->frame = frame;
+            pending->captured = *pending->start + sinceStart;
             if (pending->posted || !pending->owner)
                 return;
             pending->posted = true;
@@ -105,15 +115,17 @@ void Camera::open(const CameraDescription& camera) {
                 pending->owner,
                 [pending] {
                     QVideoFrame newest;
+                    Clock::time_point captured;
                     Camera* owner = nullptr;
                     {
                         QMutexLocker lock(&pending->lock);
                         newest = std::exchange(pending->frame, QVideoFrame());
+                        captured = pending->captured;
                         pending->posted = false;
                         owner = pending->owner;
                     }
                     if (owner && newest.isValid())
-                        owner->deliver(newest);
+                        owner->deliver(newest, captured);
                 },
                 Qt::QueuedConnection);
         };
@@ -160,7 +172,8 @@ void Camera::close() {
         Q_EMIT activeChanged();
 }
 
-void Camera::deliver(const QVideoFrame& frame) {
+void Camera::deliver(const QVideoFrame& frame, Clock::time_point captured) {
+    lastFrameAge_ = std::chrono::duration<double>(Clock::now() - captured).count();
     ++framesShown_;
     if (target_)
         target_->setVideoFrame(frame);

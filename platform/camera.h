@@ -20,6 +20,8 @@
 #include <QVideoFrame>
 #include <QtQml/qqmlregistration.h>
 #include <atomic>
+#include <chrono>
+#include <cmath>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -84,6 +86,9 @@ public:
 
     // The frames delivered to the viewfinder so far.
     int framesShown() const { return framesShown_; }
+    // How long before it reached the GUI thread the newest of them was
+    // captured, in seconds (NaN before the first): read on frameShown().
+    double lastFrameAge() const { return lastFrameAge_; }
 
     // A reason for a person from a capture error.
     static QString describe(const Error& error, const QString& device);
@@ -100,7 +105,8 @@ signals:
     void frameShown();
 
 private:
-    void deliver(const QVideoFrame& frame);
+    using Clock = std::chrono::steady_clock;
+    void deliver(const QVideoFrame& frame, Clock::time_point captured);
     void pollRecording();
 
     QPointer<QObject> videoOutput_;
@@ -111,11 +117,16 @@ private:
     double elapsed_ = 0.0;
     QTimer poll_;
     int framesShown_ = 0;
+    double lastFrameAge_ = NAN;
     // The newest frame not yet handed to the GUI thread; older ones are
     // dropped when the GUI thread falls behind.
     struct Pending {
         QMutex lock;
         QVideoFrame frame;
+        Clock::time_point captured; // when that frame was captured
+        // The session's start on the steady clock, from which the frames'
+        // own capture times count.
+        std::optional<Clock::time_point> start;
         bool posted = false;
         Camera* owner = nullptr; // none once the camera is closed
     };

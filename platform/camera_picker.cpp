@@ -82,6 +82,13 @@ void CameraPicker::btnCancel() {
         delegate_->didCancel();
 }
 
+bool CameraPicker::goBack() {
+    if (state_ == State::Saving)
+        return false;
+    btnCancel();
+    return true;
+}
+
 void CameraPicker::switchCamera() {
     if (cameras_.size() < 2 || state_ == State::Recording || state_ == State::Saving)
         return;

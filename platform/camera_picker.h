@@ -61,6 +61,8 @@ public:
     CameraPickerDelegate* delegate() const { return delegate_; }
 
     void viewDidLoad() override;
+    // Escape and the other Back keys cancel, as the page's Cancel does.
+    bool goBack() override;
 
     // Record, or stop and hand the clip over.
     Q_INVOKABLE void btnRecord();

@@ -23,6 +23,15 @@ void ViewController::performSegueWithIdentifier(const QString& identifier) {
         navigationController_->performSegue(identifier, this);
 }
 
+bool ViewController::goBack() {
+    BarButtonItem* back = navigationItem_->leftBarButtonItem();
+    // A clear tint hides the button: it is not there to be used.
+    if (!back || !back->isEnabled() || (back->hasTintColor() && back->tintColor().alpha() == 0))
+        return false;
+    back->trigger();
+    return true;
+}
+
 void ViewController::present(AlertController* alert) {
     if (navigationController_)
         navigationController_->presentAlert(alert);

@@ -48,6 +48,11 @@ public:
     virtual void prepareForSegue(const StoryboardSegue& segue) { Q_UNUSED(segue); }
 
     void performSegueWithIdentifier(const QString& identifier);
+
+    // What Escape, Alt+Left and the mouse's back button do: the screen's
+    // Back (its left bar button, when it can be used). False when nothing
+    // happened.
+    Q_INVOKABLE virtual bool goBack();
     // Shows the alert or share sheet over the window; the presenter owns it
     // until it is done.
     void present(AlertController* alert);

@@ -23,6 +23,7 @@ void WindowPrivacyPrompts::askForPhotoAccess(std::function<void(bool allowed)> a
                      [answer] { answer(false); });
     alert->addAction(QObject::tr("Allow"), AlertController::ActionStyle::Cancel,
                      [answer] { answer(true); });
+    alert->setEscapeAction(0); // Escape does not allow anything
     navigation_->presentAlert(alert);
 }
 
@@ -40,6 +41,7 @@ void WindowPrivacyPrompts::askForCameraAccess(std::function<void(bool allowed)> 
                      [answer] { answer(false); });
     alert->addAction(QObject::tr("Allow"), AlertController::ActionStyle::Cancel,
                      [answer] { answer(true); });
+    alert->setEscapeAction(0); // Escape does not allow anything
     navigation_->presentAlert(alert);
 }
 

@@ -50,6 +50,7 @@ void CaptureVideoScreen::showAccessAlert() {
                        "permission to access Camera."),
         this);
     alert->addAction(QStringLiteral("Cancel"));
+    alert->setEscapeAction(0);
     alert->addAction(
         QStringLiteral("Setting"), platform::AlertController::ActionStyle::Default, [] {
             platform::PhotoLibrary::shared().openPrivacySettings(platform::PrivacyService::Camera);

@@ -92,7 +92,10 @@ Popup {
                     Layout.fillWidth: true
                     implicitHeight: 48
                     text: modelData
+                    Keys.onReturnPressed: clicked()
+                    Keys.onEnterPressed: clicked()
                     background: Rectangle {
+                        FocusRing { shown: parent.parent.visualFocus; controlRadius: 12; anchors.margins: 2 }
                         color: parent.pressed ? "#e5e5ea" : "transparent"
                         radius: 14
                         // Hairlines between the actions.

@@ -18,6 +18,7 @@ AbstractButton {
     onClicked: if (item) item.trigger()
 
     background: Rectangle {
+        FocusRing { shown: button.visualFocus; controlRadius: 24 }
         radius: 24
         color: button.pressed ? "#14000000" : "transparent"
     }
@@ -44,4 +45,6 @@ AbstractButton {
     }
 
     Accessible.name: item ? item.title : ""
+    Keys.onReturnPressed: clicked()
+    Keys.onEnterPressed: clicked()
 }

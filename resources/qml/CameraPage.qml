@@ -7,7 +7,7 @@ import Flickbook.Platform
 // The camera page, over the whole window: the viewfinder with the picture's
 // proportions kept, Cancel, the time recorded, a camera switch when there
 // are several, and the record button, which turns into stop. Space records
-// and stops, Escape cancels. Without a camera it says so and offers a video
+// and stops; Escape cancels. Without a camera it says so and offers a video
 // file instead.
 FocusScope {
     id: page
@@ -21,15 +21,12 @@ FocusScope {
 
     focus: true
     // Window-wide, because a closing dialog (the permission question) hands
-    // keyboard focus back to what it had before the page came.
+    // keyboard focus back to what it had before the page came. Escape is the
+    // window's: it goes Back, which here is Cancel.
     Shortcut {
         sequence: "Space"
         enabled: page.live
         onActivated: page.controller.btnRecord()
-    }
-    Shortcut {
-        sequence: StandardKey.Cancel
-        onActivated: page.controller.btnCancel()
     }
 
     Rectangle {

@@ -14,6 +14,22 @@ Item {
     readonly property real thumbX: inset + (slider ? (slider.value - minimum) / Math.max(1, stops - 1) * usable : 0)
 
     implicitHeight: 44
+    activeFocusOnTab: true
+    Keys.onLeftPressed: if (slider) slider.userMoved(slider.value - 1)
+    Keys.onRightPressed: if (slider) slider.userMoved(slider.value + 1)
+    Keys.onPressed: event => {
+        if (!slider)
+            return
+        if (event.key === Qt.Key_Home) {
+            slider.userMoved(minimum)
+            event.accepted = true
+        } else if (event.key === Qt.Key_End) {
+            slider.userMoved(minimum + stops - 1)
+            event.accepted = true
+        }
+    }
+
+    FocusRing { shown: view.activeFocus; controlRadius: 10; anchors.margins: 0 }
 
     function valueAt(x) {
         return minimum + Math.round((x - inset) / usable * (stops - 1))
@@ -53,7 +69,10 @@ Item {
     MouseArea {
         anchors.fill: parent
         preventStealing: true
-        onPressed: mouse => view.slider.userMoved(view.valueAt(mouse.x))
+        onPressed: mouse => {
+            view.forceActiveFocus(Qt.MouseFocusReason)
+            view.slider.userMoved(view.valueAt(mouse.x))
+        }
         onPositionChanged: mouse => view.slider.userMoved(view.valueAt(mouse.x))
     }
     Accessible.role: Accessible.Slider

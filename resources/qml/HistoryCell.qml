@@ -18,6 +18,7 @@ AbstractButton {
     hoverEnabled: true
 
     background: Item {
+        FocusRing { shown: cell.visualFocus; controlRadius: 14 }
         Rectangle { // shadow
             anchors.fill: parent
             anchors.topMargin: 2
@@ -110,4 +111,6 @@ AbstractButton {
     }
 
     Accessible.name: title
+    Keys.onReturnPressed: clicked()
+    Keys.onEnterPressed: clicked()
 }

@@ -17,6 +17,7 @@ AbstractButton {
     rightPadding: 16
 
     background: Rectangle {
+        FocusRing { shown: card.visualFocus; controlRadius: 18 }
         radius: 18
         color: card.pressed ? "#eef0f3" : (card.hovered ? "#fafafb" : "white")
         border.color: "#e6e7ea"
@@ -68,4 +69,6 @@ AbstractButton {
 
     Accessible.name: text
     Accessible.description: subtitle
+    Keys.onReturnPressed: clicked()
+    Keys.onEnterPressed: clicked()
 }

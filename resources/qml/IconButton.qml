@@ -13,6 +13,7 @@ AbstractButton {
     implicitHeight: 40
 
     background: Rectangle {
+        FocusRing { shown: button.visualFocus; controlRadius: width / 2 }
         radius: width / 2
         color: button.pressed ? "#1f000000" : (button.hovered ? "#0f000000" : "transparent")
     }
@@ -25,4 +26,6 @@ AbstractButton {
         }
     }
     Accessible.name: text
+    Keys.onReturnPressed: clicked()
+    Keys.onEnterPressed: clicked()
 }

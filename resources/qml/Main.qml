@@ -170,6 +170,51 @@ ApplicationWindow {
         }
     }
 
+    // Desktop keys: Escape closes the topmost sheet or alert, else goes Back;
+    // Alt+Left, Backspace and the mouse's back button go Back; Ctrl+Q quits.
+    // Nothing happens behind the HUD while it shows.
+    function closeTopmostOrGoBack() {
+        if (window.hud.visible)
+            return
+        if (window.shownShareSheet) {
+            window.shownShareSheet.close()
+            return
+        }
+        if (window.shownAlert && window.shownAlert.alert) {
+            window.shownAlert.alert.escape()
+            return
+        }
+        back()
+    }
+    function back() {
+        if (window.hud.visible || window.shownShareSheet || window.shownAlert)
+            return
+        const screen = window.navigation.presentedViewController
+                       ? window.navigation.presentedViewController
+                       : window.navigation.topViewController
+        if (screen && !stack.busy)
+            screen.goBack()
+    }
+    Shortcut {
+        sequence: StandardKey.Cancel
+        onActivated: window.closeTopmostOrGoBack()
+    }
+    Shortcut {
+        sequences: ["Alt+Left", StandardKey.Back, "Backspace"]
+        onActivated: window.back()
+    }
+    Shortcut {
+        sequence: StandardKey.Quit
+        onActivated: Qt.quit()
+    }
+    MouseArea {
+        objectName: "backButtonArea"
+        anchors.fill: parent
+        z: 999
+        acceptedButtons: Qt.BackButton
+        onClicked: window.back()
+    }
+
     StatusHudOverlay {
         anchors.fill: parent
         hud: window.hud

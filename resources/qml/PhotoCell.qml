@@ -11,6 +11,7 @@ AbstractButton {
     required property int tag
 
     background: Rectangle {
+        FocusRing { shown: cell.visualFocus; controlRadius: 12 }
         radius: 12
         color: "#eceef1"
     }
@@ -53,4 +54,6 @@ AbstractButton {
             sourceSize: Qt.size(56, 56)
         }
     }
+    Keys.onReturnPressed: clicked()
+    Keys.onEnterPressed: clicked()
 }

@@ -17,6 +17,7 @@ AbstractButton {
     opacity: enabled ? 1 : 0.4
 
     background: Rectangle {
+        FocusRing { shown: button.visualFocus; controlRadius: height / 2 }
         radius: height / 2
         color: button.filled ? (button.pressed ? Qt.darker(button.accent, 1.15) : button.accent)
                              : (button.pressed ? "#eef0f3" : "white")
@@ -46,4 +47,6 @@ AbstractButton {
     }
 
     Accessible.name: text
+    Keys.onReturnPressed: clicked()
+    Keys.onEnterPressed: clicked()
 }

@@ -15,6 +15,7 @@ AbstractButton {
     rightPadding: 16
 
     background: Rectangle {
+        FocusRing { shown: row.visualFocus; controlRadius: 16 }
         color: row.pressed ? "#eef0f3" : (row.hovered ? "#fafafb" : "transparent")
         radius: 16
     }
@@ -55,4 +56,6 @@ AbstractButton {
     }
 
     Accessible.name: text
+    Keys.onReturnPressed: clicked()
+    Keys.onEnterPressed: clicked()
 }

@@ -95,6 +95,9 @@ Popup {
                 required property string modelData
                 objectName: "share_" + modelData
                 Layout.fillWidth: true
+                highlighted: visualFocus
+                Keys.onReturnPressed: clicked()
+                Keys.onEnterPressed: clicked()
                 text: popup.sheet ? popup.sheet.actionTitle(modelData) : ""
                 onClicked: {
                     if (!popup.sheet)
@@ -123,6 +126,9 @@ Popup {
         ItemDelegate {
             objectName: "share_cancel"
             Layout.fillWidth: true
+            highlighted: visualFocus
+            Keys.onReturnPressed: clicked()
+            Keys.onEnterPressed: clicked()
             text: qsTr("Cancel")
             font.weight: Font.DemiBold
             onClicked: popup.close()

@@ -1,0 +1,18 @@
+import QtQuick
+
+// The ring around a control that has keyboard focus (reached by Tab), in the
+// accent, a little outside the control's own shape.
+Rectangle {
+    objectName: "focusRing"
+    property bool shown: false
+    property real controlRadius: 12
+
+    anchors.fill: parent
+    anchors.margins: -3
+    radius: controlRadius + 3
+    color: "transparent"
+    border.color: "#fb4367"
+    border.width: 2
+    visible: shown
+    z: 10
+}
