@@ -28,7 +28,12 @@ Popup {
             tint = alert.tintColor
         open()
     }
-    onClosed: popup.destroy()
+    // Escape closes the alert as its escape action, or as none.
+    onClosed: {
+        if (popup.alert)
+            popup.alert.escape()
+        popup.destroy()
+    }
 
     parent: Overlay.overlay
     anchors.centerIn: parent
@@ -37,7 +42,7 @@ Popup {
     modal: true
     focus: true
     dim: true
-    closePolicy: Popup.NoAutoClose
+    closePolicy: Popup.CloseOnEscape
 
     background: Rectangle {
         radius: 14

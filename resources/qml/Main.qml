@@ -170,9 +170,10 @@ ApplicationWindow {
         }
     }
 
-    // Desktop keys: Escape closes the topmost sheet or alert, else goes Back;
-    // Alt+Left, Backspace and the mouse's back button go Back; Ctrl+Q quits.
-    // Nothing happens behind the HUD while it shows.
+    // Desktop keys: Escape goes Back (an open sheet or alert takes Escape
+    // itself and closes); Alt+Left, Backspace, the Back key and the mouse's
+    // back button go Back; Ctrl+Q quits. Nothing happens behind the HUD while
+    // it shows.
     function closeTopmostOrGoBack() {
         if (window.hud.visible)
             return
@@ -200,11 +201,11 @@ ApplicationWindow {
         onActivated: window.closeTopmostOrGoBack()
     }
     Shortcut {
-        sequences: ["Alt+Left", StandardKey.Back, "Backspace"]
+        sequences: ["Alt+Left", "Backspace", "Back"]
         onActivated: window.back()
     }
     Shortcut {
-        sequence: StandardKey.Quit
+        sequence: "Ctrl+Q"
         onActivated: Qt.quit()
     }
     MouseArea {

@@ -9,6 +9,8 @@
 #include "common/common_utils.h"
 #include "home/home_screen.h"
 #include "home/setting_screen.h"
+#include "platform/alert_controller.h"
+#include "platform/navigation_controller.h"
 #include "status_hud.h"
 
 #include <QDir>
@@ -17,6 +19,7 @@
 #include <QQuickItem>
 #include <QQuickStyle>
 #include <QQuickWindow>
+#include <QSignalSpy>
 #include <QTest>
 #include <memory>
 
@@ -187,6 +190,106 @@ private slots:
             QTRY_VERIFY(!item("shareSheet"));
         }
         QVERIFY(qobject_cast<home::SettingScreen*>(navigation().topViewController()));
+    }
+
+    // Escape, Alt+Left, Backspace and the mouse's back button leave a
+    // screen as its Back button does; behind an alert they do nothing.
+    void backKeysLeaveAScreen_data() {
+        QTest::addColumn<QString>("way");
+        QTest::newRow("Escape") << "Escape";
+        QTest::newRow("Alt+Left") << "Alt+Left";
+        QTest::newRow("Backspace") << "Backspace";
+        QTest::newRow("mouse back button") << "button";
+    }
+    void backKeysLeaveAScreen() {
+        QFETCH(QString, way);
+        launch({390, 780});
+        auto goBack = [&] {
+            if (way == "button")
+                QTest::mouseClick(window(), Qt::BackButton, {}, QPoint(200, 400));
+            else
+                QTest::keySequence(window(), QKeySequence(way));
+        };
+        QVERIFY(click("btnSetting"));
+        QVERIFY(testing::waitForPagesToSettle(window()));
+        common::showAlert(QString(), "Please select another video.",
+                          navigation().topViewController());
+        QVERIFY(testing::waitForSettledItem(window(), "alertView"));
+        if (way != "Escape") {
+            goBack(); // an alert is up: nothing
+            QTest::qWait(100);
+            QCOMPARE(navigation().depth(), 3);
+            navigation().presentedAlert()->chooseAction(0);
+        } else {
+            goBack(); // closes the alert, no more
+            QTRY_VERIFY(!navigation().presentedAlert());
+            QCOMPARE(navigation().depth(), 3);
+        }
+        QTRY_VERIFY(!item("alertView"));
+        goBack();
+        QCOMPARE(navigation().depth(), 2);
+        QVERIFY(qobject_cast<home::HomeScreen*>(navigation().topViewController()));
+        QVERIFY(testing::waitForPagesToSettle(window()));
+        goBack(); // home has no Back
+        QCOMPARE(navigation().depth(), 2);
+    }
+
+    // Escape on an alert chooses its escape action, or none.
+    void escapeChoosesTheAlertsEscapeAction() {
+        launch({390, 780});
+        QStringList chosen;
+        auto* alert =
+            new platform::AlertController("Are you sure!", "You want to delete this GIF?");
+        alert->addAction("Yes", platform::AlertController::ActionStyle::Default,
+                         [&] { chosen << "Yes"; });
+        alert->addAction("No", platform::AlertController::ActionStyle::Default,
+                         [&] { chosen << "No"; });
+        alert->setEscapeAction(1);
+        navigation().presentAlert(alert);
+        QVERIFY(testing::waitForSettledItem(window(), "alertView"));
+        QTest::keyClick(window(), Qt::Key_Escape);
+        QTRY_COMPARE(chosen, QStringList({"No"}));
+    }
+
+    // Tab shows where the keyboard is; Return uses it; Ctrl+Q asks to quit.
+    void tabShowsAFocusRingAndReturnActivates() {
+        launch({1280, 800});
+        QVERIFY(!item("focusRing"));
+        QTest::keyClick(window(), Qt::Key_Tab);
+        QTRY_VERIFY(item("focusRing"));
+        QQuickItem* focused = window()->activeFocusItem();
+        QVERIFY(focused);
+        const QString first = focused->objectName();
+        QTest::keyClick(window(), Qt::Key_Tab);
+        QVERIFY(window()->activeFocusItem() != focused);
+        QTest::keyClick(window(), Qt::Key_Backtab);
+        QCOMPARE(window()->activeFocusItem()->objectName(), first);
+        grab("keyboard-focus-1280");
+        QSignalSpy quit(&app_->engine(), &QQmlEngine::quit);
+        QTest::keySequence(window(), QKeySequence("Ctrl+Q"));
+        QCOMPARE(quit.size(), 1);
+        QTest::keyClick(window(), Qt::Key_Return);
+        QCOMPARE(navigation().depth(), 3);
+    }
+
+    // While a sheet or an alert shows, Tab moves only among its controls.
+    void sheetsAndAlertsKeepTheKeyboard() {
+        launch({1280, 800});
+        QVERIFY(click("btnSetting"));
+        QVERIFY(testing::waitForPagesToSettle(window()));
+        QVERIFY(click("btnShareApp"));
+        QQuickItem* sheet = testing::waitForSettledItem(window(), "shareSheet");
+        QVERIFY(sheet);
+        QQuickItem* popup = sheet->parentItem();
+        for (int i = 0; i < 8; ++i) {
+            QTest::keyClick(window(), Qt::Key_Tab);
+            QQuickItem* focused = window()->activeFocusItem();
+            QVERIFY(focused);
+            QVERIFY2(popup->isAncestorOf(focused) || focused == popup,
+                     qPrintable(focused->objectName()));
+        }
+        QTest::keyClick(window(), Qt::Key_Escape);
+        QTRY_VERIFY(!navigation().presentedShareSheet());
     }
 
     void screenshots_data() {
