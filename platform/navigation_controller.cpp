@@ -3,7 +3,9 @@
 #include "alert_controller.h"
 #include "desktop.h"
 #include "share_sheet.h"
+#include "status_hud.h"
 
+#include <QFileInfo>
 #include <QTimer>
 
 namespace flickbook::platform {
@@ -125,6 +127,29 @@ void NavigationController::dismissViewController(bool animated, std::function<vo
         QTimer::singleShot(0, this, std::move(completion));
 }
 
+void NavigationController::saveCopyOf(const QUrl& file) {
+    auto* request = new SaveAs(file, this);
+    const bool byDesktop = request->askDesktop();
+    connect(request, &SaveAs::finished, this, [this, request, byDesktop](const QString& saved) {
+        if (!saved.isEmpty())
+            components::StatusHUD::showSuccessWithStatus(
+                tr("Saved as %1").arg(QFileInfo(saved).fileName()));
+        else if (byDesktop && !request->error().isEmpty())
+            components::StatusHUD::showErrorWithStatus(request->error());
+        if (saveAs_ == request) {
+            saveAs_ = nullptr;
+            Q_EMIT presentedSaveAsChanged();
+        }
+        request->deleteLater();
+    });
+    if (byDesktop)
+        return;
+    if (saveAs_)
+        saveAs_->cancel();
+    saveAs_ = request;
+    Q_EMIT presentedSaveAsChanged();
+}
+
 void NavigationController::presentAlert(AlertController* alert) {
     if (alert_) {
         // One alert at a time, as on a phone: a second one is dropped.
@@ -153,6 +178,7 @@ void NavigationController::presentShareSheet(ShareSheet* sheet) {
     sheet->setParent(this);
     shareSheet_ = sheet;
     connect(sheet, &ShareSheet::finished, this, &NavigationController::dismissShareSheet);
+    connect(sheet, &ShareSheet::saveAsRequested, this, &NavigationController::saveCopyOf);
     Q_EMIT presentedShareSheetChanged();
 }
 

@@ -5,6 +5,7 @@
 // to push and pop. Alerts and share sheets are presented over it.
 
 #include "alert_controller.h"
+#include "save_as.h"
 #include "share_sheet.h"
 #include "storyboard.h"
 #include "view_controller.h"
@@ -33,6 +34,9 @@ class NavigationController : public QObject {
     Q_PROPERTY(flickbook::platform::ViewController* presentedViewController READ
                    presentedViewController NOTIFY presentedViewControllerChanged)
     Q_PROPERTY(QUrl presentedPage READ presentedPage NOTIFY presentedViewControllerChanged)
+    // Flickbook's Save As dialog, while one shows.
+    Q_PROPERTY(flickbook::platform::SaveAs* presentedSaveAs READ presentedSaveAs NOTIFY
+                   presentedSaveAsChanged)
 
 public:
     explicit NavigationController(const Storyboard& storyboard, QObject* parent = nullptr);
@@ -68,6 +72,11 @@ public:
     // queue once it is gone.
     void dismissViewController(bool animated, std::function<void()> completion = {});
 
+    SaveAs* presentedSaveAs() const { return saveAs_; }
+    // Asks where to save a copy of the file: the desktop's chooser when
+    // there is one, else Flickbook's dialog. A notice says how it ended.
+    void saveCopyOf(const QUrl& file);
+
     AlertController* presentedAlert() const { return alert_; }
     ShareSheet* presentedShareSheet() const { return shareSheet_; }
     void presentAlert(AlertController* alert);
@@ -87,6 +96,7 @@ signals:
     void presentedAlertChanged();
     void presentedShareSheetChanged();
     void presentedViewControllerChanged();
+    void presentedSaveAsChanged();
 
 private:
     void retire(ViewController* screen);
@@ -97,6 +107,7 @@ private:
     QPointer<AlertController> alert_;
     QPointer<ShareSheet> shareSheet_;
     QPointer<ViewController> presented_;
+    QPointer<SaveAs> saveAs_;
     QUrl presentedPage_;
 };
 

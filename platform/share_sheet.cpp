@@ -107,6 +107,9 @@ bool ShareSheet::perform(const QString& action) {
         }
         QGuiApplication::clipboard()->setMimeData(data.release()); // the clipboard owns it
         done = true;
+    } else if (action == "saveAs" && !shared.isEmpty()) {
+        Q_EMIT saveAsRequested(shared.first());
+        done = true;
     } else if (action == "openWith" && !shared.isEmpty()) {
         done = desktop.openUrl(shared.first()) ||
                fail(tr("No application could open %1.").arg(summary()));
@@ -134,27 +137,6 @@ bool ShareSheet::perform(const QString& action) {
     if (done)
         Q_EMIT finished();
     return done;
-}
-
-bool ShareSheet::saveAs(const QUrl& target) {
-    const QList<QUrl> shared = files();
-    if (shared.isEmpty() || !target.isLocalFile())
-        return fail(tr("Nothing to save there."));
-    QFile source(shared.first().toLocalFile());
-    if (!source.open(QIODevice::ReadOnly))
-        return fail(tr("%1 cannot be read: %2").arg(summary(), source.errorString()));
-    // Written beside the target and renamed over it only when complete.
-    QSaveFile copy(target.toLocalFile());
-    if (!copy.open(QIODevice::WriteOnly))
-        return fail(tr("%1 cannot be written: %2").arg(target.toLocalFile(), copy.errorString()));
-    if (copyRemaining(source, copy) != CopyOutcome::Copied) {
-        copy.cancelWriting();
-        return fail(tr("%1 could not be copied: %2").arg(summary(), copy.errorString()));
-    }
-    if (!copy.commit())
-        return fail(tr("%1 could not be saved: %2").arg(target.toLocalFile(), copy.errorString()));
-    Q_EMIT finished();
-    return true;
 }
 
 void ShareSheet::cancel() {

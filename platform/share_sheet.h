@@ -68,16 +68,15 @@ public:
     PopoverPresentationController* popoverPresentationController() const { return popover_; }
     QString lastError() const { return lastError_; }
 
-    // Carries out an action and closes the sheet when it worked.
+    // Carries out an action and closes the sheet when it worked. "saveAs"
+    // hands the file to a Save As request (saveAsRequested) and closes.
     Q_INVOKABLE bool perform(const QString& action);
-    // "Save As…": copies the shared file to target; the user already agreed
-    // to replace target if it existed.
-    Q_INVOKABLE bool saveAs(const QUrl& target);
     Q_INVOKABLE void cancel();
 
 signals:
     void finished();
     void lastErrorChanged();
+    void saveAsRequested(const QUrl& file);
 
 private:
     QList<QUrl> files() const;

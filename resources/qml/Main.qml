@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Controls.Material
+import Flickbook.Platform
 import Flickbook.Screens
 
 // The one window: the navigation bar of the top screen, the stack of pages,
@@ -97,6 +98,20 @@ ApplicationWindow {
                     stack.forceActiveFocus()
                 }
             }
+        }
+    }
+
+    // Flickbook's Save As dialog, one for each request.
+    Component {
+        id: saveAsDialog
+        SaveAsDialog {}
+    }
+    Connections {
+        target: window.navigation
+        function onPresentedSaveAsChanged() {
+            const request = window.navigation.presentedSaveAs
+            if (request)
+                saveAsDialog.createObject(window.contentItem, { request: request })
         }
     }
 

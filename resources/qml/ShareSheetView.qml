@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Controls
-import QtQuick.Dialogs
 import QtQuick.Layouts
 
 // One presented share sheet: a popover near its anchor on wide windows, a
@@ -99,14 +98,7 @@ Popup {
                 Keys.onReturnPressed: clicked()
                 Keys.onEnterPressed: clicked()
                 text: popup.sheet ? popup.sheet.actionTitle(modelData) : ""
-                onClicked: {
-                    if (!popup.sheet)
-                        return
-                    if (modelData === "saveAs")
-                        saveDialog.open()
-                    else
-                        popup.sheet.perform(modelData)
-                }
+                onClicked: if (popup.sheet) popup.sheet.perform(modelData)
             }
         }
 
@@ -133,13 +125,5 @@ Popup {
             font.weight: Font.DemiBold
             onClicked: popup.close()
         }
-    }
-
-    FileDialog {
-        id: saveDialog
-        fileMode: FileDialog.SaveFile
-        currentFile: popup.sheet && popup.sheet.activityItems.length > 0
-                     ? popup.sheet.activityItems[0] : ""
-        onAccepted: popup.sheet.saveAs(selectedFile)
     }
 }

@@ -13,6 +13,7 @@
 #include "library/history_screen.h"
 #include "platform/navigation_controller.h"
 #include "platform/photo_library.h"
+#include "platform/save_as.h"
 #include "status_hud.h"
 
 #include <QDir>
@@ -472,6 +473,84 @@ private slots:
             QTRY_VERIFY(!testing::findItem(window, "alertView"));
         }
         QVERIFY(QFile::exists(home_.workFolder() + "/Animation_1700000100.gif"));
+    }
+
+    // Save As from a GIF's share sheet: Flickbook's dialog (this machine has
+    // no desktop file chooser) starts in Pictures, Return saves under the
+    // typed name, a taken name asks before it is replaced.
+    void saveAsWritesACopyAndAsksBeforeReplacing() {
+        QDir().mkpath(home_.workFolder());
+        const QString gif = home_.workFolder() + "/Animation_1700000100.gif";
+        QVERIFY(QFile::copy(testdata("classroom.gif"), gif));
+        app_ = testing::launchToHome({390, 780});
+        QVERIFY(app_);
+        QQuickWindow* window = app_->window();
+        auto& navigation = app_->navigation();
+        navigation.topViewController()->performSegueWithIdentifier("segue_history");
+        QTRY_VERIFY(testing::findItem(window, "btnShare"));
+        QVERIFY(testing::waitForPagesToSettle(window));
+        QFile original(gif);
+        QVERIFY(original.open(QIODevice::ReadOnly));
+        const QByteArray bytes = original.readAll();
+
+        auto saveAs = [&](const QString& typed, bool submit = true) -> QQuickItem* {
+            if (!testing::clickItem(window, testing::findItem(window, "btnShare")))
+                return nullptr;
+            if (!testing::waitForSettledItem(window, "shareSheet"))
+                return nullptr;
+            testing::clickItem(window, testing::findItem(window, "share_saveAs"));
+            QQuickItem* dialog = testing::waitForSettledItem(window, "saveAsDialog");
+            if (!dialog || !QTest::qWaitFor([&] {
+                    return window->activeFocusItem() &&
+                           window->activeFocusItem()->objectName() == "saveAsName";
+                }))
+                return nullptr;
+            QTest::keySequence(window, QKeySequence::SelectAll);
+            for (const QChar c : typed)
+                QTest::keyClick(window, c.toLatin1());
+            if (submit)
+                QTest::keyClick(window, Qt::Key_Return);
+            return dialog;
+        };
+        QVERIFY(saveAs("party"));
+        QTRY_VERIFY(!testing::findItem(window, "saveAsDialog"));
+        const QString saved = home_.pictures() + "/party.gif";
+        QFile copy(saved);
+        QVERIFY(copy.open(QIODevice::ReadOnly));
+        QCOMPARE(copy.readAll(), bytes);
+        copy.close();
+        QCOMPARE(components::StatusHUD::shared().status(), QString("Saved as party.gif"));
+        components::StatusHUD::dismiss();
+        QTRY_VERIFY(!testing::findItem(window, "statusHud"));
+
+        // The same name again: the dialog stays and asks; Return replaces.
+        QVERIFY(QFile::resize(saved, 3));
+        QVERIFY(saveAs("party"));
+        QTRY_VERIFY(testing::findItem(window, "saveAsError"));
+        QVERIFY(testing::findItem(window, "saveAsError")
+                    ->property("text")
+                    .toString()
+                    .contains("Replace"));
+        QCOMPARE(QFileInfo(saved).size(), 3); // not yet
+        QVERIFY(testing::saveScreenshot(window, "save-as-replace-390"));
+        QTest::keyClick(window, Qt::Key_Return);
+        QTRY_VERIFY(!testing::findItem(window, "saveAsDialog"));
+        QCOMPARE(QFileInfo(saved).size(), bytes.size());
+        components::StatusHUD::dismiss();
+        QTRY_VERIFY(!testing::findItem(window, "statusHud"));
+
+        // Escape cancels and saves nothing; the next dialog starts in the
+        // folder used last.
+        QVERIFY(saveAs("never", false));
+        QTest::keyClick(window, Qt::Key_Escape);
+        QTRY_VERIFY(!testing::findItem(window, "saveAsDialog"));
+        QVERIFY(!QFile::exists(home_.pictures() + "/never.gif"));
+        platform::SaveAs request(QUrl::fromLocalFile(gif));
+        QCOMPARE(request.folderPath(), home_.pictures());
+        writeFile(home_.dataHome() + "/plain-file", "x"); // no folder can be made below a file
+        request.setFolder(QUrl::fromLocalFile(home_.dataHome() + "/plain-file/folder"));
+        QVERIFY(!request.save("x"));
+        QVERIFY(!request.error().isEmpty());
     }
 
     void screenshotsOfTheEmptyAndFullGridOnADesktop() {
