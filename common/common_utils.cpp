@@ -114,6 +114,22 @@ void setUpCamelLabels(components::CamelLabels& labels, const QStringList& names,
     labels.apply();
 }
 
+QString noticeWithCause(const QString& notice, const QString& systemMessage, const QString& place) {
+    QString cause;
+    if (systemMessage.contains(QLatin1String("Read-only file system")) ||
+        systemMessage.contains(QLatin1String("Permission denied")))
+        cause = QObject::tr("%1 is read-only.").arg(place);
+    else if (systemMessage.contains(QLatin1String("No space left")) ||
+             systemMessage.contains(QLatin1String("File too large")) ||
+             systemMessage.contains(QLatin1String("Disk quota")))
+        cause = QObject::tr("The disk is full.");
+    else if (systemMessage.contains(QLatin1String("No such file or directory")))
+        cause = QObject::tr("%1 is missing.").arg(place);
+    else
+        cause = systemMessage;
+    return cause.isEmpty() ? notice : notice + QLatin1Char('\n') + cause;
+}
+
 void removeTemporaryFile(const QUrl& file) {
     if (!file.isLocalFile() || file.toLocalFile().isEmpty())
         return;

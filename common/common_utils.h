@@ -67,6 +67,11 @@ void setUpDiscreteSlider(components::DiscreteSlider& slider, int tickCount, doub
 // others at 10, spaced the row's width divided by the number of labels.
 void setUpCamelLabels(components::CamelLabels& labels, const QStringList& names, int emphasised);
 
+// A notice that says what went wrong: the fixed text, then on a line of its
+// own the cause in plain words ("The work folder is read-only.", "The disk
+// is full.") from a system's message about the place named.
+QString noticeWithCause(const QString& notice, const QString& systemMessage, const QString& place);
+
 // Removes a file made in Flickbook's private temporary folder (a cut or a
 // recording) once nothing needs it; files anywhere else are never touched.
 void removeTemporaryFile(const QUrl& file);

@@ -5,6 +5,10 @@
 #include "home/store_links.h"
 #include "platform/desktop.h"
 #include "platform/user_defaults.h"
+#include "status_hud.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
 
 namespace flickbook::home {
 
@@ -26,14 +30,24 @@ void SettingScreen::btnRateApp() {
     auto& defaults = common::standardUserDefaults();
     defaults.setObject(QStringLiteral("true"), QStringLiteral("showRate"));
     defaults.synchronize();
-    platform::Desktop::current().openUrl(QUrl(kReviewLink));
+    openOrCopy(QUrl(kReviewLink));
 }
 
 void SettingScreen::btnMoreApps() {
     const QUrl developer(kDeveloperLink, QUrl::StrictMode);
     if (!developer.isValid())
         return;
-    platform::Desktop::current().openUrl(developer);
+    openOrCopy(developer);
+}
+
+void SettingScreen::openOrCopy(const QUrl& link) {
+    if (platform::Desktop::current().openUrl(link))
+        return;
+    // Without a browser the tap would do nothing: the link goes on the
+    // clipboard instead, and the user is told.
+    QGuiApplication::clipboard()->setText(link.toString());
+    components::StatusHUD::showInfoWithStatus(
+        tr("No browser could be opened. The link is on the clipboard."));
 }
 
 void SettingScreen::btnBack() {

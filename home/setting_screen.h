@@ -20,6 +20,10 @@ public:
     Q_INVOKABLE void btnRateApp();
     Q_INVOKABLE void btnMoreApps();
     Q_INVOKABLE void btnBack();
+
+private:
+    // Opens the link, or puts it on the clipboard when nothing can open it.
+    void openOrCopy(const QUrl& link);
 };
 
 } // namespace flickbook::home

@@ -44,8 +44,12 @@ void GIFPreviewScreen::viewWillAppear(bool animated) {
 }
 
 void GIFPreviewScreen::loadGIF() {
-    if (auto animation = animatedImageWithAnimatedGIFURL(gifURL))
+    if (auto animation = animatedImageWithAnimatedGIFURL(gifURL)) {
         ivPlayGIF_->setImage(std::move(*animation));
+        return;
+    }
+    problem_ = tr("“%1” can't be played: the file is damaged or not a GIF.").arg(fileName());
+    Q_EMIT problemChanged();
 }
 
 void GIFPreviewScreen::btnShare() {
@@ -53,20 +57,20 @@ void GIFPreviewScreen::btnShare() {
 }
 
 void GIFPreviewScreen::btnSave() {
-    platform::PhotoLibrary::shared().addFile(
-        gifURL, [](std::optional<QString> saved, std::optional<QString> error) {
-            Q_UNUSED(saved);
-            if (error) {
-                platform::consoleLine(*error);
-                components::StatusHUD::showErrorWithStatus(
-                    QStringLiteral("Please try After Sometimes."));
-                return;
-            }
-            platform::dispatch::main([] {
-                components::StatusHUD::showSuccessWithStatus(
-                    QStringLiteral("GIF Successfully Saved To Photo Library."));
-            });
+    platform::PhotoLibrary::shared().addFile(gifURL, [](std::optional<QString> saved,
+                                                        std::optional<QString> error) {
+        Q_UNUSED(saved);
+        if (error) {
+            platform::consoleLine(*error);
+            components::StatusHUD::showErrorWithStatus(common::noticeWithCause(
+                QStringLiteral("Please try After Sometimes."), *error, tr("Your Pictures folder")));
+            return;
+        }
+        platform::dispatch::main([] {
+            components::StatusHUD::showSuccessWithStatus(
+                QStringLiteral("GIF Successfully Saved To Photo Library."));
         });
+    });
 }
 
 void GIFPreviewScreen::btnBack() {

@@ -14,12 +14,15 @@ class GIFPreviewScreen : public platform::ViewController {
     Q_OBJECT
     Q_PROPERTY(flickbook::platform::AnimatedImageView* ivPlayGIF READ ivPlayGIF CONSTANT)
     Q_PROPERTY(QString fileName READ fileName CONSTANT)
+    // Why the GIF does not play, when it does not.
+    Q_PROPERTY(QString problem READ problem NOTIFY problemChanged)
 
 public:
     explicit GIFPreviewScreen(QObject* parent = nullptr);
 
     platform::AnimatedImageView* ivPlayGIF() const { return ivPlayGIF_; }
     QString fileName() const { return gifURL.fileName(); }
+    QString problem() const { return problem_; }
 
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
@@ -33,8 +36,12 @@ public:
 
     QUrl gifURL = QUrl::fromLocalFile(QString());
 
+signals:
+    void problemChanged();
+
 private:
     platform::AnimatedImageView* ivPlayGIF_;
+    QString problem_;
 };
 
 } // namespace flickbook::library

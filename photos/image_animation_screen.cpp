@@ -111,7 +111,8 @@ void ImageAnimationScreen::rendered(const QUrl& destination, const std::optional
     if (error) {
         platform::consoleLine(*error);
         components::StatusHUD::showErrorWithStatus(
-            QStringLiteral("Something Went Wrong. Try Again Later."));
+            common::noticeWithCause(QStringLiteral("Something Went Wrong. Try Again Later."),
+                                    *error, tr("The work folder")));
         return;
     }
     stopPreview();

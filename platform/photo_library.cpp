@@ -2,6 +2,7 @@
 
 #include "dispatch.h"
 #include "file_copy.h"
+#include "gif/animation.h"
 #include "image/exif.h"
 #include "media/probe.h"
 #include "media/thumbnails.h"
@@ -178,6 +179,10 @@ void PhotoLibrary::addFileNow(const QUrl& file, const AddCompletion& completion)
     if (!file.isLocalFile() || !source.open(QIODevice::ReadOnly))
         return fail(QObject::tr("%1 cannot be read: %2")
                         .arg(QFileInfo(sourcePath).fileName(), source.errorString()));
+    // Only a GIF that can be read goes among the user's pictures.
+    if (!gif::decodeFirstFrame(sourcePath.toStdString()))
+        return fail(QObject::tr("“%1” is not a GIF that can be read.")
+                        .arg(QFileInfo(sourcePath).fileName()));
     const QString album = flickbookAlbum();
     if (!QDir().mkpath(album))
         return fail(QObject::tr("The folder %1 cannot be made.").arg(album));

@@ -27,6 +27,30 @@ Item {
                 anchors.margins: 12
                 imageView: page.controller ? page.controller.ivPlayGIF : null
             }
+
+            // A file that does not play says so, with its name.
+            Column {
+                objectName: "gifProblem"
+                anchors.centerIn: parent
+                width: parent.width - 48
+                spacing: 12
+                visible: page.controller !== null && page.controller.problem !== ""
+                Image {
+                    anchors.horizontalCenter: parent.horizontalCenter
+                    width: 72
+                    height: 72
+                    source: "qrc:/Flickbook/images/img.svg"
+                    sourceSize: Qt.size(144, 144)
+                }
+                Text {
+                    width: parent.width
+                    horizontalAlignment: Text.AlignHCenter
+                    wrapMode: Text.Wrap
+                    text: page.controller ? page.controller.problem : ""
+                    font.pixelSize: 15
+                    color: "#3a3a3c"
+                }
+            }
         }
 
         Text {

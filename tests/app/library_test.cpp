@@ -354,20 +354,29 @@ private slots:
         auto& hud = components::StatusHUD::shared();
         QTRY_VERIFY(hud.isVisible());
         QCOMPARE(hud.kind(), int(components::StatusHUD::Failure));
-        QCOMPARE(hud.status(), QString("Please try After Sometimes."));
+        QVERIFY(hud.status().startsWith("Please try After Sometimes.\n"));
         QCOMPARE(console.lines().size(), 1);
         QVERIFY(console.lines()[0].contains("Animation_1.gif"));
     }
 
-    void aBrokenGifDoesNotPlayButStillShares() {
+    // A broken GIF says it cannot be played, with its name; it can still be
+    // shared, but it is not put among the user's pictures.
+    void aBrokenGifSaysSoAndIsNotSaved() {
         const QString broken = storeGif("Animation_1700000300.gif", "GIF89a garbage");
         GIFPreviewScreen preview;
         preview.gifURL = QUrl::fromLocalFile(broken);
         preview.loadGIF();
         QVERIFY(preview.ivPlayGIF()->image().isEmpty());
+        QVERIFY(preview.problem().contains("“Animation_1700000300.gif” can't be played"));
         preview.btnSave();
-        QTRY_VERIFY(components::StatusHUD::shared().isVisible());
-        QCOMPARE(components::StatusHUD::shared().kind(), int(components::StatusHUD::Success));
+        auto& hud = components::StatusHUD::shared();
+        QTRY_VERIFY(hud.isVisible());
+        QCOMPARE(hud.kind(), int(components::StatusHUD::Failure));
+        QCOMPARE(hud.status(),
+                 QString("Please try After Sometimes.\n"
+                         "“Animation_1700000300.gif” is not a GIF that can be read."));
+        QVERIFY(!QDir(platform::PhotoLibrary::flickbookAlbum()).exists() ||
+                QDir(platform::PhotoLibrary::flickbookAlbum()).isEmpty());
     }
 
     // From launch: the work button, the grid with pictures, a tap, the GIF

@@ -416,7 +416,8 @@ private slots:
         screen->btnCreateGIF();
         auto& hud = components::StatusHUD::shared();
         QTRY_VERIFY_WITH_TIMEOUT(hud.kind() == components::StatusHUD::Failure, 20000);
-        QCOMPARE(hud.status(), QString("Something Went Wrong. Try Again Later."));
+        QCOMPARE(hud.status(), QString("Something Went Wrong. Try Again Later.\n"
+                                       "The work folder is missing."));
         QCOMPARE(stack.navigation->topViewController(), screen);
         QVERIFY(screen->gifURL.isEmpty());
         QVERIFY(screen->imageView()->isAnimating());

@@ -316,6 +316,10 @@ private slots:
                      QString("true"));
         }
         QCOMPARE(desktop.opened.size(), 2);
+        // Nothing opened: the link is on the clipboard, and the user is told.
+        QCOMPARE(QGuiApplication::clipboard()->text(), desktop.opened[0].toString());
+        QCOMPARE(components::StatusHUD::shared().kind(), int(components::StatusHUD::Information));
+        QVERIFY(components::StatusHUD::shared().status().contains("clipboard"));
         const QUrl review = desktop.opened[0];
         QVERIFY(review.toString().startsWith(home::kStoreLink));
         QCOMPARE(review.query(), QString("mt=8&action=write-review"));
