@@ -41,6 +41,13 @@ std::string loopText(const std::optional<std::uint16_t>& loops) {
     return std::to_string(*loops);
 }
 
+// Seconds for a person: two decimals, never an exponent ("10.00", not "1e+01").
+std::string secondsText(double seconds) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.2f", seconds);
+    return text;
+}
+
 } // namespace
 
 int runInfo(const std::vector<std::string>& input) {
@@ -78,7 +85,7 @@ int runInfo(const std::vector<std::string>& input) {
     std::cout << "\n"
               << "step:        " << list.stepCs << " cs\n"
               << "list length: " << list.entries.size() << "\n"
-              << "duration:    " << jsonNumber(list.durationSeconds()) << " s\n";
+              << "duration:    " << secondsText(list.durationSeconds()) << " s\n";
     return 0;
 }
 

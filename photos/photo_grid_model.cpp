@@ -5,8 +5,8 @@
 
 namespace flickbook::photos {
 
-PhotoGridModel::PhotoGridModel(IsChosen isChosen, QObject* parent)
-    : QAbstractListModel(parent), isChosen_(std::move(isChosen)) {}
+PhotoGridModel::PhotoGridModel(OrderOf orderOf, QObject* parent)
+    : QAbstractListModel(parent), orderOf_(std::move(orderOf)) {}
 
 void PhotoGridModel::reloadData(const std::vector<platform::PhotoAsset>& photos) {
     beginResetModel();
@@ -16,7 +16,12 @@ void PhotoGridModel::reloadData(const std::vector<platform::PhotoAsset>& photos)
 
 void PhotoGridModel::reloadItem(int row) {
     if (row >= 0 && row < rowCount())
-        Q_EMIT dataChanged(index(row), index(row), {SelectMarkRole});
+        Q_EMIT dataChanged(index(row), index(row), {SelectMarkRole, OrderRole});
+}
+
+void PhotoGridModel::reloadChoices() {
+    if (rowCount() > 0)
+        Q_EMIT dataChanged(index(0), index(rowCount() - 1), {SelectMarkRole, OrderRole});
 }
 
 int PhotoGridModel::rowCount(const QModelIndex& parent) const {
@@ -31,8 +36,10 @@ QVariant PhotoGridModel::data(const QModelIndex& index, int role) const {
     case ImageRole:
         return PhotoThumbnailProvider::sourceFor(photo.path);
     case SelectMarkRole:
-        return common::imageNamed(isChosen_(photo) ? common::kSelectedImage
-                                                   : common::kUnselectedImage);
+        return common::imageNamed(orderOf_(photo) > 0 ? common::kSelectedImage
+                                                      : common::kUnselectedImage);
+    case OrderRole:
+        return orderOf_(photo);
     case TagRole:
         return index.row();
     default:
@@ -41,7 +48,10 @@ QVariant PhotoGridModel::data(const QModelIndex& index, int role) const {
 }
 
 QHash<int, QByteArray> PhotoGridModel::roleNames() const {
-    return {{ImageRole, "image"}, {SelectMarkRole, "selectMark"}, {TagRole, "tag"}};
+    return {{ImageRole, "image"},
+            {SelectMarkRole, "selectMark"},
+            {TagRole, "tag"},
+            {OrderRole, "order"}};
 }
 
 } // namespace flickbook::photos

@@ -1,7 +1,8 @@
 #pragma once
 
-// The rows of the photo picker: one photo each, its thumbnail and whether it
-// is chosen (the "select" or "unselect" mark).
+// The rows of the photo picker: one photo each, its thumbnail, whether it is
+// chosen (the "select" or "unselect" mark) and its place in the order of the
+// chosen photos, which is the GIF's order.
 
 #include "platform/photo_library.h"
 
@@ -15,20 +16,23 @@ class PhotoGridModel : public QAbstractListModel {
     Q_OBJECT
 
 public:
-    enum Role { ImageRole = Qt::UserRole + 1, SelectMarkRole, TagRole };
+    enum Role { ImageRole = Qt::UserRole + 1, SelectMarkRole, TagRole, OrderRole };
 
-    using IsChosen = std::function<bool(const platform::PhotoAsset&)>;
-    PhotoGridModel(IsChosen isChosen, QObject* parent = nullptr);
+    // 1 for the photo chosen first, 2 for the next …, 0 when not chosen.
+    using OrderOf = std::function<int(const platform::PhotoAsset&)>;
+    PhotoGridModel(OrderOf orderOf, QObject* parent = nullptr);
 
     void reloadData(const std::vector<platform::PhotoAsset>& photos);
     void reloadItem(int row);
+    // Every row's mark and number again (a choice taken away renumbers the rest).
+    void reloadChoices();
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QHash<int, QByteArray> roleNames() const override;
 
 private:
-    IsChosen isChosen_;
+    OrderOf orderOf_;
     std::vector<platform::PhotoAsset> photos_;
 };
 

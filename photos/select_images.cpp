@@ -17,13 +17,15 @@ using platform::AuthorizationStatus;
 using platform::PhotoLibrary;
 
 SelectImages::SelectImages(QObject* parent)
-    : ViewController(parent),
-      grid_(new PhotoGridModel(
-          [this](const platform::PhotoAsset& photo) {
-              return std::find(arrOfSelectedAsset.begin(), arrOfSelectedAsset.end(), photo) !=
-                     arrOfSelectedAsset.end();
-          },
-          this)),
+    : ViewController(parent), grid_(new PhotoGridModel(
+                                  [this](const platform::PhotoAsset& photo) {
+                                      const auto found = std::find(arrOfSelectedAsset.begin(),
+                                                                   arrOfSelectedAsset.end(), photo);
+                                      return found == arrOfSelectedAsset.end()
+                                                 ? 0
+                                                 : int(found - arrOfSelectedAsset.begin()) + 1;
+                                  },
+                                  this)),
       lblMsg_(new platform::Label(tr("No photos yet.\nPhotos in your Pictures folder appear here."),
                                   this)) {
     lblMsg_->setHidden(true);
@@ -102,11 +104,13 @@ void SelectImages::collectionViewDidSelectItem(int row) {
         return;
     const platform::PhotoAsset& photo = arrOfImage[std::size_t(row)];
     auto found = std::find(arrOfSelectedAsset.rbegin(), arrOfSelectedAsset.rend(), photo);
-    if (found != arrOfSelectedAsset.rend())
+    if (found != arrOfSelectedAsset.rend()) {
         arrOfSelectedAsset.erase(std::next(found).base());
-    else
+        grid_->reloadChoices(); // the photos chosen after it move up a place
+    } else {
         arrOfSelectedAsset.push_back(photo);
-    grid_->reloadItem(row);
+        grid_->reloadItem(row);
+    }
     navigationItem()->rightBarButtonItem()->setEnabled(!arrOfSelectedAsset.empty());
     Q_EMIT selectionChanged();
 }

@@ -69,10 +69,7 @@ Item {
     MouseArea {
         anchors.fill: parent
         preventStealing: true
-        onPressed: mouse => {
-            view.forceActiveFocus(Qt.MouseFocusReason)
-            view.slider.userMoved(view.valueAt(mouse.x))
-        }
+        onPressed: mouse => view.slider.userMoved(view.valueAt(mouse.x))
         onPositionChanged: mouse => view.slider.userMoved(view.valueAt(mouse.x))
     }
     Accessible.role: Accessible.Slider

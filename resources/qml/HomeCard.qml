@@ -11,7 +11,8 @@ AbstractButton {
     property string subtitle
     property color tileColor: "#fb4367"
 
-    implicitHeight: 88
+    // Grows when the subtitle needs a second line (narrow windows).
+    implicitHeight: Math.max(88, implicitContentHeight + 24)
     hoverEnabled: true
     leftPadding: 16
     rightPadding: 16
@@ -52,10 +53,13 @@ AbstractButton {
                 elide: Text.ElideRight
             }
             Text {
+                objectName: "cardSubtitle"
                 Layout.fillWidth: true
                 text: card.subtitle
                 font.pixelSize: 14
                 color: "#6d6d72"
+                wrapMode: Text.Wrap
+                maximumLineCount: 2
                 elide: Text.ElideRight
             }
         }

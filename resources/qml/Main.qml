@@ -17,8 +17,9 @@ ApplicationWindow {
 
     readonly property bool wide: width >= 600
 
+    // A phone's proportions, no taller than the screen leaves room for.
     width: 390
-    height: 780
+    height: Math.max(minimumHeight, Math.min(780, Screen.desktopAvailableHeight - 64))
     minimumWidth: 320
     minimumHeight: 480
     visible: true
@@ -39,6 +40,11 @@ ApplicationWindow {
         appearance: window.barAppearance
         item: window.navigation.topViewController
               ? window.navigation.topViewController.navigationItem : null
+    }
+
+    Component {
+        id: pageFrame
+        PageFrame {}
     }
 
     StackView {
@@ -68,7 +74,7 @@ ApplicationWindow {
         Connections {
             target: window.navigation
             function onPushed(screen, page, animated) {
-                stack.push(page, { controller: screen },
+                stack.push(pageFrame, { page: page, controller: screen },
                            animated ? StackView.PushTransition : StackView.Immediate)
             }
             function onPopped(depth, animated) {
@@ -146,8 +152,8 @@ ApplicationWindow {
             if (window.shownShareSheet && window.shownShareSheet.sheet !== sheet)
                 window.shownShareSheet.close()
             if (sheet)
-                window.shownShareSheet = shareSheetView.createObject(window.contentItem,
-                                                                     { sheet: sheet, pageTop: stack.y })
+                window.shownShareSheet = shareSheetView.createObject(window.contentItem, {
+                    sheet: sheet, pageTop: stack.y, opener: window.activeFocusItem })
         }
     }
 

@@ -13,6 +13,7 @@ Rectangle {
     color: appearance ? appearance.backgroundColor : "white"
 
     BarButton {
+        id: left
         objectName: "leftBarButton"
         anchors { left: parent.left; leftMargin: 4; verticalCenter: parent.verticalCenter }
         item: bar.item ? bar.item.leftBarButtonItem : null
@@ -22,7 +23,9 @@ Rectangle {
     Text {
         objectName: "title"
         anchors.centerIn: parent
-        width: parent.width - 2 * 112
+        // Centred, and as wide as the buttons on both sides leave it.
+        width: parent.width - 2 * Math.max(left.visible ? left.width : 0,
+                                           right.visible ? right.width : 0) - 24
         horizontalAlignment: Text.AlignHCenter
         elide: Text.ElideRight
         text: bar.item ? bar.item.title : ""
@@ -31,6 +34,7 @@ Rectangle {
     }
 
     BarButton {
+        id: right
         objectName: "rightBarButton"
         anchors { right: parent.right; rightMargin: 4; verticalCenter: parent.verticalCenter }
         item: bar.item ? bar.item.rightBarButtonItem : null

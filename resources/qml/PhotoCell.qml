@@ -9,6 +9,8 @@ AbstractButton {
     required property url image
     required property url selectMark
     required property int tag
+    // Place in the GIF's order, 0 when not chosen.
+    required property int order
 
     background: Rectangle {
         FocusRing { shown: cell.visualFocus; controlRadius: 12 }
@@ -44,6 +46,25 @@ AbstractButton {
             border.width: 3
             border.color: "#fb4367"
             visible: cell.selectMark.toString().indexOf("/select.svg") >= 0
+        }
+        Rectangle {
+            objectName: "photoOrder"
+            anchors { top: parent.top; left: parent.left; margins: 8 }
+            visible: cell.order > 0
+            width: Math.max(28, orderText.implicitWidth + 14)
+            height: 28
+            radius: 14
+            color: "#fb4367"
+            border.color: "white"
+            border.width: 2
+            Text {
+                id: orderText
+                anchors.centerIn: parent
+                text: cell.order
+                color: "white"
+                font.pixelSize: 14
+                font.bold: true
+            }
         }
         Image {
             objectName: "ivSelect"

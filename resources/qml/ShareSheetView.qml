@@ -2,8 +2,10 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 
-// One presented share sheet: a popover near its anchor on wide windows, a
-// sheet from the bottom on narrow ones. The window makes a new one for each
+// One presented share sheet: on wide windows a popover next to the control
+// that opened it (the one with keyboard focus, which a click gives it), with
+// an arrow pointing at it, else inside the rectangle the screen gave; a sheet
+// from the bottom on narrow ones. The window makes a new one for each
 // sheet and destroys it once it has closed, so nothing it shows changes while
 // it is open or closing: what it draws is read from the sheet once, when it
 // is made.
@@ -12,8 +14,17 @@ Popup {
 
     required property QtObject sheet
     required property real pageTop
+    // The control that opened the sheet, if known.
+    property Item opener: null
     property bool isPopover: false
     property rect anchorRect: Qt.rect(0, 0, 0, 0)
+    // Where the arrow points, in the overlay's coordinates; below the
+    // control when there is room, else above it.
+    property rect openerRect: Qt.rect(0, 0, 0, 0)
+    readonly property bool hasOpener: openerRect.width > 0
+    readonly property real arrow: 10
+    readonly property bool below: !hasOpener
+        || openerRect.y + openerRect.height + arrow + implicitHeight + 8 <= (parent ? parent.height : 0)
     property var actionNames: []
     property string summary: ""
 
@@ -22,6 +33,10 @@ Popup {
         isPopover = popover !== null
         if (popover)
             anchorRect = popover.sourceRect
+        if (popover && opener && parent) {
+            const placed = opener.mapToItem(parent, 0, 0, opener.width, opener.height)
+            openerRect = Qt.rect(placed.x, placed.y, placed.width, placed.height)
+        }
         actionNames = sheet.actions
         summary = sheet.summary
         open()
@@ -40,10 +55,15 @@ Popup {
     }
 
     width: isPopover ? 320 : (parent ? parent.width : 320)
-    x: isPopover ? Math.max(8, Math.min(parent.width - width - 8,
-                                        anchorRect.x + (anchorRect.width - width) / 2)) : 0
+    x: !isPopover ? 0
+       : hasOpener ? Math.max(8, Math.min(parent.width - width - 8,
+                                          openerRect.x + (openerRect.width - width) / 2))
+       : Math.max(8, Math.min(parent.width - width - 8, anchorRect.x + (anchorRect.width - width) / 2))
     height: implicitHeight
-    y: isPopover ? pageTop + anchorRect.y + 16 : (parent ? parent.height - implicitHeight : 0)
+    y: !isPopover ? (parent ? parent.height - implicitHeight : 0)
+       : !hasOpener ? pageTop + anchorRect.y + 16
+       : below ? openerRect.y + openerRect.height + arrow
+       : openerRect.y - arrow - implicitHeight
     padding: 0
 
     background: Rectangle {
@@ -60,6 +80,20 @@ Popup {
             anchors.bottomMargin: -6
             radius: parent.radius + 3
             color: "#1a000000"
+        }
+        // The arrow at the control that opened the popover.
+        Rectangle {
+            objectName: "popoverArrow"
+            visible: popup.isPopover && popup.hasOpener
+            width: popup.arrow * 1.6
+            height: width
+            rotation: 45
+            color: "white"
+            border.color: "#d0d0d6"
+            x: Math.max(12, Math.min(parent.width - width - 12,
+                popup.openerRect.x + popup.openerRect.width / 2 - popup.x - width / 2))
+            y: popup.below ? -height / 2 : parent.height - height / 2
+            z: -0.5
         }
         // Square corners along the bottom edge of a sheet.
         Rectangle {

@@ -23,6 +23,7 @@
 #include <QQuickItem>
 #include <QQuickStyle>
 #include <QQuickWindow>
+#include <QSignalSpy>
 #include <QTest>
 #include <cmath>
 #include <memory>
@@ -276,6 +277,23 @@ private slots:
         for (const auto& photo : picker->arrOfSelectedAsset)
             order << QFileInfo(photo.path).fileName();
         QCOMPARE(order, QStringList({"Dune.jpg", "Blinds.jpg", "Garden.jpg", "Aqua.jpg"}));
+        // Each chosen photo shows its place in that order; taking one away
+        // moves the later ones up.
+        auto place = [&](int row) {
+            return grid->data(grid->index(row), photos::PhotoGridModel::OrderRole).toInt();
+        };
+        QCOMPARE(QList<int>({place(3), place(2), place(4), place(0), place(1)}),
+                 QList<int>({1, 2, 3, 4, 0}));
+        QSignalSpy renumbered(grid, &QAbstractItemModel::dataChanged);
+        picker->collectionViewDidSelectItem(2);
+        QCOMPARE(QList<int>({place(3), place(2), place(4), place(0)}), QList<int>({1, 0, 2, 3}));
+        QVERIFY(!renumbered.isEmpty());
+        picker->collectionViewDidSelectItem(2);
+        QCOMPARE(place(2), 4);
+        order.clear();
+        for (const auto& photo : picker->arrOfSelectedAsset)
+            order << QFileInfo(photo.path).fileName();
+        QCOMPARE(order, QStringList({"Dune.jpg", "Garden.jpg", "Aqua.jpg", "Blinds.jpg"}));
 
         picker->btnDone();
         QVERIFY(components::StatusHUD::shared().isVisible());
@@ -285,7 +303,7 @@ private slots:
         auto* animation =
             qobject_cast<photos::ImageAnimationScreen*>(stack.navigation->topViewController());
         QCOMPARE(animation->arrOfSelectedImages.size(), 4);
-        const char* names[] = {"Dune.jpg", "Blinds.jpg", "Garden.jpg", "Aqua.jpg"};
+        const char* names[] = {"Dune.jpg", "Garden.jpg", "Aqua.jpg", "Blinds.jpg"};
         for (int i = 0; i < 4; ++i)
             QCOMPARE(animation->arrOfSelectedImages[i].size(),
                      QImageReader(realPhoto(names[i])).size());
@@ -451,6 +469,14 @@ private slots:
         QCOMPARE(picker->selectedCount(), 3);
         QTest::qWait(300);
         QVERIFY(testing::saveScreenshot(window, "photo-picker-390"));
+        QCOMPARE(testing::findItems(window, "photoOrder").size(), 3);
+        for (int width : {320, 620, 1280}) {
+            window->resize(width, 780);
+            QTest::qWait(300);
+            QVERIFY(testing::saveScreenshot(window, QString("photo-picker-%1").arg(width)));
+        }
+        window->resize(390, 780);
+        QTest::qWait(300);
         QVERIFY(testing::clickItem(window, testing::findItem(window, "rightBarButton"))); // Done
         QTRY_VERIFY_WITH_TIMEOUT(
             qobject_cast<photos::ImageAnimationScreen*>(navigation.topViewController()), 10000);
@@ -469,6 +495,17 @@ private slots:
         QCOMPARE(frameTime->animationTime, 0.5);
         QTest::qWait(200);
         QVERIFY(testing::saveScreenshot(window, "frame-time-390"));
+        // The twelve labels never run into each other, down to 320 px.
+        for (int width : {390, 320, 620, 1280}) {
+            window->resize(width, 780);
+            QTest::qWait(300);
+            QVERIFY2(testing::laidOutApart(window, "camelLabel_"),
+                     qPrintable(QString::number(width)));
+            QVERIFY(testing::findItem(window, "camelLabel_3")); // the chosen one shows
+            QVERIFY(testing::saveScreenshot(window, QString("frame-time-%1").arg(width)));
+        }
+        window->resize(390, 780);
+        QTest::qWait(200);
 
         QVERIFY(testing::clickItem(window, testing::findItem(window, "rightBarButton"))); // Create
         QTRY_VERIFY_WITH_TIMEOUT(

@@ -292,6 +292,23 @@ private slots:
         QTRY_VERIFY(!navigation().presentedShareSheet());
     }
 
+    // The home cards' lines wrap rather than being cut, at every width.
+    void homeFitsEveryWidth_data() {
+        QTest::addColumn<int>("width");
+        for (int width : {320, 390, 620, 1280})
+            QTest::newRow(qPrintable(QString::number(width))) << width;
+    }
+    void homeFitsEveryWidth() {
+        QFETCH(int, width);
+        launch({width, 780});
+        const auto subtitles = testing::findItems(window(), "cardSubtitle");
+        QCOMPARE(subtitles.size(), 5);
+        for (QQuickItem* subtitle : subtitles)
+            QVERIFY2(!subtitle->property("truncated").toBool(),
+                     qPrintable(subtitle->property("text").toString()));
+        grab(QString("home-%1").arg(width));
+    }
+
     void screenshots_data() {
         QTest::addColumn<QSize>("size");
         QTest::newRow("phone") << QSize(390, 780);

@@ -17,6 +17,7 @@ suite="$data/gif-suite/gifs"
 json=$("$cli" info "$suite/animated_loop_variable_delay.gif" --json)
 check "info --json" test "$json" = '{"width":100,"height":100,"loop_count":0,"frames":[{"delay_cs":100},{"delay_cs":100},{"delay_cs":10},{"delay_cs":100}],"step_cs":10,"list_length":31,"duration_s":3.1}'
 check "info text" sh -c "'$cli' info '$suite/animated_noloop.gif' | grep -q 'loop count:  none'"
+check "info shows seconds with two decimals" sh -c "'$cli' info '$suite/animated_loop_variable_delay.gif' | grep -q 'duration:    3.10 s'"
 
 check "frames writes one PNG per frame" "$cli" frames "$suite/animated_loop.gif" "$tmp/frames"
 check "frame files named in order" test "$(ls "$tmp/frames" | tr '\n' ' ')" = "frame_0000.png frame_0001.png frame_0002.png frame_0003.png "

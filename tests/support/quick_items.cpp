@@ -4,6 +4,7 @@
 #include <QQuickWindow>
 #include <QTest>
 #include <cmath>
+#include <functional>
 
 namespace flickbook::testing {
 
@@ -30,6 +31,35 @@ QList<QQuickItem*> findItems(QQuickWindow* window, const QString& name) {
 QQuickItem* findItem(QQuickWindow* window, const QString& name) {
     const auto found = findItems(window, name);
     return found.isEmpty() ? nullptr : found.first();
+}
+
+bool laidOutApart(QQuickWindow* window, const QString& prefix) {
+    QQuickItem* root = window->contentItem();
+    while (root->parentItem())
+        root = root->parentItem();
+    QList<QQuickItem*> all;
+    std::function<void(QQuickItem*)> walk = [&](QQuickItem* item) {
+        if (!item->isVisible())
+            return;
+        if (item->objectName().startsWith(prefix))
+            all << item;
+        for (QQuickItem* child : item->childItems())
+            walk(child);
+    };
+    walk(root);
+    QList<QRectF> placed;
+    for (QQuickItem* item : all) {
+        const QRectF rect(item->x(), item->y(), item->width(), item->height());
+        if (item->parentItem() &&
+            (rect.left() < -0.5 || rect.right() > item->parentItem()->width() + 0.5))
+            return false;
+        placed << item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
+    }
+    for (int i = 0; i < placed.size(); ++i)
+        for (int j = i + 1; j < placed.size(); ++j)
+            if (placed[i].intersects(placed[j]))
+                return false;
+    return true;
 }
 
 bool waitForPagesToSettle(QQuickWindow* window) {

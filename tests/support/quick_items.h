@@ -15,6 +15,10 @@ namespace flickbook::testing {
 QList<QQuickItem*> findItems(QQuickWindow* window, const QString& name);
 // The first of them, or nullptr.
 QQuickItem* findItem(QQuickWindow* window, const QString& name);
+// True when the visible items whose object name begins with prefix lie
+// inside their parents and none of them overlaps another (labels in a row).
+bool laidOutApart(QQuickWindow* window, const QString& prefix);
+
 // Waits until the window's page stack has finished sliding pages in or out
 // (input goes nowhere while it slides); false when it does not within 5 s.
 bool waitForPagesToSettle(QQuickWindow* window);
