@@ -5,20 +5,25 @@ BUILD ?= build
 ARGS ?= list
 JOBS ?= $(shell nproc)
 
-.PHONY: run cli test deps build bench fuzz format clean
+.PHONY: run cli test deps configure build bench fuzz format clean
 
 deps:
 	@./scripts/install-deps
 
-build: deps
+configure: deps
 	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+
+build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# The window alone: the app and what it links, not the tests and benchmarks.
+run: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target flickbook
 	@$(BUILD)/app/flickbook
 
 # The command line on the same build: make cli ARGS="info FILE.gif"
-cli: build
+cli: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target flickbook-cli
 	@$(BUILD)/cli/flickbook-cli $(ARGS)
 
 # Unit, screen and command-line tests; then the engine's and the app's tests under

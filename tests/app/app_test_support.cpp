@@ -97,6 +97,12 @@ std::unique_ptr<app::AppWindow> launchToHome(QSize size) {
     return window;
 }
 
+bool copyWritable(const QString& from, const QString& to) {
+    return QFile::copy(from, to) &&
+           QFile::setPermissions(to, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                         QFileDevice::ReadGroup | QFileDevice::ReadOther);
+}
+
 bool saveScreenshot(QQuickWindow* window, const QString& name) {
     const QString folder = QStringLiteral(FLICKBOOK_SCREENSHOT_DIR);
     QDir().mkpath(folder);

@@ -84,6 +84,10 @@ std::unique_ptr<app::AppWindow> launchToHome(QSize size);
 
 // A left click in the middle of the item; false when the item is missing.
 bool clickItem(QQuickWindow* window, QQuickItem* item);
+// Copies a file and makes the copy the user's own to change (test data may
+// be read-only, and copies keep that); false when either step fails.
+bool copyWritable(const QString& from, const QString& to);
+
 // Saves what the window shows as <name>.png in the screenshot folder.
 bool saveScreenshot(QQuickWindow* window, const QString& name);
 

@@ -294,7 +294,7 @@ private slots:
         QTRY_COMPARE(picker->state(), CameraPicker::State::Ready);
         QTRY_VERIFY(picker->camera()->framesShown() > 5);
         QTRY_VERIFY(!testing::findItem(window, "alertView")); // the question has gone
-        QTest::keyClick(window, Qt::Key_Space); // record
+        QTest::keyClick(window, Qt::Key_Space);               // record
         QCOMPARE(picker->state(), CameraPicker::State::Recording);
         QTest::qWait(2100);
         QVERIFY(testing::findItem(window, "elapsedTime"));

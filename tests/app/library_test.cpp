@@ -383,10 +383,10 @@ private slots:
     // playing at its own timing, Back to the grid as it was, then Home.
     void workListFromLaunch() {
         QDir().mkpath(home_.workFolder());
-        QVERIFY(QFile::copy(testdata("classroom.gif"),
-                            home_.workFolder() + "/Animation_1700000100.gif"));
-        QVERIFY(QFile::copy(testdata("people-detection.gif"),
-                            home_.workFolder() + "/Animation_1700000200.gif"));
+        QVERIFY(testing::copyWritable(testdata("classroom.gif"),
+                                      home_.workFolder() + "/Animation_1700000100.gif"));
+        QVERIFY(testing::copyWritable(testdata("people-detection.gif"),
+                                      home_.workFolder() + "/Animation_1700000200.gif"));
         storeGif("Animation_1700000300.gif", gifWithDelays({10, 20, 10}));
         storeGif("Animation_1700000050.gif", "truncated GIF89a");
 
@@ -447,8 +447,8 @@ private slots:
     void sharePopoverAndAlertSurviveRepeatedUse() {
         testing::RecordingDesktop desktop;
         QDir().mkpath(home_.workFolder());
-        QVERIFY(QFile::copy(testdata("classroom.gif"),
-                            home_.workFolder() + "/Animation_1700000100.gif"));
+        QVERIFY(testing::copyWritable(testdata("classroom.gif"),
+                                      home_.workFolder() + "/Animation_1700000100.gif"));
         app_ = testing::launchToHome({1280, 800});
         QVERIFY(app_);
         QQuickWindow* window = app_->window();
@@ -490,7 +490,7 @@ private slots:
     void saveAsWritesACopyAndAsksBeforeReplacing() {
         QDir().mkpath(home_.workFolder());
         const QString gif = home_.workFolder() + "/Animation_1700000100.gif";
-        QVERIFY(QFile::copy(testdata("classroom.gif"), gif));
+        QVERIFY(testing::copyWritable(testdata("classroom.gif"), gif));
         app_ = testing::launchToHome({390, 780});
         QVERIFY(app_);
         QQuickWindow* window = app_->window();
@@ -575,10 +575,10 @@ private slots:
 
         const auto photos = QDir(testdata("")).entryList({"*.gif"});
         for (int i = 0; i < 14; ++i)
-            QVERIFY(
-                QFile::copy(testdata(photos[i % photos.size()]),
-                            home_.workFolder() +
-                                QString("/Animation_17000001%1.gif").arg(i, 2, 10, QChar('0'))));
+            QVERIFY(testing::copyWritable(
+                testdata(photos[i % photos.size()]),
+                home_.workFolder() +
+                    QString("/Animation_17000001%1.gif").arg(i, 2, 10, QChar('0'))));
         navigation.topViewController()->performSegueWithIdentifier("segue_history");
         QTRY_VERIFY_WITH_TIMEOUT(testing::findItems(window, "cellImage").size() >= 12 &&
                                      testing::findItems(window, "cellPlaceholder").isEmpty(),

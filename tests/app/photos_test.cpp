@@ -99,21 +99,29 @@ private:
             {"Aqua.jpg", "", 2010}, {"Storm.jpg", "trips", 0},    {"Blinds.jpg", "trips/2008", 0},
             {"Dune.jpg", "", 0},    {"Garden.jpg", "home", 2001},
         };
+        bool placed = true;
         for (const Placed& p : photos) {
             const QString folder = home_.pictures() + "/" + p.folder;
-            QDir().mkpath(folder);
+            placed = QDir().mkpath(folder) && placed;
             const QString target = folder + "/" + p.name;
-            QFile::copy(realPhoto(p.name), target);
+            placed = testing::copyWritable(realPhoto(p.name), target) && placed;
             QFile file(target);
-            file.open(QIODevice::ReadWrite);
+            placed = file.open(QIODevice::ReadWrite) && placed;
             if (p.year)
-                file.setFileTime(QDateTime(QDate(p.year, 6, 1), QTime(12, 0)),
-                                 QFileDevice::FileModificationTime);
+                placed = file.setFileTime(QDateTime(QDate(p.year, 6, 1), QTime(12, 0)),
+                                          QFileDevice::FileModificationTime) &&
+                         placed;
         }
         // Left out: hidden files and folders, and files that are not images.
-        QDir().mkpath(home_.pictures() + "/.cache");
-        QFile::copy(realPhoto("LadyBird.jpg"), home_.pictures() + "/.cache/LadyBird.jpg");
-        QFile::copy(realPhoto("TwoWings.jpg"), home_.pictures() + "/.TwoWings.jpg");
+        placed = QDir().mkpath(home_.pictures() + "/.cache") && placed;
+        placed = testing::copyWritable(realPhoto("LadyBird.jpg"),
+                                       home_.pictures() + "/.cache/LadyBird.jpg") &&
+                 placed;
+        placed =
+            testing::copyWritable(realPhoto("TwoWings.jpg"), home_.pictures() + "/.TwoWings.jpg") &&
+            placed;
+        if (!placed)
+            QTest::qFail("the photos could not be placed", __FILE__, __LINE__);
         QFile notes(home_.pictures() + "/notes.txt");
         notes.open(QIODevice::WriteOnly);
         notes.write("not a photo");

@@ -289,7 +289,7 @@ private slots:
 
     void createWithTheVideoGoneSaysSo() {
         const QString doomed = clips_.filePath("doomed.mp4");
-        QVERIFY(QFile::copy(clip10_, doomed));
+        QVERIFY(testing::copyWritable(clip10_, doomed));
         SpeedStack stack;
         VideoAnimationScreen* screen = stack.open(doomed);
         QTRY_VERIFY(screen->player());

@@ -92,7 +92,7 @@ private:
     void putVideo(const QString& from, const QString& relative) {
         const QString to = home_.videos() + "/" + relative;
         QDir().mkpath(QFileInfo(to).absolutePath());
-        QVERIFY(QFile::copy(from, to));
+        QVERIFY(testing::copyWritable(from, to));
     }
     static QString realMedia(const QString& name) {
         return QStringLiteral(FLICKBOOK_TESTDATA) + "/media/" + name;
