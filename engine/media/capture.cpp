@@ -155,6 +155,12 @@ struct CaptureSession::State {
     }
 
     Result<void> write(AVPacket* packet, AVCodecContext* encoder, AVStream* stream) {
+        // Frames are stamped with when they were taken, so the encoder cannot
+        // tell how long each lasts; one frame period keeps even a one-frame
+        // clip's length in its index.
+        if (packet->duration <= 0 && encoder->codec_type == AVMEDIA_TYPE_VIDEO &&
+            encoder->framerate.num > 0)
+            packet->duration = av_rescale_q(1, av_inv_q(encoder->framerate), encoder->time_base);
         av_packet_rescale_ts(packet, encoder->time_base, stream->time_base);
         packet->stream_index = stream->index;
         std::lock_guard lock(writeLock);

@@ -115,7 +115,8 @@ TEST(Capture, StoppingAtOnceLeavesACompleteClipOrNothing) {
         ASSERT_TRUE((*session)->startRecording(clip));
         auto made = (*session)->stopRecording();
         if (made) {
-            EXPECT_TRUE(media::probe(*made)) << round;
+            auto info = media::probe(*made);
+            EXPECT_TRUE(info) << round << ": " << (info ? "" : info.error().message);
         } else {
             EXPECT_EQ(made.error().code, "capture.empty");
             EXPECT_FALSE(fs::exists(clip));
