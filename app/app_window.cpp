@@ -60,7 +60,6 @@ bool AppWindow::load() {
         {"navigation", QVariant::fromValue(navigation_.get())},
         {"hud", QVariant::fromValue(&components::StatusHUD::shared())},
         {"barAppearance", QVariant::fromValue(&platform::NavigationBarAppearance::proxy())},
-        {"accentColor", common::accentColor()},
         {"opener", QVariant::fromValue(opener_.get())},
     });
     engine_.load(QUrl(QStringLiteral("qrc:/Flickbook/qml/Main.qml")));

@@ -133,7 +133,7 @@ void FileOpener::openPictures(const QList<QString>& paths) {
                         tr("Can not load photo"),
                         tr("“%1” could not be read.").arg(QFileInfo(path).fileName()));
                     alert->setTintColor(Qt::black);
-                    alert->addAction(QStringLiteral("OK"));
+                    alert->addAction(tr("OK"));
                     self->navigation_.presentAlert(alert);
                     Q_EMIT self->handled();
                 });
@@ -158,7 +158,7 @@ void FileOpener::openPictures(const QList<QString>& paths) {
 }
 
 void FileOpener::refuse() {
-    common::showAlert(QStringLiteral("Alert"), QStringLiteral("Please select another video."),
+    common::showAlert(tr("Alert"), tr("Please select another video."),
                       navigation_.topViewController());
     Q_EMIT handled();
 }

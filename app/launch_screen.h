@@ -5,10 +5,15 @@
 
 #include "platform/view_controller.h"
 
+#include <QtQml/qqmlregistration.h>
+
 namespace flickbook::app {
 
-class ViewController : public platform::ViewController {
+class ViewController : public flickbook::platform::ViewController {
     Q_OBJECT
+    // The launch screen; "ViewController" in QML is the base of every screen.
+    QML_NAMED_ELEMENT(LaunchScreen)
+    QML_UNCREATABLE("Screens are made by the storyboard")
 
 public:
     using platform::ViewController::ViewController;

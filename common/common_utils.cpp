@@ -11,6 +11,7 @@
 #include "platform/view_controller.h"
 #include "store/gif_store.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -72,7 +73,7 @@ void showAlert(const QString& title, const QString& message, platform::ViewContr
         return;
     auto* alert = new platform::AlertController(title, message, presenter);
     alert->setTintColor(black());
-    alert->addAction(QStringLiteral("OK"));
+    alert->addAction(QCoreApplication::translate("flickbook::platform::AlertController", "OK"));
     presenter->present(alert);
 }
 

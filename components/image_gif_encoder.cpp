@@ -10,8 +10,7 @@ namespace flickbook::components {
 std::optional<QString> ImageGifEncoder::render(const QList<QImage>& images, int loopCount,
                                                double frameDelay, const QUrl& destination) {
     if (!destination.isLocalFile())
-        return QStringLiteral("The destination is not a local file: %1")
-            .arg(destination.toString());
+        return tr("The destination is not a local file: %1").arg(destination.toString());
     render::ImagesRequest request;
     request.count = std::size_t(images.size());
     request.picture = [&images](std::size_t i) -> Result<image::RgbaImage> {

@@ -3,6 +3,7 @@
 // Pictures to an animated GIF, for the photo flow. One instance per render.
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QImage>
 #include <QList>
 #include <QString>
@@ -13,6 +14,8 @@
 namespace flickbook::components {
 
 class ImageGifEncoder {
+    Q_DECLARE_TR_FUNCTIONS(ImageGifEncoder)
+
 public:
     // data is empty (the file is at the destination); error is absent on
     // success, and then the destination holds the complete GIF.

@@ -1,5 +1,7 @@
 #include "status_hud.h"
 
+#include "platform/dispatch.h"
+
 #include <QCoreApplication>
 #include <QPointer>
 #include <QThread>
@@ -12,13 +14,8 @@ namespace {
 
 // Runs fn on the GUI thread: now when already there, else on its next turn.
 template <typename Fn> void onGuiThread(Fn fn) {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app)
-        return;
-    if (QThread::currentThread() == app->thread())
-        fn();
-    else
-        QMetaObject::invokeMethod(app, std::move(fn), Qt::QueuedConnection);
+    if (QCoreApplication::instance())
+        platform::dispatch::mainOrNow(std::move(fn));
 }
 
 } // namespace

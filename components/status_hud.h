@@ -8,11 +8,14 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <QtQml/qqmlregistration.h>
 
 namespace flickbook::components {
 
 class StatusHUD : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The one overlay of the window")
     Q_PROPERTY(bool visible READ isVisible NOTIFY stateChanged)
     Q_PROPERTY(int kind READ kind NOTIFY stateChanged)
     Q_PROPERTY(QString status READ status NOTIFY stateChanged)
@@ -23,6 +26,8 @@ public:
     enum Style { StyleLight = 0, StyleDark = 1, StyleCustom = 2 };
     enum MaskType { MaskNone = 1, MaskClear = 2, MaskBlack = 3, MaskGradient = 4, MaskCustom = 5 };
     enum Kind { Activity = 0, Success = 1, Failure = 2, Information = 3 };
+    Q_ENUM(Style)
+    Q_ENUM(MaskType)
     Q_ENUM(Kind)
 
     // The one overlay. Created on the GUI thread at the first call.

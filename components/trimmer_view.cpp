@@ -2,6 +2,7 @@
 
 #include "media/thumbnails.h"
 #include "media/video_source.h"
+#include "platform/dispatch.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -101,13 +102,10 @@ void TrimmerView::setAsset(const QUrl& asset) {
             if (width > 0 && height > 0)
                 aspect = sideways ? double(height) / width : double(width) / height;
         }
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self, duration, rate, aspect] {
-                if (self)
-                    self->loaded(duration, rate, aspect);
-            },
-            Qt::QueuedConnection);
+        platform::dispatch::main([self, duration, rate, aspect] {
+            if (self)
+                self->loaded(duration, rate, aspect);
+        });
     });
 }
 
@@ -295,15 +293,13 @@ void TrimmerView::requestThumbnails() {
                         return false;
                     QImage thumbnail = toQImage(picture);
                     const int index = first + offset;
-                    QMetaObject::invokeMethod(
-                        QCoreApplication::instance(),
+                    platform::dispatch::main(
                         [self, current, generation, index, thumbnail = std::move(thumbnail)] {
                             if (!self || current->load() != generation)
                                 return;
                             self->thumbnails_.insert(index, thumbnail);
                             Q_EMIT self->thumbnailReady(index);
-                        },
-                        Qt::QueuedConnection);
+                        });
                     return true;
                 });
             Q_UNUSED(made); // a video without frames keeps its placeholders

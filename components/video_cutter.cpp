@@ -1,6 +1,7 @@
 #include "video_cutter.h"
 
 #include "media/video_cutter.h"
+#include "platform/dispatch.h"
 #include "store/gif_store.h"
 
 #include <QCoreApplication>
@@ -25,17 +26,14 @@ void VideoCutter::cut(const QUrl& source, double startSeconds, double endSeconds
                       Completion completion) {
     auto finish = [this, completion = std::move(completion)](std::optional<QUrl> video,
                                                              std::optional<QString> error) {
-        QMetaObject::invokeMethod(
-            this,
-            [completion, video = std::move(video), error = std::move(error)] {
-                if (completion)
-                    completion(video, error);
-            },
-            Qt::QueuedConnection);
+        platform::dispatch::main([self = QPointer(this), completion, video = std::move(video),
+                                  error = std::move(error)] {
+            if (self && completion)
+                completion(video, error);
+        });
     };
     if (!source.isLocalFile()) {
-        finish(std::nullopt,
-               QStringLiteral("The video is not a local file: %1").arg(source.toString()));
+        finish(std::nullopt, tr("The video is not a local file: %1").arg(source.toString()));
         return;
     }
     media::CutRequest request;

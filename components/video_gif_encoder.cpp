@@ -18,7 +18,7 @@ void VideoGifEncoder::createGIFFromSource(const QUrl& source,
             completion(std::move(gif), failure);
     };
     if (!source.isLocalFile())
-        return finish(std::nullopt, QStringLiteral("The video is not a local file."));
+        return finish(std::nullopt, tr("The video is not a local file."));
     render::VideoRequest request;
     request.source = source.toLocalFile().toStdString();
     if (destinationFileURL)

@@ -2,6 +2,7 @@
 
 // A video to an animated GIF, for the video flow.
 
+#include <QCoreApplication>
 #include <QSize>
 #include <QString>
 #include <QUrl>
@@ -11,6 +12,8 @@
 namespace flickbook::components {
 
 class VideoGifEncoder {
+    Q_DECLARE_TR_FUNCTIONS(VideoGifEncoder)
+
 public:
     using Progress = std::function<void(double)>;
     // The GIF's URL, or nothing and a reason for a person.

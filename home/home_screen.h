@@ -3,11 +3,14 @@
 // The home screen: five ways on, one segue each.
 
 #include "platform/view_controller.h"
+#include <QtQml/qqmlregistration.h>
 
 namespace flickbook::home {
 
-class HomeScreen : public platform::ViewController {
+class HomeScreen : public flickbook::platform::ViewController {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Screens are made by the storyboard")
 
 public:
     using ViewController::ViewController;

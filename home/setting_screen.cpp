@@ -23,7 +23,7 @@ void SettingScreen::btnShareApp() {
     const QUrl store(kStoreLink, QUrl::StrictMode);
     if (!store.isValid())
         return;
-    common::presentShareSheet(this, {kRecommendation, store});
+    common::presentShareSheet(this, {tr(kRecommendation), store});
 }
 
 void SettingScreen::btnRateApp() {

@@ -3,11 +3,14 @@
 // Settings: recommend Flickbook, review it, see the developer's other apps.
 
 #include "platform/view_controller.h"
+#include <QtQml/qqmlregistration.h>
 
 namespace flickbook::home {
 
-class SettingScreen : public platform::ViewController {
+class SettingScreen : public flickbook::platform::ViewController {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Screens are made by the storyboard")
 
 public:
     using ViewController::ViewController;

@@ -3,6 +3,7 @@
 // Flickbook's pages in Flathub, the Linux app store it is published in.
 
 #include <QString>
+#include <QtGlobal>
 
 namespace flickbook::home {
 
@@ -13,6 +14,8 @@ inline const QString kReviewLink = kStoreLink + QStringLiteral("?mt=8&action=wri
 inline const QString kDeveloperLink =
     QStringLiteral("https://flathub.org/apps/collection/developer/Flickbook");
 
-inline const QString kRecommendation = QStringLiteral("Download this awesome Flickbook App.");
+// Translated where it is shared.
+inline const char kRecommendation[] =
+    QT_TRANSLATE_NOOP("flickbook::home::SettingScreen", "Download this awesome Flickbook App.");
 
 } // namespace flickbook::home

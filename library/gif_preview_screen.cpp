@@ -57,20 +57,20 @@ void GIFPreviewScreen::btnShare() {
 }
 
 void GIFPreviewScreen::btnSave() {
-    platform::PhotoLibrary::shared().addFile(gifURL, [](std::optional<QString> saved,
-                                                        std::optional<QString> error) {
-        Q_UNUSED(saved);
-        if (error) {
-            platform::consoleLine(*error);
-            components::StatusHUD::showErrorWithStatus(common::noticeWithCause(
-                QStringLiteral("Please try After Sometimes."), *error, tr("Your Pictures folder")));
-            return;
-        }
-        platform::dispatch::main([] {
-            components::StatusHUD::showSuccessWithStatus(
-                QStringLiteral("GIF Successfully Saved To Photo Library."));
+    platform::PhotoLibrary::shared().addFile(
+        gifURL, [](std::optional<QString> saved, std::optional<QString> error) {
+            Q_UNUSED(saved);
+            if (error) {
+                platform::consoleLine(*error);
+                components::StatusHUD::showErrorWithStatus(common::noticeWithCause(
+                    tr("Please try After Sometimes."), *error, tr("Your Pictures folder")));
+                return;
+            }
+            platform::dispatch::main([] {
+                components::StatusHUD::showSuccessWithStatus(
+                    tr("GIF Successfully Saved To Photo Library."));
+            });
         });
-    });
 }
 
 void GIFPreviewScreen::btnBack() {

@@ -7,11 +7,14 @@
 #include "platform/view_controller.h"
 
 #include <QUrl>
+#include <QtQml/qqmlregistration.h>
 
 namespace flickbook::library {
 
-class GIFPreviewScreen : public platform::ViewController {
+class GIFPreviewScreen : public flickbook::platform::ViewController {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Screens are made by the storyboard")
     Q_PROPERTY(flickbook::platform::AnimatedImageView* ivPlayGIF READ ivPlayGIF CONSTANT)
     Q_PROPERTY(QString fileName READ fileName CONSTANT)
     // Why the GIF does not play, when it does not.

@@ -6,11 +6,14 @@
 #include <QAbstractListModel>
 #include <QList>
 #include <QUrl>
+#include <QtQml/qqmlregistration.h>
 
 namespace flickbook::library {
 
 class HistoryGridModel : public QAbstractListModel {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The grid of its screen")
 
 public:
     enum Role { UrlRole = Qt::UserRole + 1, TitleRole, ImageRole, TagRole };

@@ -82,29 +82,26 @@ void HistoryScreen::share(int tag) {
 }
 
 void HistoryScreen::deleteMusic(int tag) {
-    auto* alert = new platform::AlertController(
-        QStringLiteral("Are you sure!"), QStringLiteral("You want to delete this GIF?"), this);
+    auto* alert = new platform::AlertController(tr("Are you sure!"),
+                                                tr("You want to delete this GIF?"), this);
     QPointer<HistoryScreen> self(this);
-    alert->addAction(
-        QStringLiteral("Yes"), platform::AlertController::ActionStyle::Default, [self, tag] {
-            if (!self || tag < 0 || tag >= self->arrOfFile.size())
-                return;
-            const QUrl gif = self->arrOfFile[tag];
-            auto removed = store::GifStore::standard().remove(gif.toLocalFile().toStdString());
-            if (!removed) {
-                platform::consoleLine(QString::fromStdString(removed.error().message));
-                return;
-            }
-            self->arrOfFile.removeAt(tag);
-            if (self->arrOfFile.isEmpty())
-                self->lblMsg_->setHidden(false);
-            self->grid_->reloadData(self->arrOfFile);
-            platform::dispatch::main([] {
-                components::StatusHUD::showSuccessWithStatus(
-                    QStringLiteral("GIF successfully deleted."));
-            });
-        });
-    alert->addAction(QStringLiteral("No"));
+    alert->addAction(tr("Yes"), platform::AlertController::ActionStyle::Default, [self, tag] {
+        if (!self || tag < 0 || tag >= self->arrOfFile.size())
+            return;
+        const QUrl gif = self->arrOfFile[tag];
+        auto removed = store::GifStore::standard().remove(gif.toLocalFile().toStdString());
+        if (!removed) {
+            platform::consoleLine(QString::fromStdString(removed.error().message));
+            return;
+        }
+        self->arrOfFile.removeAt(tag);
+        if (self->arrOfFile.isEmpty())
+            self->lblMsg_->setHidden(false);
+        self->grid_->reloadData(self->arrOfFile);
+        platform::dispatch::main(
+            [] { components::StatusHUD::showSuccessWithStatus(tr("GIF successfully deleted.")); });
+    });
+    alert->addAction(tr("No"));
     alert->setEscapeAction(1); // Escape keeps the GIF
     present(alert);
 }

@@ -10,11 +10,14 @@
 
 #include <QList>
 #include <QUrl>
+#include <QtQml/qqmlregistration.h>
 
 namespace flickbook::library {
 
-class HistoryScreen : public platform::ViewController {
+class HistoryScreen : public flickbook::platform::ViewController {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Screens are made by the storyboard")
     Q_PROPERTY(flickbook::library::HistoryGridModel* collectionviewHistory READ
                    collectionviewHistory CONSTANT)
     Q_PROPERTY(flickbook::platform::Label* lblMsg READ lblMsg CONSTANT)

@@ -90,7 +90,7 @@ QUrl ImageAnimationScreen::destinationFor(double epochSeconds) {
 }
 
 void ImageAnimationScreen::btnCreateGIF() {
-    components::StatusHUD::showWithStatus(QStringLiteral("Creating GIF..."));
+    components::StatusHUD::showWithStatus(tr("Creating GIF..."));
     const QUrl destination = destinationFor(store::nowEpochSeconds());
     if (destination.isEmpty()) {
         rendered(destination, tr("The Documents folder cannot be made."));
@@ -110,9 +110,8 @@ void ImageAnimationScreen::btnCreateGIF() {
 void ImageAnimationScreen::rendered(const QUrl& destination, const std::optional<QString>& error) {
     if (error) {
         platform::consoleLine(*error);
-        components::StatusHUD::showErrorWithStatus(
-            common::noticeWithCause(QStringLiteral("Something Went Wrong. Try Again Later."),
-                                    *error, tr("The work folder")));
+        components::StatusHUD::showErrorWithStatus(common::noticeWithCause(
+            tr("Something Went Wrong. Try Again Later."), *error, tr("The work folder")));
         return;
     }
     stopPreview();

@@ -12,11 +12,14 @@
 #include <QImage>
 #include <QList>
 #include <QUrl>
+#include <QtQml/qqmlregistration.h>
 
 namespace flickbook::photos {
 
-class ImageAnimationScreen : public platform::ViewController {
+class ImageAnimationScreen : public flickbook::platform::ViewController {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Screens are made by the storyboard")
     Q_PROPERTY(flickbook::components::DiscreteSlider* sliderDiscrite READ sliderDiscrite CONSTANT)
     Q_PROPERTY(flickbook::platform::AnimatedImageView* imageView READ imageView CONSTANT)
     Q_PROPERTY(flickbook::components::CamelLabels* labelDescrit READ labelDescrit CONSTANT)

@@ -7,6 +7,7 @@
 #include "platform/photo_library.h"
 
 #include <QAbstractListModel>
+#include <QtQml/qqmlregistration.h>
 #include <functional>
 #include <vector>
 
@@ -14,6 +15,8 @@ namespace flickbook::photos {
 
 class PhotoGridModel : public QAbstractListModel {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The grid of its screen")
 
 public:
     enum Role { ImageRole = Qt::UserRole + 1, SelectMarkRole, TagRole, OrderRole };

@@ -69,13 +69,13 @@ void SelectImages::viewDidLoad() {
 
 void SelectImages::showAccessAlert() {
     auto* alert = new platform::AlertController(
-        QStringLiteral("Can not access Photos!"),
+        tr("Can not access Photos!"),
         QStringLiteral("You have not given permission for access Photos. \nGoto settings and "
                        "give permission to access Photos."),
         this);
-    alert->addAction(QStringLiteral("Cancel"));
+    alert->addAction(tr("Cancel"));
     alert->setEscapeAction(0);
-    alert->addAction(QStringLiteral("Setting"), platform::AlertController::ActionStyle::Default,
+    alert->addAction(tr("Setting"), platform::AlertController::ActionStyle::Default,
                      [] { PhotoLibrary::shared().openPrivacySettings(); });
     present(alert);
 }
@@ -154,7 +154,7 @@ void SelectImages::loadFailed(const QString& photo) {
             .arg(QFileInfo(photo).fileName()),
         this);
     alert->setTintColor(Qt::black);
-    alert->addAction(QStringLiteral("OK"));
+    alert->addAction(tr("OK"));
     present(alert);
 }
 

@@ -12,12 +12,15 @@
 
 #include <QImage>
 #include <QList>
+#include <QtQml/qqmlregistration.h>
 #include <vector>
 
 namespace flickbook::photos {
 
-class SelectImages : public platform::ViewController {
+class SelectImages : public flickbook::platform::ViewController {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Screens are made by the storyboard")
     Q_PROPERTY(flickbook::photos::PhotoGridModel* collectionviewSelectImages READ
                    collectionviewSelectImages CONSTANT)
     Q_PROPERTY(flickbook::platform::Label* lblMsg READ lblMsg CONSTANT)

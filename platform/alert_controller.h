@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QtQml/qqmlregistration.h>
 #include <functional>
 #include <vector>
 
@@ -15,6 +16,8 @@ namespace flickbook::platform {
 
 class AlertController : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Made by the screen that presents it")
     Q_PROPERTY(QString title READ title CONSTANT)
     Q_PROPERTY(QString message READ message CONSTANT)
     Q_PROPERTY(QStringList actionTitles READ actionTitles NOTIFY actionsChanged)
@@ -22,6 +25,7 @@ class AlertController : public QObject {
 
 public:
     enum class ActionStyle { Default, Cancel, Destructive };
+    Q_ENUM(ActionStyle)
     using Handler = std::function<void()>;
 
     // An empty title shows the message alone.

@@ -11,11 +11,15 @@
 #include <QQuickImageProvider>
 #include <QTimer>
 #include <QUrl>
+#include <QtQml/qqmlregistration.h>
 
 namespace flickbook::platform {
 
 class AnimatedImageView : public QObject {
     Q_OBJECT
+    // Named apart from the page component that draws it.
+    QML_NAMED_ELEMENT(AnimatedImageOutlet)
+    QML_UNCREATABLE("An animated image view belongs to its screen.")
     // "image://animation/<view>/<entry>", empty with no image.
     Q_PROPERTY(QUrl frameSource READ frameSource NOTIFY frameChanged)
     Q_PROPERTY(int currentEntry READ currentEntry NOTIFY frameChanged)

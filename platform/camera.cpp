@@ -111,23 +111,20 @@ void Camera::open(const CameraDescription& camera) {
             if (pending->posted || !pending->owner)
                 return;
             pending->posted = true;
-            QMetaObject::invokeMethod(
-                pending->owner,
-                [pending] {
-                    QVideoFrame newest;
-                    Clock::time_point captured;
-                    Camera* owner = nullptr;
-                    {
-                        QMutexLocker lock(&pending->lock);
-                        newest = std::exchange(pending->frame, QVideoFrame());
-                        captured = pending->captured;
-                        pending->posted = false;
-                        owner = pending->owner;
-                    }
-                    if (owner && newest.isValid())
-                        owner->deliver(newest, captured);
-                },
-                Qt::QueuedConnection);
+            dispatch::main([pending] {
+                QVideoFrame newest;
+                Clock::time_point captured;
+                Camera* owner = nullptr;
+                {
+                    QMutexLocker lock(&pending->lock);
+                    newest = std::exchange(pending->frame, QVideoFrame());
+                    captured = pending->captured;
+                    pending->posted = false;
+                    owner = pending->owner;
+                }
+                if (owner && newest.isValid())
+                    owner->deliver(newest, captured);
+            });
         };
         auto session = media::CaptureSession::open(camera.input, microphones(), sink);
         std::shared_ptr<media::CaptureSession> opened;

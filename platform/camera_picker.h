@@ -24,7 +24,7 @@ public:
     virtual void didCancel() = 0;
 };
 
-class CameraPicker : public ViewController {
+class CameraPicker : public flickbook::platform::ViewController {
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("Made by the screen that shows the camera")

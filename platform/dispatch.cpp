@@ -30,6 +30,13 @@ void main(std::function<void()> fn) {
     QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(fn), Qt::QueuedConnection);
 }
 
+void mainOrNow(std::function<void()> fn) {
+    if (onMainThread())
+        fn();
+    else
+        main(std::move(fn));
+}
+
 void mainAfter(double seconds, std::function<void()> fn) {
     const int ms = int(std::lround(std::max(0.0, seconds) * 1000.0));
     auto start = [ms, fn = std::move(fn)]() mutable {

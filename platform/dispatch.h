@@ -11,6 +11,10 @@ namespace flickbook::platform::dispatch {
 // Runs fn on the GUI thread, after what is already queued there.
 void main(std::function<void()> fn);
 
+// Runs fn at once when called on the GUI thread, else as main() does: for
+// calls whose effect the caller may look at right after (the HUD).
+void mainOrNow(std::function<void()> fn);
+
 // Runs fn on the GUI thread once the given number of seconds has passed.
 void mainAfter(double seconds, std::function<void()> fn);
 

@@ -4,11 +4,15 @@
 
 #include <QObject>
 #include <QString>
+#include <QtQml/qqmlregistration.h>
 
 namespace flickbook::platform {
 
 class Label : public QObject {
     Q_OBJECT
+    // Named apart from the controls' Label, which pages use too.
+    QML_NAMED_ELEMENT(LabelOutlet)
+    QML_UNCREATABLE("A label is an outlet of its screen")
     Q_PROPERTY(QString text READ text WRITE setText NOTIFY changed)
     Q_PROPERTY(bool hidden READ isHidden WRITE setHidden NOTIFY changed)
 

@@ -7,11 +7,14 @@
 #include <QColor>
 #include <QFont>
 #include <QObject>
+#include <QtQml/qqmlregistration.h>
 
 namespace flickbook::platform {
 
 class NavigationBarAppearance : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The one appearance of every bar")
     Q_PROPERTY(QColor backgroundColor MEMBER backgroundColor NOTIFY changed)
     Q_PROPERTY(QColor shadowColor MEMBER shadowColor NOTIFY changed)
     Q_PROPERTY(QColor titleColor MEMBER titleColor NOTIFY changed)

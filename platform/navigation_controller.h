@@ -14,6 +14,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QUrl>
+#include <QtQml/qqmlregistration.h>
 #include <functional>
 #include <vector>
 
@@ -21,6 +22,8 @@ namespace flickbook::platform {
 
 class NavigationController : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Made by the window")
     Q_PROPERTY(
         bool navigationBarHidden READ isNavigationBarHidden NOTIFY navigationBarHiddenChanged)
     Q_PROPERTY(flickbook::platform::ViewController* topViewController READ topViewController NOTIFY

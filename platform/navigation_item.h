@@ -8,11 +8,14 @@
 #include <QObject>
 #include <QString>
 #include <QUrl>
+#include <QtQml/qqmlregistration.h>
 
 namespace flickbook::platform {
 
 class BarButtonItem : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Made by its screen")
     Q_PROPERTY(QString title READ title WRITE setTitle NOTIFY changed)
     Q_PROPERTY(QUrl image READ image WRITE setImage NOTIFY changed)
     Q_PROPERTY(bool enabled READ isEnabled WRITE setEnabled NOTIFY changed)
@@ -49,6 +52,8 @@ private:
 
 class NavigationItem : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Made by its screen")
     Q_PROPERTY(QString title READ title WRITE setTitle NOTIFY changed)
     Q_PROPERTY(
         flickbook::platform::BarButtonItem* leftBarButtonItem READ leftBarButtonItem NOTIFY changed)

@@ -15,12 +15,15 @@
 #include <QStringList>
 #include <QUrl>
 #include <QVariantList>
+#include <QtQml/qqmlregistration.h>
 
 namespace flickbook::platform {
 
 // Where a popover points: a rectangle in the presenting screen's coordinates.
 class PopoverPresentationController : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Made by its share sheet")
     Q_PROPERTY(QRectF sourceRect READ sourceRect NOTIFY changed)
     Q_PROPERTY(flickbook::platform::ViewController* sourceView READ sourceView NOTIFY changed)
 
@@ -41,6 +44,8 @@ private:
 
 class ShareSheet : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Made by the screen that presents it")
     Q_PROPERTY(QVariantList activityItems READ activityItems CONSTANT)
     Q_PROPERTY(QStringList actions READ actions CONSTANT)
     Q_PROPERTY(QString summary READ summary CONSTANT)

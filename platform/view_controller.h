@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QSizeF>
 #include <QString>
+#include <QtQml/qqmlregistration.h>
 
 namespace flickbook::platform {
 
@@ -26,6 +27,8 @@ struct StoryboardSegue {
 
 class ViewController : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Screens are made by the storyboard")
     Q_PROPERTY(flickbook::platform::NavigationItem* navigationItem READ navigationItem CONSTANT)
     // The page's size in points, kept up to date by the page.
     Q_PROPERTY(QSizeF viewSize READ viewSize WRITE setViewSize NOTIFY viewSizeChanged)

@@ -45,16 +45,15 @@ void CaptureVideoScreen::checkAccess() {
 
 void CaptureVideoScreen::showAccessAlert() {
     auto* alert = new platform::AlertController(
-        QStringLiteral("Can not access Camera!"),
+        tr("Can not access Camera!"),
         QStringLiteral("You have not given permission for access Camera. \nGoto settings and give "
                        "permission to access Camera."),
         this);
-    alert->addAction(QStringLiteral("Cancel"));
+    alert->addAction(tr("Cancel"));
     alert->setEscapeAction(0);
-    alert->addAction(
-        QStringLiteral("Setting"), platform::AlertController::ActionStyle::Default, [] {
-            platform::PhotoLibrary::shared().openPrivacySettings(platform::PrivacyService::Camera);
-        });
+    alert->addAction(tr("Setting"), platform::AlertController::ActionStyle::Default, [] {
+        platform::PhotoLibrary::shared().openPrivacySettings(platform::PrivacyService::Camera);
+    });
     present(alert);
 }
 

@@ -15,7 +15,7 @@
 
 namespace flickbook::video {
 
-class CaptureVideoScreen : public platform::ViewController, public platform::CameraPickerDelegate {
+class CaptureVideoScreen : public flickbook::platform::ViewController, public platform::CameraPickerDelegate {
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("Screens are made by the storyboard")

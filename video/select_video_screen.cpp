@@ -54,7 +54,7 @@ void SelectVideoScreen::viewDidLoad() {
                 });
                 break;
             default:
-                platform::consoleLine(QStringLiteral("Not Determine"));
+                platform::consoleLine(tr("Not Determine"));
                 break;
             }
         });
@@ -63,9 +63,9 @@ void SelectVideoScreen::viewDidLoad() {
 
 void SelectVideoScreen::showAccessAlert() {
     auto* alert = new platform::AlertController(
-        QStringLiteral("You doen't give photo library access permission!"),
-        QStringLiteral("Go to setting menu and give permission to continue."), this);
-    alert->addAction(QStringLiteral("Setting"), platform::AlertController::ActionStyle::Default,
+        tr("You doen't give photo library access permission!"),
+        tr("Go to setting menu and give permission to continue."), this);
+    alert->addAction(tr("Setting"), platform::AlertController::ActionStyle::Default,
                      [] { PhotoLibrary::shared().openPrivacySettings(); });
     present(alert);
 }
@@ -111,8 +111,7 @@ void SelectVideoScreen::choose(const platform::VideoAsset& video) {
             if (!self)
                 return;
             if (!asset) {
-                common::showAlert(QStringLiteral("Alert"),
-                                  QStringLiteral("Please select another video."), self);
+                common::showAlert(tr("Alert"), tr("Please select another video."), self);
                 return;
             }
             self->selectedvideoAsset = asset;

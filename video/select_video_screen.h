@@ -17,7 +17,7 @@
 
 namespace flickbook::video {
 
-class SelectVideoScreen : public platform::ViewController {
+class SelectVideoScreen : public flickbook::platform::ViewController {
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("Screens are made by the storyboard")

@@ -17,7 +17,7 @@
 
 namespace flickbook::video {
 
-class TrimVideoScreen : public platform::ViewController, public components::TrimmerViewDelegate {
+class TrimVideoScreen : public flickbook::platform::ViewController, public components::TrimmerViewDelegate {
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("Screens are made by the storyboard")

@@ -138,10 +138,10 @@ void VideoAnimationScreen::btnCreateGIF() {
     btnPlay_->setImage(common::imageNamed(common::kPlayImage));
     if (!QFile::exists(videoSongURL.toLocalFile())) {
         components::StatusHUD::showInfoWithStatus(
-            QStringLiteral("No video found please try again from start."));
+            tr("No video found please try again from start."));
         return;
     }
-    components::StatusHUD::showWithStatus(QStringLiteral("Creating GIF..."));
+    components::StatusHUD::showWithStatus(tr("Creating GIF..."));
     QPointer<VideoAnimationScreen> self(this);
     const QUrl video = videoSongURL;
     const int framesPerSecond = int(frameC);

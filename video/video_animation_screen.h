@@ -17,7 +17,7 @@
 
 namespace flickbook::video {
 
-class VideoAnimationScreen : public platform::ViewController {
+class VideoAnimationScreen : public flickbook::platform::ViewController {
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("Screens are made by the storyboard")

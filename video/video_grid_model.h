@@ -8,6 +8,7 @@
 
 #include <QAbstractListModel>
 #include <QHash>
+#include <QtQml/qqmlregistration.h>
 #include <atomic>
 #include <memory>
 #include <vector>
@@ -16,6 +17,8 @@ namespace flickbook::video {
 
 class VideoGridModel : public QAbstractListModel {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The grid of its screen")
 
 public:
     enum Role { ImageRole = Qt::UserRole + 1, TimeRole, TagRole };

@@ -1,6 +1,8 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import Flickbook.Platform
+import Flickbook.Screens
 
 // One presented alert as a centred modal dialog: title, message and the
 // actions in their order; two actions side by side, more stacked. The window
@@ -9,12 +11,12 @@ import QtQuick.Layouts
 Popup {
     id: popup
 
-    required property QtObject alert
+    required property AlertController alert
     property string title: ""
     property string message: ""
     property var actionTitles: []
     property var actionStyles: []
-    property color tint: "#007aff"
+    property color tint: Theme.link
 
     Component.onCompleted: {
         title = alert.title
@@ -46,7 +48,7 @@ Popup {
 
     background: Rectangle {
         radius: 14
-        color: "#f9f9f9"
+        color: Theme.sheetBackground
     }
 
     contentItem: ColumnLayout {
@@ -65,9 +67,9 @@ Popup {
                 text: popup.title
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.Wrap
-                font.pixelSize: 17
+                font.pixelSize: Theme.titleFontSize
                 font.weight: Font.DemiBold
-                color: "black"
+                color: Theme.label
             }
             Text {
                 objectName: "alertMessage"
@@ -76,11 +78,11 @@ Popup {
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.Wrap
                 font.pixelSize: 14
-                color: "#1c1c1e"
+                color: Theme.label
             }
         }
 
-        Rectangle { Layout.fillWidth: true; height: 1; color: "#dcdce0" }
+        Rectangle { Layout.fillWidth: true; height: 1; color: Theme.controlBorder }
 
         GridLayout {
             Layout.fillWidth: true
@@ -90,7 +92,10 @@ Popup {
 
             Repeater {
                 model: popup.actionTitles
+                // Inline delegates read this file's ids, which Qt 6.4's qmllint cannot follow.
+                // qmllint disable unqualified
                 delegate: AbstractButton {
+                    id: action
                     required property int index
                     required property string modelData
                     objectName: "alertAction_" + index
@@ -100,28 +105,29 @@ Popup {
                     Keys.onReturnPressed: clicked()
                     Keys.onEnterPressed: clicked()
                     background: Rectangle {
-                        FocusRing { shown: parent.parent.visualFocus; controlRadius: 12; anchors.margins: 2 }
-                        color: parent.pressed ? "#e5e5ea" : "transparent"
+                        FocusRing { shown: action.visualFocus; controlRadius: 12; anchors.margins: 2 }
+                        color: action.pressed ? Theme.surfacePressed : "transparent"
                         radius: 14
                         // Hairlines between the actions.
                         Rectangle {
-                            visible: index > 0
-                            color: "#dcdce0"
+                            visible: action.index > 0
+                            color: Theme.controlBorder
                             width: popup.actionTitles.length === 2 ? 1 : parent.width
                             height: popup.actionTitles.length === 2 ? parent.height : 1
                         }
                     }
                     contentItem: Text {
-                        text: parent.text
+                        text: action.text
                         horizontalAlignment: Text.AlignHCenter
                         verticalAlignment: Text.AlignVCenter
-                        font.pixelSize: 17
+                        font.pixelSize: Theme.titleFontSize
                         // Cancel actions are bold, destructive ones red.
-                        font.weight: popup.actionStyles[index] === 1 ? Font.DemiBold : Font.Normal
-                        color: popup.actionStyles[index] === 2 ? "#ff3b30" : popup.tint
+                        font.weight: popup.actionStyles[action.index] === AlertController.Cancel ? Font.DemiBold : Font.Normal
+                        color: popup.actionStyles[action.index] === AlertController.Destructive ? Theme.destructive : popup.tint
                     }
                     onClicked: if (popup.alert) popup.alert.chooseAction(index)
                 }
+                // qmllint enable unqualified
             }
         }
     }

@@ -1,18 +1,19 @@
 import QtQuick
+import Flickbook.Platform
 
 // Draws the current picture of an animated image view, fitted, on a light
 // checkerboard so transparent pixels read as such.
 Item {
     id: view
 
-    property QtObject imageView
+    property AnimatedImageOutlet imageView: null
 
     Image {
         anchors.fill: picture
         visible: picture.status === Image.Ready
         source: "qrc:/Flickbook/images/checker.svg"
         fillMode: Image.Tile
-        sourceSize: Qt.size(16, 16)
+        sourceSize { width: 16; height: 16 }
     }
     Image {
         id: picture
@@ -25,7 +26,7 @@ Item {
         height: natural.height * scale
         source: view.imageView ? view.imageView.frameSource : ""
         // Big photos are shrunk to what is shown before they reach the screen.
-        sourceSize: Qt.size(Math.ceil(view.width * 2), Math.ceil(view.height * 2))
+        sourceSize { width: Math.ceil(view.width * 2); height: Math.ceil(view.height * 2) }
         cache: false
         smooth: scale < 2
         fillMode: Image.Stretch

@@ -1,12 +1,14 @@
 import QtQuick
 import QtQuick.Controls
+import Flickbook.Platform
+import Flickbook.Screens
 
 // One bar-button item: its image and title in its tint, a tap triggers it.
 AbstractButton {
     id: button
 
-    property QtObject item
-    property color defaultTint: "black"
+    required property BarButtonItem item
+    property color defaultTint: Theme.label
     readonly property color tint: item && item.hasTintColor ? item.tintColor : defaultTint
 
     visible: item !== null
@@ -20,7 +22,7 @@ AbstractButton {
     background: Rectangle {
         FocusRing { shown: button.visualFocus; controlRadius: 24 }
         radius: 24
-        color: button.pressed ? "#14000000" : "transparent"
+        color: button.pressed ? Theme.pressedTint : "transparent"
     }
 
     contentItem: Item {
@@ -37,9 +39,9 @@ AbstractButton {
             Text {
                 anchors.verticalCenter: parent.verticalCenter
                 text: button.item ? button.item.title : ""
-                visible: text !== "" && !(button.item && button.item.image.toString() !== "")
+                visible: text !== "" && !(button.item && String(button.item.image) !== "")
                 color: button.tint
-                font.pixelSize: 17
+                font.pixelSize: Theme.titleFontSize
             }
         }
     }

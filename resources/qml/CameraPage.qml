@@ -1,8 +1,10 @@
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Controls.Material
 import QtQuick.Dialogs
 import QtMultimedia
 import Flickbook.Platform
+import Flickbook.Screens
 
 // The camera page, over the whole window: the viewfinder with the picture's
 // proportions kept, Cancel, the time recorded, a camera switch when there
@@ -31,7 +33,7 @@ FocusScope {
 
     Rectangle {
         anchors.fill: parent
-        color: "black"
+        color: Theme.mediaBackground
     }
 
     VideoOutput {
@@ -48,7 +50,7 @@ FocusScope {
         anchors.centerIn: parent
         running: page.controller.state === CameraPicker.Opening
                  || page.controller.state === CameraPicker.Saving
-        Material.accent: "white"
+        Material.accent: Theme.onAccent
     }
 
     // Top: Cancel, the time recorded, the camera switch.
@@ -62,11 +64,11 @@ FocusScope {
             anchors { left: parent.left; leftMargin: 12; verticalCenter: parent.verticalCenter }
             text: qsTr("Cancel")
             font.capitalization: Font.MixedCase
-            font.pixelSize: 17
+            font.pixelSize: Theme.titleFontSize
             flat: true
             visible: page.live || page.controller.state === CameraPicker.Opening
             enabled: page.controller.state !== CameraPicker.Saving
-            Material.foreground: "white"
+            Material.foreground: Theme.onAccent
             onClicked: page.controller.btnCancel()
         }
         Rectangle {
@@ -75,8 +77,8 @@ FocusScope {
             visible: page.recording || page.controller.state === CameraPicker.Saving
             width: elapsedRow.implicitWidth + 24
             height: 32
-            radius: 16
-            color: "#e6ff3b30"
+            radius: Theme.cardRadius
+            color: Theme.recordingBadge
             Row {
                 id: elapsedRow
                 anchors.centerIn: parent
@@ -84,7 +86,7 @@ FocusScope {
                 Rectangle {
                     anchors.verticalCenter: parent.verticalCenter
                     width: 10; height: 10; radius: 5
-                    color: "white"
+                    color: Theme.onAccent
                     SequentialAnimation on opacity {
                         running: page.recording
                         loops: Animation.Infinite
@@ -96,7 +98,7 @@ FocusScope {
                     objectName: "elapsedText"
                     anchors.verticalCenter: parent.verticalCenter
                     text: page.controller.camera.elapsedText
-                    color: "white"
+                    color: Theme.onAccent
                     font.pixelSize: 16
                     font.weight: Font.DemiBold
                 }
@@ -118,8 +120,8 @@ FocusScope {
         anchors { left: parent.left; right: parent.right; top: top.bottom; margins: 16 }
         visible: page.live && page.controller.message !== ""
         height: liveMessage.implicitHeight + 20
-        radius: 12
-        color: "#cc1c1c1e"
+        radius: Theme.controlRadius
+        color: Theme.darkBar
         Text {
             id: liveMessage
             objectName: "cameraMessage"
@@ -128,7 +130,7 @@ FocusScope {
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.Wrap
             text: page.controller.message
-            color: "white"
+            color: Theme.onAccent
             font.pixelSize: 14
         }
     }
@@ -148,7 +150,7 @@ FocusScope {
         background: Rectangle {
             radius: width / 2
             color: "transparent"
-            border.color: record.visualFocus ? "#fb4367" : "white"
+            border.color: record.visualFocus ? Theme.accent : Theme.onAccent
             border.width: 5
         }
         contentItem: Item {
@@ -157,7 +159,7 @@ FocusScope {
                 width: page.recording ? 30 : 60
                 height: width
                 radius: page.recording ? 6 : width / 2
-                color: "#ff3b30"
+                color: Theme.destructive
                 Behavior on width { NumberAnimation { duration: 120 } }
             }
         }
@@ -175,7 +177,7 @@ FocusScope {
         TintedIcon {
             anchors.horizontalCenter: parent.horizontalCenter
             resource: "qrc:/Flickbook/images/camera.svg"
-            tint: "#8e8e93"
+            tint: Theme.tertiaryLabel
             size: 64
         }
         Text {
@@ -185,7 +187,7 @@ FocusScope {
             wrapMode: Text.Wrap
             text: page.controller.state === CameraPicker.NoCamera ? qsTr("No Camera Found")
                                                                  : qsTr("Camera Unavailable")
-            color: "white"
+            color: Theme.onAccent
             font.pixelSize: 22
             font.weight: Font.DemiBold
         }
@@ -195,8 +197,8 @@ FocusScope {
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.Wrap
             text: page.controller.message
-            color: "#d1d1d6"
-            font.pixelSize: 15
+            color: Theme.strongBorder
+            font.pixelSize: Theme.bodyFontSize
         }
         PillButton {
             objectName: "btnOpenVideoFile"

@@ -17,7 +17,7 @@ Item {
         TintedIcon {
             anchors.horizontalCenter: parent.horizontalCenter
             resource: "qrc:/Flickbook/images/camera.svg"
-            tint: "#c4c4c8"
+            tint: Theme.placeholderIcon
             size: 64
         }
     }

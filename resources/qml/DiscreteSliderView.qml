@@ -1,11 +1,13 @@
 import QtQuick
+import Flickbook.Components
+import Flickbook.Screens
 
 // Draws a discrete slider: a track coloured up to the thumb, a tick per
 // stop, the thumb picture. Dragging or tapping moves to the nearest stop.
 Item {
     id: view
 
-    property QtObject slider
+    required property DiscreteSlider slider
 
     readonly property int stops: slider ? slider.tickCount : 2
     readonly property real minimum: slider ? slider.minimumValue : 1
@@ -38,25 +40,28 @@ Item {
     Rectangle { // beyond the thumb
         x: view.inset; width: view.usable; height: 4; radius: 2
         anchors.verticalCenter: parent.verticalCenter
-        color: view.slider ? view.slider.maximumTrackTintColor : "gray"
+        color: view.slider ? view.slider.maximumTrackTintColor : Theme.secondaryLabel
     }
     Rectangle { // up to the thumb
         x: view.inset; width: view.thumbX - view.inset; height: 4; radius: 2
         anchors.verticalCenter: parent.verticalCenter
-        color: view.slider ? view.slider.minimumTrackTintColor : "black"
+        color: view.slider ? view.slider.minimumTrackTintColor : Theme.label
     }
     Repeater {
         model: view.stops
+        // Inline delegates read this file's ids, which Qt 6.4's qmllint cannot follow.
+        // qmllint disable unqualified
         delegate: Rectangle {
             required property int index
             readonly property real at: view.inset + index / Math.max(1, view.stops - 1) * view.usable
             x: at - width / 2
             anchors.verticalCenter: parent.verticalCenter
             width: 2; height: 12; radius: 1
-            color: !view.slider ? "gray"
+            color: !view.slider ? Theme.secondaryLabel
                  : at <= view.thumbX + 0.5 ? view.slider.minimumTickTintColor
                                            : view.slider.maximumTickTintColor
         }
+        // qmllint enable unqualified
     }
     Image {
         objectName: "sliderThumb"
@@ -64,7 +69,7 @@ Item {
         anchors.verticalCenter: parent.verticalCenter
         width: 28; height: 28
         source: view.slider ? view.slider.thumbImage : ""
-        sourceSize: Qt.size(56, 56)
+        sourceSize { width: 56; height: 56 }
     }
     MouseArea {
         anchors.fill: parent

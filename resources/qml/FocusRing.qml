@@ -1,4 +1,5 @@
 import QtQuick
+import Flickbook.Screens
 
 // The ring around a control that has keyboard focus (reached by Tab), in the
 // accent, a little outside the control's own shape.
@@ -11,7 +12,7 @@ Rectangle {
     anchors.margins: -3
     radius: controlRadius + 3
     color: "transparent"
-    border.color: "#fb4367"
+    border.color: Theme.accent
     border.width: 2
     visible: shown
     z: 10

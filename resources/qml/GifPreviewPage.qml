@@ -1,12 +1,13 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import Flickbook.Screens
 
 // One GIF playing, with Share and Save under it.
 Item {
     id: page
 
-    property QtObject controller
+    required property GIFPreviewScreen controller
 
     Binding { target: page.controller; property: "viewSize"; value: Qt.size(page.width, page.height) }
 
@@ -18,9 +19,9 @@ Item {
         Rectangle {
             Layout.fillWidth: true
             Layout.fillHeight: true
-            radius: 16
-            color: "white"
-            border.color: "#e6e7ea"
+            radius: Theme.cardRadius
+            color: Theme.surface
+            border.color: Theme.cardBorder
 
             AnimatedImageView {
                 anchors.fill: parent
@@ -40,15 +41,15 @@ Item {
                     width: 72
                     height: 72
                     source: "qrc:/Flickbook/images/img.svg"
-                    sourceSize: Qt.size(144, 144)
+                    sourceSize { width: 144; height: 144 }
                 }
                 Text {
                     width: parent.width
                     horizontalAlignment: Text.AlignHCenter
                     wrapMode: Text.Wrap
                     text: page.controller ? page.controller.problem : ""
-                    font.pixelSize: 15
-                    color: "#3a3a3c"
+                    font.pixelSize: Theme.bodyFontSize
+                    color: Theme.strongSecondaryLabel
                 }
             }
         }
@@ -58,8 +59,8 @@ Item {
             horizontalAlignment: Text.AlignHCenter
             text: page.controller ? page.controller.fileName : ""
             elide: Text.ElideMiddle
-            font.pixelSize: 13
-            color: "#6d6d72"
+            font.pixelSize: Theme.captionFontSize
+            color: Theme.secondaryLabel
         }
 
         RowLayout {

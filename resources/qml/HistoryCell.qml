@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import Flickbook.Screens
 
 // One stored GIF in the grid: its first frame, its name, share and delete.
 // The placeholder shows until the first frame has been decoded, and stays
@@ -24,13 +25,13 @@ AbstractButton {
             anchors.topMargin: 2
             anchors.bottomMargin: -2
             radius: 14
-            color: "#14000000"
+            color: Theme.hairlineShadow
         }
         Rectangle {
             anchors.fill: parent
             radius: 14
-            color: "white"
-            border.color: cell.hovered ? "#d6d7db" : "#e6e7ea"
+            color: Theme.surface
+            border.color: cell.hovered ? Theme.strongBorder : Theme.cardBorder
         }
     }
 
@@ -43,7 +44,7 @@ AbstractButton {
             Layout.margins: 6
             Layout.bottomMargin: 0
             radius: 10
-            color: "#eceef1"
+            color: Theme.placeholderFill
 
             Image {
                 id: frame
@@ -51,7 +52,7 @@ AbstractButton {
                 anchors.fill: parent
                 anchors.margins: 2
                 source: cell.image
-                sourceSize: Qt.size(Math.ceil(width * 2), Math.ceil(height * 2))
+                sourceSize { width: Math.ceil(width * 2); height: Math.ceil(height * 2) }
                 asynchronous: true
                 cache: false
                 fillMode: Image.PreserveAspectFit
@@ -63,7 +64,7 @@ AbstractButton {
                 height: width
                 visible: frame.status !== Image.Ready
                 source: "qrc:/Flickbook/images/img.svg"
-                sourceSize: Qt.size(192, 192)
+                sourceSize { width: 192; height: 192 }
             }
         }
 
@@ -78,7 +79,7 @@ AbstractButton {
             text: cell.title
             elide: Text.ElideMiddle
             font.pixelSize: 12
-            color: "#3a3a3c"
+            color: Theme.strongSecondaryLabel
         }
     }
 
@@ -88,24 +89,26 @@ AbstractButton {
         spacing: 6
 
         IconButton {
+            id: shareButton
             objectName: "btnShare"
             iconName: "share"
             iconSize: 18
             implicitWidth: 36
             implicitHeight: 36
             text: qsTr("Share")
-            background: Rectangle { radius: 18; color: parent.pressed ? "#e5e5ea" : "#f2ffffff"; border.color: "#1a000000" }
+            background: Rectangle { radius: 18; color: shareButton.pressed ? Theme.surfacePressed : Theme.translucentSurface; border.color: Theme.hairlineShadow }
             onClicked: cell.shareTapped(cell.tag)
         }
         IconButton {
+            id: deleteButton
             objectName: "btnDelete"
             iconName: "delete"
             iconSize: 18
             implicitWidth: 36
             implicitHeight: 36
-            tint: "#d70015"
+            tint: Theme.destructiveLabel
             text: qsTr("Delete")
-            background: Rectangle { radius: 18; color: parent.pressed ? "#e5e5ea" : "#f2ffffff"; border.color: "#1a000000" }
+            background: Rectangle { radius: 18; color: deleteButton.pressed ? Theme.surfacePressed : Theme.translucentSurface; border.color: Theme.hairlineShadow }
             onClicked: cell.deleteTapped(cell.tag)
         }
     }

@@ -1,12 +1,13 @@
 import QtQuick
 import QtQuick.Controls
+import Flickbook.Screens
 
 // The work list: square cells of stored GIFs, newest first. Cells exist only
 // for rows on screen or about to be, so the store's size does not matter.
 Item {
     id: page
 
-    property QtObject controller
+    required property HistoryScreen controller
 
     Binding { target: page.controller; property: "viewSize"; value: Qt.size(page.width, page.height) }
 
@@ -29,6 +30,8 @@ Item {
         model: page.controller ? page.controller.collectionviewHistory : null
         ScrollBar.vertical: ScrollBar {}
 
+        // Inline delegates read this file's ids, which Qt 6.4's qmllint cannot follow.
+        // qmllint disable unqualified
         delegate: HistoryCell {
             width: grid.side
             height: grid.side
@@ -36,6 +39,7 @@ Item {
             onShareTapped: tag => page.controller.share(tag)
             onDeleteTapped: tag => page.controller.deleteMusic(tag)
         }
+        // qmllint enable unqualified
     }
 
     Column {
@@ -48,7 +52,7 @@ Item {
         TintedIcon {
             anchors.horizontalCenter: parent.horizontalCenter
             resource: "qrc:/Flickbook/images/work.svg"
-            tint: "#c4c4c8"
+            tint: Theme.placeholderIcon
             size: 64
         }
         Text {
@@ -57,7 +61,7 @@ Item {
             wrapMode: Text.Wrap
             text: page.controller ? page.controller.lblMsg.text : ""
             font.pixelSize: 16
-            color: "#6d6d72"
+            color: Theme.secondaryLabel
         }
     }
 }

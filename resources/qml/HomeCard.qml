@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import Flickbook.Screens
 
 // One way on from the home screen: a large card with an icon, a title and a
 // line saying what it does.
@@ -9,7 +10,7 @@ AbstractButton {
 
     property string iconName
     property string subtitle
-    property color tileColor: "#fb4367"
+    property color tileColor: Theme.accent
 
     // Grows when the subtitle needs a second line (narrow windows).
     implicitHeight: Math.max(88, implicitContentHeight + 24)
@@ -20,8 +21,8 @@ AbstractButton {
     background: Rectangle {
         FocusRing { shown: card.visualFocus; controlRadius: 18 }
         radius: 18
-        color: card.pressed ? "#eef0f3" : (card.hovered ? "#fafafb" : "white")
-        border.color: "#e6e7ea"
+        color: card.pressed ? Theme.surfacePressed : (card.hovered ? Theme.surfaceHovered : Theme.surface)
+        border.color: Theme.cardBorder
         border.width: 1
     }
 
@@ -31,12 +32,12 @@ AbstractButton {
         Rectangle {
             Layout.preferredWidth: 56
             Layout.preferredHeight: 56
-            radius: 16
+            radius: Theme.cardRadius
             color: card.tileColor
             TintedIcon {
                 anchors.centerIn: parent
                 resource: "qrc:/Flickbook/images/" + card.iconName + ".svg"
-                tint: "white"
+                tint: Theme.onAccent
                 size: 30
             }
         }
@@ -49,7 +50,7 @@ AbstractButton {
                 font.family: "Manrope"
                 font.bold: true
                 font.pixelSize: 18
-                color: "#1c1c1e"
+                color: Theme.label
                 elide: Text.ElideRight
             }
             Text {
@@ -57,7 +58,7 @@ AbstractButton {
                 Layout.fillWidth: true
                 text: card.subtitle
                 font.pixelSize: 14
-                color: "#6d6d72"
+                color: Theme.secondaryLabel
                 wrapMode: Text.Wrap
                 maximumLineCount: 2
                 elide: Text.ElideRight
@@ -65,7 +66,7 @@ AbstractButton {
         }
         TintedIcon {
             resource: "qrc:/Flickbook/images/back.svg"
-            tint: "#c4c4c8"
+            tint: Theme.placeholderIcon
             size: 18
             rotation: 180
         }

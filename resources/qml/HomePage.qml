@@ -1,12 +1,13 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import Flickbook.Screens
 
 // Home: the five ways on. One column on a phone, two on wider windows.
 Item {
     id: page
 
-    property QtObject controller
+    required property HomeScreen controller
 
     readonly property bool wide: width >= 600
     readonly property int columns: wide ? 2 : 1
@@ -31,7 +32,7 @@ Item {
                 font.family: "Manrope"
                 font.bold: true
                 font.pixelSize: 28
-                color: "#1c1c1e"
+                color: Theme.label
             }
 
             GridLayout {
@@ -47,7 +48,7 @@ Item {
                     text: qsTr("Camera to GIF")
                     subtitle: qsTr("Record a clip, make it a GIF")
                     iconName: "camera"
-                    tileColor: "#fb4367"
+                    tileColor: Theme.accent
                     onClicked: page.controller.btnCaptureToGIF()
                 }
                 HomeCard {
@@ -57,7 +58,7 @@ Item {
                     text: qsTr("Video to GIF")
                     subtitle: qsTr("Pick a video from your library")
                     iconName: "video"
-                    tileColor: "#ff7a45"
+                    tileColor: Theme.videoTile
                     onClicked: page.controller.btnVideoToGIF()
                 }
                 HomeCard {
@@ -67,7 +68,7 @@ Item {
                     text: qsTr("Images to GIF")
                     subtitle: qsTr("Animate a set of photos")
                     iconName: "photos"
-                    tileColor: "#8e5cf7"
+                    tileColor: Theme.photosTile
                     onClicked: page.controller.btnImagesToGIF()
                 }
                 HomeCard {
@@ -77,7 +78,7 @@ Item {
                     text: qsTr("My Work")
                     subtitle: qsTr("Play, share and save your GIFs")
                     iconName: "work"
-                    tileColor: "#2d9cdb"
+                    tileColor: Theme.workTile
                     onClicked: page.controller.btnMyWork()
                 }
             }
@@ -89,7 +90,7 @@ Item {
                 font.family: "Manrope"
                 font.bold: true
                 font.pixelSize: 20
-                color: "#1c1c1e"
+                color: Theme.label
             }
 
             HomeCard {
@@ -99,7 +100,7 @@ Item {
                 text: qsTr("Settings")
                 subtitle: qsTr("Share, rate and more apps")
                 iconName: "settings"
-                tileColor: "#5b5f6b"
+                tileColor: Theme.settingsTile
                 onClicked: page.controller.btnSetting()
             }
         }

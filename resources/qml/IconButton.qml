@@ -1,12 +1,13 @@
 import QtQuick
 import QtQuick.Controls
+import Flickbook.Screens
 
 // A round button with one tinted icon, at least 40 px for touch.
 AbstractButton {
     id: button
 
     property string iconName
-    property color tint: "#1c1c1e"
+    property color tint: Theme.label
     property int iconSize: 22
 
     implicitWidth: 40
@@ -15,7 +16,7 @@ AbstractButton {
     background: Rectangle {
         FocusRing { shown: button.visualFocus; controlRadius: width / 2 }
         radius: width / 2
-        color: button.pressed ? "#1f000000" : (button.hovered ? "#0f000000" : "transparent")
+        color: button.pressed ? Theme.pressedTint : (button.hovered ? Theme.hoverTint : "transparent")
     }
     contentItem: Item {
         TintedIcon {

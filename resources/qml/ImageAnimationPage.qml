@@ -1,12 +1,13 @@
 import QtQuick
 import QtQuick.Layouts
+import Flickbook.Screens
 
 // The frame-time screen: the photos looping at the chosen time, the twelve
 // frame times under them.
 Item {
     id: page
 
-    property QtObject controller
+    required property ImageAnimationScreen controller
 
     Binding { target: page.controller; property: "viewSize"; value: Qt.size(page.width, page.height) }
 
@@ -18,9 +19,9 @@ Item {
         Rectangle {
             Layout.fillWidth: true
             Layout.fillHeight: true
-            radius: 16
-            color: "white"
-            border.color: "#e6e7ea"
+            radius: Theme.cardRadius
+            color: Theme.surface
+            border.color: Theme.cardBorder
 
             AnimatedImageView {
                 anchors.fill: parent
@@ -33,9 +34,9 @@ Item {
             Layout.fillWidth: true
             Layout.topMargin: 4
             text: qsTr("Time per photo")
-            font.pixelSize: 15
+            font.pixelSize: Theme.bodyFontSize
             font.weight: Font.DemiBold
-            color: "#1c1c1e"
+            color: Theme.label
         }
 
         SliderCard {

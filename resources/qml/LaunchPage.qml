@@ -1,12 +1,13 @@
 import QtQuick
+import Flickbook.Screens
 
 // The launch screen: the app's mark for a moment, without a bar.
 Rectangle {
     id: page
 
-    property QtObject controller
+    required property LaunchScreen controller
 
-    color: "white"
+    color: Theme.surface
 
     Column {
         anchors.centerIn: parent
@@ -15,7 +16,7 @@ Rectangle {
         Image {
             anchors.horizontalCenter: parent.horizontalCenter
             source: "qrc:/Flickbook/images/flickbook.svg"
-            sourceSize: Qt.size(240, 240)
+            sourceSize { width: 240; height: 240 }
             width: 120
             height: 120
         }
@@ -25,13 +26,13 @@ Rectangle {
             font.family: "Manrope"
             font.bold: true
             font.pixelSize: 34
-            color: "#1c1c1e"
+            color: Theme.label
         }
         Text {
             anchors.horizontalCenter: parent.horizontalCenter
             text: qsTr("Videos and photos into GIFs")
-            font.pixelSize: 15
-            color: "#8e8e93"
+            font.pixelSize: Theme.bodyFontSize
+            color: Theme.tertiaryLabel
         }
     }
 }

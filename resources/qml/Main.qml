@@ -3,16 +3,16 @@ import QtQuick.Controls
 import QtQuick.Controls.Material
 import Flickbook.Platform
 import Flickbook.Screens
+import Flickbook.Components
 
 // The one window: the navigation bar of the top screen, the stack of pages,
 // and what is presented over them (alerts, share sheets, the status HUD).
 ApplicationWindow {
     id: window
 
-    required property QtObject navigation
-    required property QtObject hud
-    required property QtObject barAppearance
-    required property color accentColor
+    required property NavigationController navigation
+    required property StatusHUD hud
+    required property NavigationBarAppearance barAppearance
     required property FileOpener opener
 
     readonly property bool wide: width >= 600
@@ -24,11 +24,11 @@ ApplicationWindow {
     minimumHeight: 480
     visible: true
     title: "Flickbook"
-    color: "#f4f5f7"
+    color: Theme.pageBackground
 
     Material.theme: Material.Light
-    Material.accent: accentColor
-    Material.primary: accentColor
+    Material.accent: Theme.accent
+    Material.primary: Theme.accent
 
     NavigationBar {
         id: bar
@@ -126,7 +126,7 @@ ApplicationWindow {
         id: alertView
         AlertView {}
     }
-    property Popup shownAlert: null
+    property AlertView shownAlert: null
     Connections {
         target: window.navigation
         function onPresentedAlertChanged() {
@@ -144,7 +144,7 @@ ApplicationWindow {
         id: shareSheetView
         ShareSheetView {}
     }
-    property Popup shownShareSheet: null
+    property ShareSheetView shownShareSheet: null
     Connections {
         target: window.navigation
         function onPresentedShareSheetChanged() {
@@ -174,9 +174,9 @@ ApplicationWindow {
             anchors.fill: parent
             anchors.margins: 8
             visible: drop.containsDrag
-            radius: 16
-            color: "#1afb4367"
-            border.color: window.accentColor
+            radius: Theme.cardRadius
+            color: Theme.accentHighlight
+            border.color: Theme.accent
             border.width: 3
             Text {
                 anchors.centerIn: parent
@@ -186,7 +186,7 @@ ApplicationWindow {
                 text: qsTr("Drop a video or photos to make a GIF")
                 font.pixelSize: 20
                 font.weight: Font.DemiBold
-                color: window.accentColor
+                color: Theme.accent
             }
         }
     }
@@ -218,7 +218,7 @@ ApplicationWindow {
             screen.goBack()
     }
     Shortcut {
-        sequence: StandardKey.Cancel
+        sequence: "Escape"
         onActivated: window.closeTopmostOrGoBack()
     }
     Shortcut {

@@ -1,4 +1,6 @@
 import QtQuick
+import Flickbook.Platform
+import Flickbook.Screens
 
 // Holds one screen's page on the stack, on the window's own background, so
 // that a page sliding in covers the one beneath it instead of showing it
@@ -7,9 +9,9 @@ Rectangle {
     id: frame
 
     required property url page
-    required property QtObject controller
+    required property ViewController controller
 
-    color: "#f4f5f7"
+    color: Theme.pageBackground
 
     Loader {
         anchors.fill: parent

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls
+import Flickbook.Screens
 
 // One photo in the picker: its thumbnail, square-cropped, and the mark that
 // says whether it is chosen.
@@ -14,8 +15,8 @@ AbstractButton {
 
     background: Rectangle {
         FocusRing { shown: cell.visualFocus; controlRadius: 12 }
-        radius: 12
-        color: "#eceef1"
+        radius: Theme.controlRadius
+        color: Theme.placeholderFill
     }
 
     contentItem: Item {
@@ -24,7 +25,7 @@ AbstractButton {
             objectName: "photoImage"
             anchors.fill: parent
             source: cell.image
-            sourceSize: Qt.size(500, 500)
+            sourceSize { width: 500; height: 500 }
             asynchronous: true
             cache: false
             fillMode: Image.PreserveAspectCrop
@@ -37,15 +38,15 @@ AbstractButton {
             height: width
             visible: thumbnail.status !== Image.Ready
             source: "qrc:/Flickbook/images/img.svg"
-            sourceSize: Qt.size(192, 192)
+            sourceSize { width: 192; height: 192 }
         }
         Rectangle { // a frame that shows the choice from afar
             anchors.fill: parent
             color: "transparent"
-            radius: 12
+            radius: Theme.controlRadius
             border.width: 3
-            border.color: "#fb4367"
-            visible: cell.selectMark.toString().indexOf("/select.svg") >= 0
+            border.color: Theme.accent
+            visible: String(cell.selectMark).indexOf("/select.svg") >= 0
         }
         Rectangle {
             objectName: "photoOrder"
@@ -54,14 +55,14 @@ AbstractButton {
             width: Math.max(28, orderText.implicitWidth + 14)
             height: 28
             radius: 14
-            color: "#fb4367"
-            border.color: "white"
+            color: Theme.accent
+            border.color: Theme.onAccent
             border.width: 2
             Text {
                 id: orderText
                 anchors.centerIn: parent
                 text: cell.order
-                color: "white"
+                color: Theme.onAccent
                 font.pixelSize: 14
                 font.bold: true
             }
@@ -72,7 +73,7 @@ AbstractButton {
             width: 28
             height: 28
             source: cell.selectMark
-            sourceSize: Qt.size(56, 56)
+            sourceSize { width: 56; height: 56 }
         }
     }
     Keys.onReturnPressed: clicked()

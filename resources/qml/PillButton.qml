@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls
+import Flickbook.Screens
 
 // A large rounded button with an icon and a label; filled with the accent
 // for the main action of a screen, white otherwise.
@@ -8,8 +9,8 @@ AbstractButton {
 
     property string iconName
     property bool filled: false
-    property color accent: "#fb4367"
-    readonly property color foreground: filled ? "white" : "#1c1c1e"
+    property color accent: Theme.accent
+    readonly property color foreground: filled ? Theme.onAccent : Theme.label
 
     implicitHeight: 52
     implicitWidth: Math.max(120, row.implicitWidth + 40)
@@ -20,8 +21,8 @@ AbstractButton {
         FocusRing { shown: button.visualFocus; controlRadius: height / 2 }
         radius: height / 2
         color: button.filled ? (button.pressed ? Qt.darker(button.accent, 1.15) : button.accent)
-                             : (button.pressed ? "#eef0f3" : "white")
-        border.color: button.filled ? "transparent" : "#dcdde1"
+                             : (button.pressed ? Theme.surfacePressed : Theme.surface)
+        border.color: button.filled ? "transparent" : Theme.controlBorder
     }
 
     contentItem: Item {

@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import Flickbook.Platform
+import Flickbook.Screens
 
 // The round play/pause button under a video: it shows the picture its
 // screen gives it, the action a tap performs.
@@ -14,19 +15,19 @@ AbstractButton {
     enabled: button.enabled
     visible: !button.hidden
     focusPolicy: Qt.StrongFocus
-    Accessible.name: button.image.toString().indexOf("pause") >= 0 ? qsTr("Pause") : qsTr("Play")
+    Accessible.name: String(button.image).indexOf("pause") >= 0 ? qsTr("Pause") : qsTr("Play")
 
     background: Rectangle {
         radius: width / 2
-        color: control.pressed ? "#e9eaee" : "white"
-        border.color: control.visualFocus ? "#fb4367" : "#dcdde1"
+        color: control.pressed ? Theme.surfacePressed : Theme.surface
+        border.color: control.visualFocus ? Theme.accent : Theme.controlBorder
         border.width: control.visualFocus ? 2 : 1
     }
     contentItem: Item {
         TintedIcon {
             anchors.centerIn: parent
             resource: control.button.image
-            tint: "#1c1c1e"
+            tint: Theme.label
             size: 22
         }
     }

@@ -3,6 +3,7 @@ import QtQuick.Controls
 import QtQuick.Dialogs
 import QtQuick.Layouts
 import Flickbook.Platform
+import Flickbook.Screens
 
 // Flickbook's Save As dialog, for desktops without a file chooser of their
 // own: the name (Return saves), the folder (a folder chooser changes it),
@@ -33,7 +34,7 @@ Popup {
 
     background: Rectangle {
         radius: 14
-        color: "#f9f9f9"
+        color: Theme.sheetBackground
     }
 
     contentItem: ColumnLayout {
@@ -45,7 +46,7 @@ Popup {
             text: qsTr("Save As")
             font.pixelSize: 18
             font.weight: Font.DemiBold
-            color: "#1c1c1e"
+            color: Theme.label
         }
         TextField {
             id: nameField
@@ -70,8 +71,8 @@ Popup {
                 Layout.fillWidth: true
                 text: popup.request ? popup.request.folderPath : ""
                 elide: Text.ElideMiddle
-                font.pixelSize: 13
-                color: "#6d6d72"
+                font.pixelSize: Theme.captionFontSize
+                color: Theme.secondaryLabel
             }
             Button {
                 objectName: "saveAsChooseFolder"
@@ -87,8 +88,8 @@ Popup {
             visible: text !== ""
             text: popup.request ? popup.request.error : ""
             wrapMode: Text.Wrap
-            font.pixelSize: 13
-            color: "#d70015"
+            font.pixelSize: Theme.captionFontSize
+            color: Theme.destructiveLabel
         }
         RowLayout {
             Layout.fillWidth: true

@@ -1,12 +1,13 @@
 import QtQuick
 import QtQuick.Controls
+import Flickbook.Screens
 
 // The photo picker: square thumbnails, newest first; taps choose photos in
 // the order they will play.
 Item {
     id: page
 
-    property QtObject controller
+    required property SelectImages controller
 
     Binding { target: page.controller; property: "viewSize"; value: Qt.size(page.width, page.height) }
 
@@ -29,11 +30,14 @@ Item {
         model: page.controller ? page.controller.collectionviewSelectImages : null
         ScrollBar.vertical: ScrollBar {}
 
+        // Inline delegates read this file's ids, which Qt 6.4's qmllint cannot follow.
+        // qmllint disable unqualified
         delegate: PhotoCell {
             width: grid.side
             height: grid.side
             onClicked: page.controller.collectionViewDidSelectItem(tag)
         }
+        // qmllint enable unqualified
     }
 
     Column {
@@ -46,7 +50,7 @@ Item {
         TintedIcon {
             anchors.horizontalCenter: parent.horizontalCenter
             resource: "qrc:/Flickbook/images/photos.svg"
-            tint: "#c4c4c8"
+            tint: Theme.placeholderIcon
             size: 64
         }
         Text {
@@ -55,7 +59,7 @@ Item {
             wrapMode: Text.Wrap
             text: page.controller ? page.controller.lblMsg.text : ""
             font.pixelSize: 16
-            color: "#6d6d72"
+            color: Theme.secondaryLabel
         }
     }
 
@@ -66,14 +70,14 @@ Item {
         width: countText.implicitWidth + 32
         height: 36
         radius: 18
-        color: "#e61c1c1e"
+        color: Theme.darkBar
         Text {
             id: countText
             anchors.centerIn: parent
             text: !page.controller ? ""
                 : page.controller.selectedCount === 1 ? qsTr("1 photo chosen")
                 : qsTr("%1 photos chosen").arg(page.controller.selectedCount)
-            color: "white"
+            color: Theme.onAccent
             font.pixelSize: 14
             font.weight: Font.DemiBold
         }

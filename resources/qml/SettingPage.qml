@@ -1,12 +1,13 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import Flickbook.Screens
 
 // Settings: recommend, rate, more apps.
 Item {
     id: page
 
-    property QtObject controller
+    required property SettingScreen controller
 
     Binding { target: page.controller; property: "viewSize"; value: Qt.size(page.width, page.height) }
 
@@ -25,7 +26,7 @@ Item {
             Image {
                 Layout.alignment: Qt.AlignHCenter
                 source: "qrc:/Flickbook/images/flickbook.svg"
-                sourceSize: Qt.size(160, 160)
+                sourceSize { width: 160; height: 160 }
                 Layout.preferredWidth: 80
                 Layout.preferredHeight: 80
             }
@@ -35,22 +36,22 @@ Item {
                 font.family: "Manrope"
                 font.bold: true
                 font.pixelSize: 22
-                color: "#1c1c1e"
+                color: Theme.label
             }
             Text {
                 Layout.alignment: Qt.AlignHCenter
                 Layout.bottomMargin: 12
                 text: Qt.application.version !== "" ? qsTr("Version %1").arg(Qt.application.version) : ""
-                font.pixelSize: 13
-                color: "#8e8e93"
+                font.pixelSize: Theme.captionFontSize
+                color: Theme.tertiaryLabel
             }
 
             Rectangle {
                 Layout.fillWidth: true
                 Layout.preferredHeight: rows.height
-                radius: 16
-                color: "white"
-                border.color: "#e6e7ea"
+                radius: Theme.cardRadius
+                color: Theme.surface
+                border.color: Theme.cardBorder
                 clip: true
 
                 Column {
@@ -65,7 +66,7 @@ Item {
                         iconName: "share"
                         onClicked: page.controller.btnShareApp()
                     }
-                    Rectangle { width: parent.width - 72; x: 72; height: 1; color: "#ececef" }
+                    Rectangle { width: parent.width - 72; x: 72; height: 1; color: Theme.separator }
                     SettingRow {
                         objectName: "btnRateApp"
                         width: parent.width
@@ -74,7 +75,7 @@ Item {
                         iconName: "star"
                         onClicked: page.controller.btnRateApp()
                     }
-                    Rectangle { width: parent.width - 72; x: 72; height: 1; color: "#ececef" }
+                    Rectangle { width: parent.width - 72; x: 72; height: 1; color: Theme.separator }
                     SettingRow {
                         objectName: "btnMoreApps"
                         width: parent.width

@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import Flickbook.Screens
 
 // A row of the settings list: icon, title, one line of detail.
 AbstractButton {
@@ -16,8 +17,8 @@ AbstractButton {
 
     background: Rectangle {
         FocusRing { shown: row.visualFocus; controlRadius: 16 }
-        color: row.pressed ? "#eef0f3" : (row.hovered ? "#fafafb" : "transparent")
-        radius: 16
+        color: row.pressed ? Theme.surfacePressed : (row.hovered ? Theme.surfaceHovered : "transparent")
+        radius: Theme.cardRadius
     }
 
     contentItem: RowLayout {
@@ -26,12 +27,12 @@ AbstractButton {
         Rectangle {
             Layout.preferredWidth: 40
             Layout.preferredHeight: 40
-            radius: 12
-            color: "#fde6eb"
+            radius: Theme.controlRadius
+            color: Theme.accentWash
             TintedIcon {
                 anchors.centerIn: parent
                 resource: "qrc:/Flickbook/images/" + row.iconName + ".svg"
-                tint: "#fb4367"
+                tint: Theme.accent
                 size: 22
             }
         }
@@ -41,15 +42,15 @@ AbstractButton {
             Text {
                 Layout.fillWidth: true
                 text: row.text
-                font.pixelSize: 17
+                font.pixelSize: Theme.titleFontSize
                 font.weight: Font.DemiBold
-                color: "#1c1c1e"
+                color: Theme.label
             }
             Text {
                 Layout.fillWidth: true
                 text: row.detail
-                font.pixelSize: 13
-                color: "#6d6d72"
+                font.pixelSize: Theme.captionFontSize
+                color: Theme.secondaryLabel
                 elide: Text.ElideRight
             }
         }

@@ -1,6 +1,8 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import Flickbook.Platform
+import Flickbook.Screens
 
 // One presented share sheet: on wide windows a popover next to the control
 // that opened it (the one with keyboard focus, which a click gives it), with
@@ -12,7 +14,7 @@ import QtQuick.Layouts
 Popup {
     id: popup
 
-    required property QtObject sheet
+    required property ShareSheet sheet
     required property real pageTop
     // The control that opened the sheet, if known.
     property Item opener: null
@@ -68,8 +70,8 @@ Popup {
 
     background: Rectangle {
         radius: 14
-        color: "white"
-        border.color: popup.isPopover ? "#d0d0d6" : "transparent"
+        color: Theme.surface
+        border.color: popup.isPopover ? Theme.strongBorder : "transparent"
         // A soft shadow under a popover.
         Rectangle {
             visible: popup.isPopover
@@ -79,7 +81,7 @@ Popup {
             anchors.topMargin: 1
             anchors.bottomMargin: -6
             radius: parent.radius + 3
-            color: "#1a000000"
+            color: Theme.hairlineShadow
         }
         // The arrow at the control that opened the popover.
         Rectangle {
@@ -88,8 +90,8 @@ Popup {
             width: popup.arrow * 1.6
             height: width
             rotation: 45
-            color: "white"
-            border.color: "#d0d0d6"
+            color: Theme.surface
+            border.color: Theme.strongBorder
             x: Math.max(12, Math.min(parent.width - width - 12,
                 popup.openerRect.x + popup.openerRect.width / 2 - popup.x - width / 2))
             y: popup.below ? -height / 2 : parent.height - height / 2
@@ -117,13 +119,15 @@ Popup {
             maximumLineCount: 4
             elide: Text.ElideRight
             font.pixelSize: 14
-            color: "#3a3a3c"
+            color: Theme.strongSecondaryLabel
         }
 
-        Rectangle { Layout.fillWidth: true; implicitHeight: 1; color: "#ececef" }
+        Rectangle { Layout.fillWidth: true; implicitHeight: 1; color: Theme.separator }
 
         Repeater {
             model: popup.actionNames
+            // Inline delegates read this file's ids, which Qt 6.4's qmllint cannot follow.
+            // qmllint disable unqualified
             delegate: ItemDelegate {
                 required property string modelData
                 objectName: "share_" + modelData
@@ -134,6 +138,7 @@ Popup {
                 text: popup.sheet ? popup.sheet.actionTitle(modelData) : ""
                 onClicked: if (popup.sheet) popup.sheet.perform(modelData)
             }
+            // qmllint enable unqualified
         }
 
         Text {
@@ -143,11 +148,11 @@ Popup {
             visible: text !== ""
             text: popup.sheet ? popup.sheet.lastError : ""
             wrapMode: Text.Wrap
-            color: "#d70015"
-            font.pixelSize: 13
+            color: Theme.destructiveLabel
+            font.pixelSize: Theme.captionFontSize
         }
 
-        Rectangle { Layout.fillWidth: true; implicitHeight: 1; color: "#ececef" }
+        Rectangle { Layout.fillWidth: true; implicitHeight: 1; color: Theme.separator }
 
         ItemDelegate {
             objectName: "share_cancel"

@@ -1,5 +1,6 @@
 import QtQuick
 import Flickbook.Components
+import Flickbook.Screens
 
 // A discrete slider with its step labels under it, on a white card: the
 // speed and frame-time choices of the animation screens.
@@ -10,9 +11,9 @@ Rectangle {
     required property CamelLabels labels
 
     implicitHeight: column.implicitHeight + 16
-    radius: 16
-    color: "white"
-    border.color: "#e6e7ea"
+    radius: Theme.cardRadius
+    color: Theme.surface
+    border.color: Theme.cardBorder
 
     Column {
         id: column

@@ -2,6 +2,8 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Controls.Material
 import QtQuick.Shapes
+import Flickbook.Components
+import Flickbook.Screens
 
 // The status HUD: while shown, a dimming gradient covers the window and
 // takes every click, touch, wheel turn and key; a rounded panel in the middle
@@ -9,11 +11,11 @@ import QtQuick.Shapes
 Item {
     id: overlay
 
-    property QtObject hud
+    required property StatusHUD hud
 
     readonly property bool shown: hud !== null && hud.visible
-    readonly property bool dark: hud !== null && hud.style === 1
-    readonly property color foreground: dark ? "white" : "#1c1c1e"
+    readonly property bool dark: hud !== null && hud.style === StatusHUD.StyleDark
+    readonly property color foreground: dark ? Theme.onAccent : Theme.label
 
     objectName: "statusHud"
     visible: opacity > 0
@@ -25,7 +27,7 @@ Item {
     // Gradient mask: clear in the middle, darker towards the edges.
     Shape {
         anchors.fill: parent
-        visible: overlay.hud !== null && overlay.hud.maskType === 4
+        visible: overlay.hud !== null && overlay.hud.maskType === StatusHUD.MaskGradient
         ShapePath {
             strokeWidth: -1
             fillGradient: RadialGradient {
@@ -33,8 +35,8 @@ Item {
                 focalX: centerX; focalY: centerY
                 centerRadius: Math.max(overlay.width, overlay.height) * 0.75
                 focalRadius: 0
-                GradientStop { position: 0.0; color: "#00000000" }
-                GradientStop { position: 1.0; color: "#b3000000" }
+                GradientStop { position: 0.0; color: "transparent" }
+                GradientStop { position: 1.0; color: Theme.captionBackground }
             }
             startX: 0; startY: 0
             PathLine { x: overlay.width; y: 0 }
@@ -45,8 +47,8 @@ Item {
     }
     Rectangle {
         anchors.fill: parent
-        visible: overlay.hud !== null && overlay.hud.maskType === 3
-        color: "#80000000"
+        visible: overlay.hud !== null && overlay.hud.maskType === StatusHUD.MaskBlack
+        color: Theme.scrim
     }
 
     MouseArea {
@@ -69,7 +71,7 @@ Item {
         width: Math.max(110, Math.min(overlay.width - 64, column.implicitWidth + 40))
         height: column.implicitHeight + 36
         radius: 14
-        color: overlay.dark ? "#e6202022" : "#f2ffffff"
+        color: overlay.dark ? Theme.darkBar : Theme.translucentSurface
 
         Column {
             id: column
@@ -83,24 +85,24 @@ Item {
 
                 BusyIndicator {
                     anchors.fill: parent
-                    visible: overlay.hud !== null && overlay.hud.kind === 0
+                    visible: overlay.hud !== null && overlay.hud.kind === StatusHUD.Activity
                     running: visible && overlay.shown
                     Material.accent: overlay.foreground
                 }
                 Text {
                     objectName: "hudSymbol"
                     anchors.centerIn: parent
-                    visible: overlay.hud !== null && overlay.hud.kind !== 0
-                    text: !overlay.hud ? "" : overlay.hud.kind === 1 ? "✓"
-                        : overlay.hud.kind === 2 ? "✕" : "i"
+                    visible: overlay.hud !== null && overlay.hud.kind !== StatusHUD.Activity
+                    text: !overlay.hud ? "" : overlay.hud.kind === StatusHUD.Success ? "✓"
+                        : overlay.hud.kind === StatusHUD.Failure ? "✕" : "i"
                     color: overlay.foreground
-                    font.pixelSize: overlay.hud && overlay.hud.kind === 3 ? 30 : 34
+                    font.pixelSize: overlay.hud && overlay.hud.kind === StatusHUD.Information ? 30 : 34
                     font.bold: true
-                    font.family: overlay.hud && overlay.hud.kind === 3 ? "DejaVu Serif" : "DejaVu Sans"
+                    font.family: overlay.hud && overlay.hud.kind === StatusHUD.Information ? "DejaVu Serif" : "DejaVu Sans"
                 }
                 Rectangle {
                     anchors.fill: parent
-                    visible: overlay.hud !== null && overlay.hud.kind === 3
+                    visible: overlay.hud !== null && overlay.hud.kind === StatusHUD.Information
                     radius: width / 2
                     color: "transparent"
                     border.color: overlay.foreground
@@ -117,7 +119,7 @@ Item {
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.Wrap
                 color: overlay.foreground
-                font.pixelSize: 15
+                font.pixelSize: Theme.bodyFontSize
             }
         }
     }

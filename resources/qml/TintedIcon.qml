@@ -1,4 +1,5 @@
 import QtQuick
+import Flickbook.Screens
 
 // An image resource drawn in one colour.
 Image {
@@ -6,15 +7,15 @@ Image {
 
     // "qrc:/Flickbook/images/<name>.svg"
     property url resource
-    property color tint: "black"
+    property color tint: Theme.label
     property int size: 24
 
     width: size
     height: size
-    sourceSize: Qt.size(size * 2, size * 2)
+    sourceSize { width: size * 2; height: size * 2 }
     fillMode: Image.PreserveAspectFit
-    visible: resource.toString() !== "" && tint.a > 0
-    source: resource.toString() === "" ? ""
-        : "image://tinted/" + tint.toString().substring(1) + "/"
-          + resource.toString().replace(/^qrc:\//, "")
+    visible: String(resource) !== "" && tint.a > 0
+    source: String(resource) === "" ? ""
+        : "image://tinted/" + String(tint).substring(1) + "/"
+          + String(resource).replace(/^qrc:\//, "")
 }

@@ -20,8 +20,8 @@ Item {
             objectName: "ViewMain"
             Layout.fillWidth: true
             Layout.fillHeight: true
-            radius: 16
-            color: "black"
+            radius: Theme.cardRadius
+            color: Theme.mediaBackground
             clip: true
 
             PlayerLayerView {
@@ -47,7 +47,7 @@ Item {
                 text: qsTr("Drag the handles to choose 1 to 10 seconds")
                 wrapMode: Text.Wrap
                 font.pixelSize: 14
-                color: "#6d6d72"
+                color: Theme.secondaryLabel
             }
         }
 

@@ -1,5 +1,6 @@
 import QtQuick
 import Flickbook.Components
+import Flickbook.Screens
 
 // One handle of a trimmer strip, in the main colour with a grip line in the
 // handle colour. Its touch area is wider than what it draws, so a finger
@@ -44,7 +45,7 @@ FocusScope {
         anchors.margins: -3
         radius: 7
         color: "transparent"
-        border.color: "#1c1c1e"
+        border.color: Theme.label
         border.width: 2
         visible: control.activeFocus
     }

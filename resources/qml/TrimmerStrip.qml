@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import Flickbook.Components
+import Flickbook.Screens
 
 // Draws a trimmer: the chosen stretch's times, an overview of the whole video
 // when the strip shows only a window of it, and the strip itself — the
@@ -40,15 +41,15 @@ Item {
                 anchors.left: parent.left
                 anchors.verticalCenter: parent.verticalCenter
                 text: view.trimmer.ready ? view.trimmer.startText + " – " + view.trimmer.endText : ""
-                font.pixelSize: 13
-                color: "#3a3a3c"
+                font.pixelSize: Theme.captionFontSize
+                color: Theme.stripBackground
             }
             Text {
                 objectName: "trimmerLength"
                 anchors.right: parent.right
                 anchors.verticalCenter: parent.verticalCenter
                 text: view.trimmer.ready ? view.trimmer.lengthText : ""
-                font.pixelSize: 13
+                font.pixelSize: Theme.captionFontSize
                 font.weight: Font.DemiBold
                 color: view.trimmer.mainColor
             }
@@ -69,7 +70,7 @@ Item {
                 width: parent.width
                 height: 6
                 radius: 3
-                color: "#d8d9dd"
+                color: Theme.controlBorder
             }
             Rectangle { // the stretch
                 anchors.verticalCenter: parent.verticalCenter
@@ -86,7 +87,7 @@ Item {
                 height: 14
                 radius: 4
                 color: "transparent"
-                border.color: "#1c1c1e"
+                border.color: Theme.label
                 border.width: 1.5
             }
             MouseArea {
@@ -114,12 +115,14 @@ Item {
             Rectangle {
                 anchors.fill: parent
                 radius: 6
-                color: "#2c2c2e"
+                color: Theme.stripBackground
                 clip: true
 
                 Row {
                     Repeater {
                         model: view.trimmer.thumbnailCount
+                        // Inline delegates read this file's ids, which Qt 6.4's qmllint cannot follow.
+                        // qmllint disable unqualified
                         delegate: Item {
                             id: tile
                             required property int index
@@ -152,12 +155,13 @@ Item {
                                 anchors.centerIn: parent
                                 width: 22
                                 height: 22
-                                visible: tile.picture.toString() === ""
+                                visible: String(tile.picture) === ""
                                 source: "qrc:/Flickbook/images/img.svg"
-                                sourceSize: Qt.size(44, 44)
+                                sourceSize { width: 44; height: 44 }
                                 opacity: 0.5
                             }
                         }
+                        // qmllint enable unqualified
                     }
                 }
             }
@@ -167,13 +171,13 @@ Item {
                 x: 0
                 width: Math.max(0, Math.min(strip.width, view.xOf(view.trimmer.startSeconds)))
                 height: strip.height
-                color: "#99000000"
+                color: Theme.dimmed
             }
             Rectangle {
                 x: Math.max(0, Math.min(strip.width, view.xOf(view.trimmer.endSeconds)))
                 width: Math.max(0, strip.width - x)
                 height: strip.height
-                color: "#99000000"
+                color: Theme.dimmed
             }
 
             // Dragging inside the stretch moves it; outside, a long video's
@@ -229,7 +233,7 @@ Item {
                 height: strip.height + 8
                 radius: 1.5
                 color: view.trimmer.positionBarColor
-                border.color: "#40000000"
+                border.color: Theme.outline
                 border.width: 0.5
                 visible: view.trimmer.ready && at >= 0 && at <= strip.width
             }

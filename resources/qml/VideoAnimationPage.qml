@@ -20,8 +20,8 @@ Item {
             objectName: "viewMain"
             Layout.fillWidth: true
             Layout.fillHeight: true
-            radius: 16
-            color: "black"
+            radius: Theme.cardRadius
+            color: Theme.mediaBackground
             clip: true
 
             PlayerLayerView {
@@ -45,9 +45,9 @@ Item {
             Text {
                 Layout.fillWidth: true
                 text: qsTr("Speed")
-                font.pixelSize: 15
+                font.pixelSize: Theme.bodyFontSize
                 font.weight: Font.DemiBold
-                color: "#1c1c1e"
+                color: Theme.label
             }
         }
 

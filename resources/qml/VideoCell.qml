@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls
+import Flickbook.Screens
 
 // One video in the picker: a frame of it, square-cropped, and its duration
 // in a small dark pill once it has been read.
@@ -14,9 +15,9 @@ AbstractButton {
     Accessible.name: time !== "" ? qsTr("Video, %1").arg(time) : qsTr("Video")
 
     background: Rectangle {
-        radius: 12
-        color: "#eceef1"
-        border.color: cell.visualFocus ? "#fb4367" : "transparent"
+        radius: Theme.controlRadius
+        color: Theme.placeholderFill
+        border.color: cell.visualFocus ? Theme.accent : "transparent"
         border.width: 3
     }
 
@@ -27,7 +28,7 @@ AbstractButton {
             anchors.fill: parent
             anchors.margins: cell.visualFocus ? 3 : 0
             source: cell.image
-            sourceSize: Qt.size(300, 300)
+            sourceSize { width: 300; height: 300 }
             asynchronous: true
             cache: false
             fillMode: Image.PreserveAspectCrop
@@ -40,7 +41,7 @@ AbstractButton {
             height: width
             visible: thumbnail.status !== Image.Ready
             source: "qrc:/Flickbook/images/img.svg"
-            sourceSize: Qt.size(192, 192)
+            sourceSize { width: 192; height: 192 }
         }
         Rectangle {
             objectName: "lblTime"
@@ -49,12 +50,12 @@ AbstractButton {
             width: timeText.implicitWidth + 14
             height: 22
             radius: 11
-            color: "#b3000000"
+            color: Theme.captionBackground
             Text {
                 id: timeText
                 anchors.centerIn: parent
                 text: cell.time
-                color: "white"
+                color: Theme.onAccent
                 font.pixelSize: 12
                 font.weight: Font.DemiBold
             }
