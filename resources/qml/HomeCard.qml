@@ -30,6 +30,7 @@ AbstractButton {
         spacing: 16
 
         Rectangle {
+            objectName: "cardTile"
             Layout.preferredWidth: 56
             Layout.preferredHeight: 56
             radius: Theme.cardRadius

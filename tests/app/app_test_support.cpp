@@ -93,7 +93,8 @@ std::unique_ptr<app::AppWindow> launchToHome(QSize size) {
     };
     if (!QTest::qWaitFor(atHome, 3000))
         return nullptr;
-    QTest::qWait(400); // the push has slid in
+    if (!waitForPagesToSettle(window->window()))
+        return nullptr;
     return window;
 }
 

@@ -123,7 +123,7 @@ private slots:
         QCOMPARE(viewfinder.videoFrame().size(), QSize(640, 360));
         QVERIFY(camera.startRecording());
         QVERIFY(camera.isRecording());
-        QTest::qWait(3000);
+        QTest::qWait(3000); // a recording of three seconds
         QVERIFY(camera.elapsedSeconds() > 2.5);
         QVERIFY(QRegularExpression("^00:0[23]$").match(camera.elapsedText()).hasMatch());
         std::optional<QUrl> clip;
@@ -232,7 +232,7 @@ private slots:
         QTRY_COMPARE(stack.picker()->state(), CameraPicker::State::Ready);
         stack.picker()->btnRecord();
         QCOMPARE(stack.picker()->state(), CameraPicker::State::Recording);
-        QTest::qWait(1200);
+        QTest::qWait(1200); // a clip of a little over a second
         stack.picker()->btnRecord();
         QCOMPARE(stack.picker()->state(), CameraPicker::State::Saving);
         stack.picker()->btnCancel(); // ignored while the clip is finished
@@ -296,7 +296,7 @@ private slots:
         QTRY_VERIFY(!testing::findItem(window, "alertView")); // the question has gone
         QTest::keyClick(window, Qt::Key_Space);               // record
         QCOMPARE(picker->state(), CameraPicker::State::Recording);
-        QTest::qWait(2100);
+        QTest::qWait(2100); // long enough for the clock to read 00:02
         QVERIFY(testing::findItem(window, "elapsedTime"));
         QVERIFY(testing::saveScreenshot(window, "camera-recording-390"));
         QVERIFY(testing::clickItem(window, testing::findItem(window, "btnRecord"))); // stop
@@ -349,10 +349,11 @@ private slots:
         QQuickWindow* window = app_->window();
         QVERIFY(testing::clickItem(window, testing::findItem(window, "btnCaptureToGIF")));
         QVERIFY(testing::waitForSettledItem(window, "noCamera"));
-        QTest::qWait(300);
+        QVERIFY(testing::waitForPagesToSettle(window)); // keys wait for the slide too
+        QVERIFY(testing::waitForFrame(window));
         QVERIFY(testing::saveScreenshot(window, "camera-none-390"));
         window->resize(1280, 800);
-        QTest::qWait(300);
+        QVERIFY(testing::waitForFrame(window));
         QVERIFY(testing::saveScreenshot(window, "camera-none-1280"));
         QTest::keyClick(window, Qt::Key_Escape);
         QTRY_VERIFY(qobject_cast<home::HomeScreen*>(app_->navigation().topViewController()));

@@ -16,6 +16,7 @@
 #include "platform/save_as.h"
 #include "status_hud.h"
 
+#include <QAbstractItemModelTester>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -191,9 +192,8 @@ private slots:
 
     void anEmptyOrMissingStoreShowsTheMessage() {
         auto stack = openHistory(); // no work folder at all
-        QTest::qWait(250);
+        QTRY_VERIFY(!stack.history->lblMsg()->isHidden());
         QCOMPARE(stack.history->collectionviewHistory()->rowCount(), 0);
-        QVERIFY(!stack.history->lblMsg()->isHidden());
     }
 
     void cellsAreSquaresOfTheGridRule_data() {
@@ -218,6 +218,9 @@ private slots:
         storeGif("Animation_1700000200.gif", gifWithDelays({10}));
         storeGif("Animation_1700000100.gif", gifWithDelays({10}));
         auto stack = openHistory();
+        QAbstractItemModelTester modelTester(
+            stack.history->collectionviewHistory(),
+            QAbstractItemModelTester::FailureReportingMode::QtTest);
         QTRY_COMPARE(stack.history->arrOfFile.size(), 3);
         auto& navigation = *stack.navigation;
 
@@ -268,7 +271,7 @@ private slots:
         QCOMPARE(stack.history->arrOfFile.size(), 2);
         QCOMPARE(console.lines().size(), 1);
         QVERIFY(console.lines()[0].contains("Animation_1700000300.gif"));
-        QTest::qWait(50);
+        QCoreApplication::processEvents(); // what the listing queued
         QVERIFY(!components::StatusHUD::shared().isVisible());
     }
 
@@ -400,7 +403,8 @@ private slots:
         QTRY_COMPARE(testing::findItems(window, "lblTitle").size(), 4);
         // Three real GIFs get their first frames; the broken one keeps the placeholder.
         QTRY_COMPARE_WITH_TIMEOUT(testing::findItems(window, "cellPlaceholder").size(), 1, 5000);
-        QTest::qWait(300);
+        QVERIFY(testing::waitForPagesToSettle(window));
+        QVERIFY(testing::waitForFrame(window));
         QVERIFY(testing::saveScreenshot(window, "history-390"));
 
         // The people-detection GIF, second row.
@@ -410,7 +414,7 @@ private slots:
         QVERIFY(preview);
         QCOMPARE(preview->gifURL.fileName(), QString("Animation_1700000200.gif"));
         QTRY_VERIFY(preview->ivPlayGIF()->isAnimating());
-        QTest::qWait(400); // the push has slid in
+        QVERIFY(testing::waitForPagesToSettle(window));
 
         auto decoded = gif::decodeAnimation(testdata("people-detection.gif").toStdString());
         QVERIFY(decoded);
@@ -423,7 +427,7 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         const int first = preview->ivPlayGIF()->currentEntry();
-        QTest::qWait(1000);
+        QTest::qWait(1000); // a second of playing, timed by the clock above
         const int last = preview->ivPlayGIF()->currentEntry();
         const double played = clock.elapsed() / 1000.0;
         const int advanced = int((last - first + length) % length);
@@ -436,7 +440,7 @@ private slots:
 
         QVERIFY(testing::clickItem(window, testing::findItem(window, "leftBarButton")));
         QCOMPARE(navigation.topViewController(), history);
-        QTest::qWait(400);
+        QVERIFY(testing::waitForPagesToSettle(window));
         QCOMPARE(testing::findItems(window, "lblTitle").size(), 4);
         QVERIFY(testing::clickItem(window, testing::findItem(window, "leftBarButton")));
         QVERIFY(qobject_cast<home::HomeScreen*>(navigation.topViewController()));
@@ -455,7 +459,7 @@ private slots:
         auto& navigation = app_->navigation();
         navigation.topViewController()->performSegueWithIdentifier("segue_history");
         QTRY_VERIFY(testing::findItem(window, "btnShare"));
-        QTest::qWait(400);
+        QVERIFY(testing::waitForPagesToSettle(window));
         const QStringList ways{
             "outside",     "escape",      "share_copy", "share_openWith", "share_showInFolder",
             "share_email", "share_cancel"};
@@ -569,7 +573,7 @@ private slots:
         auto& navigation = app_->navigation();
         navigation.topViewController()->performSegueWithIdentifier("segue_history");
         QTRY_VERIFY(testing::findItem(window, "lblMsg"));
-        QTest::qWait(400);
+        QVERIFY(testing::waitForPagesToSettle(window));
         QVERIFY(testing::saveScreenshot(window, "history-empty-1280"));
         navigation.popViewControllerAnimated(false);
 
@@ -583,12 +587,12 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(testing::findItems(window, "cellImage").size() >= 12 &&
                                      testing::findItems(window, "cellPlaceholder").isEmpty(),
                                  5000);
-        QTest::qWait(300);
+        QVERIFY(testing::waitForFrame(window));
         QVERIFY(testing::saveScreenshot(window, "history-1280"));
         auto* history = qobject_cast<HistoryScreen*>(navigation.topViewController());
         history->collectionViewDidSelectItem(0);
         QTRY_VERIFY(testing::findItem(window, "ivPlayGIF"));
-        QTest::qWait(400);
+        QVERIFY(testing::waitForPagesToSettle(window));
         QVERIFY(testing::saveScreenshot(window, "preview-1280"));
     }
 };

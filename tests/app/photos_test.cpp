@@ -16,6 +16,7 @@
 #include "status_hud.h"
 #include "store/gif_store.h"
 
+#include <QAbstractItemModelTester>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -262,6 +263,9 @@ private slots:
         PhotoLibrary::shared().setAuthorizationStatus(AuthorizationStatus::Authorized);
         auto stack = makeStack();
         auto* picker = new photos::SelectImages();
+        QAbstractItemModelTester modelTester(
+            picker->collectionviewSelectImages(),
+            QAbstractItemModelTester::FailureReportingMode::QtTest);
         stack.navigation->pushViewController(picker, QUrl(), false);
         auto* done = picker->navigationItem()->rightBarButtonItem();
         QVERIFY(!done->isEnabled());
@@ -462,36 +466,39 @@ private slots:
         QVERIFY(testing::clickItem(window, testing::findItem(window, "btnImagesToGIF")));
         auto* picker = qobject_cast<photos::SelectImages*>(navigation.topViewController());
         QVERIFY(picker);
-        QTRY_VERIFY(testing::findItem(window, "alertView")); // the consent question
-        QTest::qWait(300);
+        QVERIFY(testing::waitForSettledItem(window, "alertView")); // the consent question
         QVERIFY(testing::saveScreenshot(window, "photo-consent-390"));
         QVERIFY(testing::clickItem(window, testing::findItem(window, "alertAction_1"))); // Allow
         QTRY_COMPARE(testing::findItems(window, "photoImage").size(), 5);
         QTRY_VERIFY_WITH_TIMEOUT(testing::findItems(window, "photoPlaceholder").isEmpty(), 5000);
 
         // Grid order: Aqua, Storm, Blinds, Dune, Garden. Tap Dune, Aqua, Blinds.
-        QTest::qWait(300); // the consent dialog has faded out
+        QTRY_VERIFY(!testing::findItem(window, "alertView")); // the consent dialog has faded out
         const auto cells = testing::findItems(window, "photoImage");
         for (int row : {3, 0, 2})
             QVERIFY(testing::clickItem(window, cells[row]));
         QCOMPARE(picker->selectedCount(), 3);
-        QTest::qWait(300);
+        QVERIFY(testing::waitForFrame(window));
         QVERIFY(testing::saveScreenshot(window, "photo-picker-390"));
-        QCOMPARE(testing::findItems(window, "photoOrder").size(), 3);
+        const auto badges = testing::findItems(window, "photoOrder");
+        QCOMPARE(badges.size(), 3);
+        // Tap-order badges in the accent colour, inside their white rims.
+        QCOMPARE(testing::colourAt(window, badges[0], {7, badges[0]->height() / 2}),
+                 common::accentColor());
         for (int width : {320, 620, 1280}) {
             window->resize(width, 780);
-            QTest::qWait(300);
+            QVERIFY(testing::waitForFrame(window));
             QVERIFY(testing::saveScreenshot(window, QString("photo-picker-%1").arg(width)));
         }
         window->resize(390, 780);
-        QTest::qWait(300);
+        QVERIFY(testing::waitForFrame(window));
         QVERIFY(testing::clickItem(window, testing::findItem(window, "rightBarButton"))); // Done
         QTRY_VERIFY_WITH_TIMEOUT(
             qobject_cast<photos::ImageAnimationScreen*>(navigation.topViewController()), 10000);
         auto* frameTime =
             qobject_cast<photos::ImageAnimationScreen*>(navigation.topViewController());
         QTRY_VERIFY(frameTime->imageView()->isAnimating());
-        QTest::qWait(400);
+        QVERIFY(testing::waitForPagesToSettle(window));
 
         // 0.5 s is the fourth stop of the slider.
         QQuickItem* slider = testing::findItem(window, "sliderDiscrite");
@@ -501,19 +508,19 @@ private slots:
             QPointF(inset + 3.0 / 11.0 * (slider->width() - 2 * inset), slider->height() / 2));
         QTest::mouseClick(window, Qt::LeftButton, {}, stop.toPoint());
         QCOMPARE(frameTime->animationTime, 0.5);
-        QTest::qWait(200);
+        QVERIFY(testing::waitForFrame(window));
         QVERIFY(testing::saveScreenshot(window, "frame-time-390"));
         // The twelve labels never run into each other, down to 320 px.
         for (int width : {390, 320, 620, 1280}) {
             window->resize(width, 780);
-            QTest::qWait(300);
+            QVERIFY(testing::waitForFrame(window));
             QVERIFY2(testing::laidOutApart(window, "camelLabel_"),
                      qPrintable(QString::number(width)));
             QVERIFY(testing::findItem(window, "camelLabel_3")); // the chosen one shows
             QVERIFY(testing::saveScreenshot(window, QString("frame-time-%1").arg(width)));
         }
         window->resize(390, 780);
-        QTest::qWait(200);
+        QVERIFY(testing::waitForFrame(window));
 
         QVERIFY(testing::clickItem(window, testing::findItem(window, "rightBarButton"))); // Create
         QTRY_VERIFY_WITH_TIMEOUT(
@@ -547,7 +554,7 @@ private slots:
         }
         QTRY_VERIFY(preview->ivPlayGIF()->isAnimating());
         QVERIFY(!preview->navigationItem()->leftBarButtonItem()->isEnabled());
-        QTest::qWait(400);
+        QVERIFY(testing::waitForPagesToSettle(window));
         QVERIFY(testing::saveScreenshot(window, "photo-preview-390"));
     }
 };

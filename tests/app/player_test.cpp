@@ -125,7 +125,7 @@ private slots:
             w->player->seekToTimeExactly(frame / 25.0);
         QCOMPARE(w->player->currentTime(), 140.5 / 25.0); // the target, while pending
         QTRY_COMPARE_WITH_TIMEOUT(w->lastCounter, 140, 5000);
-        QTest::qWait(300);
+        QTest::qWait(300); // no later frame replaces it
         QCOMPARE(w->lastCounter, 140);
         QVERIFY(std::abs(w->player->currentTime() - 140 / 25.0) < 0.04);
     }
@@ -141,7 +141,7 @@ private slots:
         QCOMPARE(w->player->rate(), 1.0);
         QVERIFY(ended.wait(3000));
         QCOMPARE(w->player->rate(), 0.0);
-        QTest::qWait(300);
+        QTest::qWait(300); // and it ends once only
         QCOMPARE(ended.size(), 1);
         QCOMPARE(w->lastCounter, 149);
         QCOMPARE(seekAndRead(*w, 2.0, false), 50);

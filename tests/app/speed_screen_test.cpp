@@ -358,13 +358,14 @@ private slots:
             screen, app::mainStoryboard().scene("segue_videoAnimation")->page, true);
         QTRY_VERIFY(screen->player());
         QVERIFY(testing::waitForSettledItem(window, "sliderDiscrite"));
-        QTest::qWait(400);
+        QVERIFY(testing::waitForPagesToSettle(window));
+        QVERIFY(testing::waitForFrame(window));
         QVERIFY(testing::saveScreenshot(window, "speed-390"));
         window->resize(1280, 800);
-        QTest::qWait(400);
+        QVERIFY(testing::waitForFrame(window));
         QVERIFY(testing::saveScreenshot(window, "speed-1280"));
         window->resize(390, 780);
-        QTest::qWait(200);
+        QVERIFY(testing::waitForFrame(window));
         QQuickItem* slider = testing::findItem(window, "sliderDiscrite");
         const double inset = 16;
         const QPointF last =

@@ -340,12 +340,12 @@ private slots:
         connect(&sink, &QVideoSink::videoFrameChanged, this,
                 [&](const QVideoFrame& frame) { shown << testing::counterShown(frame); });
         screen->player()->setVideoOutput(&sink);
-        QTest::qWait(300);
+        QTest::qWait(300); // frames of the paused picture come and go first
         shown.clear();
         if (screen->player()->rate() == 1.0)
             screen->btnPlayPause();
         screen->btnPlayPause();
-        QTest::qWait(5000);
+        QTest::qWait(5000); // long enough to loop twice
         screen->btnPlayPause();
         QVERIFY(shown.size() > 20); // a busy machine drops frames
         int rewinds = 0;
@@ -411,7 +411,7 @@ private slots:
         testing::ConsoleCapture console;
         screen->btnTrim();
         QTRY_VERIFY(console.lines().contains("Error While Trim"));
-        QTest::qWait(100);
+        QCoreApplication::processEvents(); // nothing else was queued
         QCOMPARE(stack.navigation->topViewController(), screen);
         QCOMPARE(screen->videoSongURL, QUrl::fromLocalFile(QString()));
         QCOMPARE(screen->player()->rate(), 0.0);
@@ -462,7 +462,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(testing::findItems(window, "trimmerThumbnail").size() ==
                                      screen->trimmerView()->thumbnailCount(),
                                  5000);
-        QTest::qWait(400);
+        QVERIFY(testing::waitForPagesToSettle(window));
+        QVERIFY(testing::waitForFrame(window));
         QVERIFY(testing::saveScreenshot(window, "trim-390"));
 
         QQuickItem* handle = testing::findItem(window, "trimmerStartHandle");
@@ -488,13 +489,13 @@ private slots:
         const double stepped = end - screen->trimmerView()->endSeconds();
         QVERIFY2(stepped > 0.5 * frame && stepped < 1.5 * frame,
                  qPrintable(QString::number(stepped)));
-        QTest::qWait(300);
+        QVERIFY(testing::waitForFrame(window));
         QVERIFY(testing::saveScreenshot(window, "trim-dragged-390"));
         window->resize(1280, 800);
-        QTest::qWait(600);
+        QVERIFY(testing::waitForFrame(window));
         QVERIFY(testing::saveScreenshot(window, "trim-1280"));
         window->resize(390, 780);
-        QTest::qWait(300);
+        QVERIFY(testing::waitForFrame(window));
 
         QVERIFY(testing::clickItem(window, testing::findItem(window, "rightBarButton"))); // Trim
         QTRY_VERIFY_WITH_TIMEOUT(

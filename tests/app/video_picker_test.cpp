@@ -21,6 +21,7 @@
 #include "video/trim_video_screen.h"
 #include "video/video_animation_screen.h"
 
+#include <QAbstractItemModelTester>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -67,11 +68,16 @@ struct PickerStack {
         navigation = std::make_unique<platform::NavigationController>(storyboard);
         navigation->setRootViewController(new home::HomeScreen(), QUrl());
         picker = new SelectVideoScreen();
+        // Every change the grid makes is checked against the model rules.
+        modelTester = std::make_unique<QAbstractItemModelTester>(
+            picker->collectionviewSelectVideo(),
+            QAbstractItemModelTester::FailureReportingMode::QtTest);
         navigation->pushViewController(picker, QUrl(), false);
     }
     platform::Storyboard storyboard;
     std::unique_ptr<platform::NavigationController> navigation;
     SelectVideoScreen* picker = nullptr;
+    std::unique_ptr<QAbstractItemModelTester> modelTester;
 };
 
 } // namespace
@@ -293,13 +299,13 @@ private slots:
         QTRY_COMPARE(testing::findItems(window, "videoImage").size(), 2);
         QTRY_VERIFY_WITH_TIMEOUT(testing::findItems(window, "videoPlaceholder").isEmpty(), 5000);
         QTRY_COMPARE(testing::findItems(window, "lblTime").size(), 2);
-        QTest::qWait(300);
+        QVERIFY(testing::waitForFrame(window));
         QVERIFY(testing::saveScreenshot(window, "select-video-390"));
         window->resize(1280, 800);
-        QTest::qWait(500);
+        QVERIFY(testing::waitForFrame(window));
         QVERIFY(testing::saveScreenshot(window, "select-video-1280"));
         window->resize(390, 780);
-        QTest::qWait(300);
+        QVERIFY(testing::waitForFrame(window));
 
         QVERIFY(testing::clickItem(window, testing::findItems(window, "videoImage").first()));
         QTRY_VERIFY_WITH_TIMEOUT(
@@ -376,9 +382,9 @@ private slots:
         QVERIFY(frames);
         QCOMPARE(frames->arrOfSelectedImages.size(), 2);
         QCOMPARE(frames->arrOfSelectedImages[0].size(), QImage(photos + "Storm.jpg").size());
-        QTest::qWait(400);
+        QVERIFY(testing::waitForPagesToSettle(window));
         frames->btnBack();
-        QTest::qWait(400);
+        QVERIFY(testing::waitForPagesToSettle(window));
 
         drop({QUrl::fromLocalFile(clip("plain.mp4"))});
         QVERIFY(handled.wait(5000));

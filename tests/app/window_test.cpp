@@ -46,7 +46,7 @@ private:
         QVERIFY(app_);
     }
 
-    void settle() { QTest::qWait(platform::NavigationController::kTransitionMilliseconds + 150); }
+    void settle() { QVERIFY(testing::waitForPagesToSettle(window())); }
 
     void grab(const QString& name) { QVERIFY(testing::saveScreenshot(window(), name)); }
 
@@ -113,7 +113,7 @@ private slots:
         QCOMPARE(navigation().depth(), 2);
         grab("hud-activity-390");
         components::StatusHUD::showSuccessWithStatus("GIF successfully deleted.");
-        QTest::qWait(200);
+        QVERIFY(testing::waitForSettledItem(window(), "hudPanel"));
         grab("hud-success-390");
         QVERIFY(click("btnSetting"));
         QCOMPARE(navigation().depth(), 2);
@@ -132,7 +132,7 @@ private slots:
         QCOMPARE(item("alertMessage")->property("text").toString(),
                  QString("Please select another video."));
         QVERIFY(!item("alertAction_1"));
-        QTest::qWait(300);
+        QVERIFY(testing::waitForSettledItem(window(), "alertView"));
         grab("alert-390");
         QVERIFY(click("alertAction_0"));
         QVERIFY(!navigation().presentedAlert());
@@ -152,8 +152,7 @@ private slots:
         QVERIFY(click("btnSetting"));
         settle();
         QVERIFY(click("btnShareApp"));
-        QTRY_VERIFY(item("shareSheet"));
-        QTest::qWait(300);
+        QVERIFY(testing::waitForSettledItem(window(), "shareSheet"));
         QQuickItem* sheet = item("shareSheet");
         const QRectF placed(sheet->mapToScene(QPointF(0, 0)), sheet->size());
         if (popover) {
@@ -216,7 +215,7 @@ private slots:
                           navigation().topViewController());
         QVERIFY(testing::waitForSettledItem(window(), "alertView"));
         if (way != "Escape") {
-            goBack(); // an alert is up: nothing
+            goBack(); // an alert is up: nothing, however long one waits
             QTest::qWait(100);
             QCOMPARE(navigation().depth(), 3);
             navigation().presentedAlert()->chooseAction(0);
@@ -306,6 +305,13 @@ private slots:
         for (QQuickItem* subtitle : subtitles)
             QVERIFY2(!subtitle->property("truncated").toBool(),
                      qPrintable(subtitle->property("text").toString()));
+        // The first tile, the camera's, is drawn in the accent colour beside
+        // its card's title.
+        const auto tiles = testing::findItems(window(), "cardTile");
+        QCOMPARE(tiles.size(), 5);
+        QCOMPARE(testing::colourAt(window(), tiles[0], {4, tiles[0]->height() / 2}),
+                 common::accentColor());
+        QVERIFY(testing::laidOutApart(window(), "cardSubtitle"));
         grab(QString("home-%1").arg(width));
     }
 
@@ -321,7 +327,7 @@ private slots:
         QVERIFY(app_->load());
         window()->resize(size);
         QVERIFY(QTest::qWaitForWindowExposed(window()));
-        QTest::qWait(300);
+        QVERIFY(testing::waitForFrame(window()));
         grab(QString("launch-%1").arg(size.width()));
         QTRY_VERIFY_WITH_TIMEOUT(qobject_cast<home::HomeScreen*>(navigation().topViewController()),
                                  3000);

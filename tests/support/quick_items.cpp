@@ -2,6 +2,7 @@
 
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QSignalSpy>
 #include <QTest>
 #include <cmath>
 #include <functional>
@@ -85,6 +86,21 @@ QQuickItem* waitForSettledItem(QQuickWindow* window, const QString& name, int ti
         return true;
     };
     return QTest::qWaitFor(settled, timeoutMs) ? found : nullptr;
+}
+
+QColor colourAt(QQuickWindow* window, QQuickItem* item, QPointF point) {
+    if (!item)
+        return {};
+    const QImage shot = window->grabWindow();
+    const QPointF scene = item->mapToScene(point) * shot.devicePixelRatio();
+    const QPoint pixel(int(scene.x()), int(scene.y()));
+    return shot.rect().contains(pixel) ? shot.pixelColor(pixel) : QColor();
+}
+
+bool waitForFrame(QQuickWindow* window) {
+    QSignalSpy drawn(window, &QQuickWindow::frameSwapped);
+    window->update();
+    return drawn.wait(3000);
 }
 
 } // namespace flickbook::testing

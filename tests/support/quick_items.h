@@ -3,7 +3,9 @@
 // Finding the items of a Qt Quick window by object name, as the screen tests
 // and the app benchmarks look at what the window shows.
 
+#include <QColor>
 #include <QList>
+#include <QPointF>
 #include <QString>
 
 class QQuickItem;
@@ -27,5 +29,13 @@ bool waitForPagesToSettle(QQuickWindow* window);
 // opening transition of its own or of an ancestor (popups grow in). The item,
 // or nullptr when it does not settle within the timeout.
 QQuickItem* waitForSettledItem(QQuickWindow* window, const QString& name, int timeoutMs = 3000);
+
+// The colour the window shows at a point of the item (in the item's own
+// coordinates); invalid when the item is missing or the point is off screen.
+QColor colourAt(QQuickWindow* window, QQuickItem* item, QPointF point);
+
+// Waits until the window has drawn a frame after everything queued so far,
+// resizes and layouts included; false when none comes within 3 s.
+bool waitForFrame(QQuickWindow* window);
 
 } // namespace flickbook::testing
