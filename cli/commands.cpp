@@ -71,7 +71,7 @@ int runInfo(const std::vector<std::string>& input) {
             out += (i ? ",{\"delay_cs\":" : "{\"delay_cs\":") +
                    std::to_string(a.frames[i].delayCs) + "}";
         out += "],\"step_cs\":" + std::to_string(list.stepCs) +
-               ",\"list_length\":" + std::to_string(list.entries.size()) +
+               ",\"list_length\":" + std::to_string(list.length()) +
                ",\"duration_s\":" + jsonNumber(list.durationSeconds()) + "}";
         std::cout << out << "\n";
         return 0;
@@ -84,7 +84,7 @@ int runInfo(const std::vector<std::string>& input) {
         std::cout << " " << f.delayCs;
     std::cout << "\n"
               << "step:        " << list.stepCs << " cs\n"
-              << "list length: " << list.entries.size() << "\n"
+              << "list length: " << list.length() << "\n"
               << "duration:    " << secondsText(list.durationSeconds()) << " s\n";
     return 0;
 }

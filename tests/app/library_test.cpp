@@ -416,10 +416,10 @@ private slots:
         QVERIFY(decoded);
         const double entrySeconds = decoded->frameList.stepCs / 100.0;
         QCOMPARE(preview->ivPlayGIF()->image().images.size(),
-                 qsizetype(decoded->frameList.entries.size()));
+                 qsizetype(decoded->frameList.length()));
         // Over a second (shorter than one loop) the view moves on by as many
         // entries as the file's timing says.
-        const auto length = qsizetype(decoded->frameList.entries.size());
+        const auto length = qsizetype(decoded->frameList.length());
         QElapsedTimer clock;
         clock.start();
         const int first = preview->ivPlayGIF()->currentEntry();
