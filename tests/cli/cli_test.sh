@@ -19,6 +19,15 @@ check "info --json" test "$json" = '{"width":100,"height":100,"loop_count":0,"fr
 check "info text" sh -c "'$cli' info '$suite/animated_noloop.gif' | grep -q 'loop count:  none'"
 check "info shows seconds with two decimals" sh -c "'$cli' info '$suite/animated_loop_variable_delay.gif' | grep -q 'duration:    3.10 s'"
 
+# 30,000 one-pixel frames of 65535 cs and one of 1 cs: a list of 1,966,050,001
+# entries of 1 cs, described in a quarter of a gigabyte of address space.
+perl -e 'print "GIF89a", pack("vvCCC", 1, 1, 0x80, 0, 0), "\0\0\0\xff\xff\xff";
+         for $d ((65535) x 30000, 1) {
+             print "\x21\xf9\x04\0", pack("v", $d), "\0\0", "\x2c\0\0\0\0\x01\0\x01\0\0", "\x02\x02\x44\x01\0" }
+         print "\x3b"' > "$tmp/bomb.gif"
+(ulimit -v 262144; "$cli" info "$tmp/bomb.gif" --json > "$tmp/bomb.json")
+check "info of a timing bomb in bounded memory" grep -q '\],"step_cs":1,"list_length":1966050001,"duration_s":19660500.01}$' "$tmp/bomb.json"
+
 check "frames writes one PNG per frame" "$cli" frames "$suite/animated_loop.gif" "$tmp/frames"
 check "frame files named in order" test "$(ls "$tmp/frames" | tr '\n' ' ')" = "frame_0000.png frame_0001.png frame_0002.png frame_0003.png "
 check "frames are full-canvas RGBA" sh -c "file '$tmp/frames/frame_0003.png' | grep -q '100 x 100, 8-bit/color RGBA'"

@@ -1,0 +1,50 @@
+#include "memory_limit.h"
+
+#include <cstdio>
+#include <exception>
+#include <fstream>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace flickbook::testsupport {
+
+std::string ChildOutcome::describe() const {
+    return exited ? "exit status " + std::to_string(status) : "signal " + std::to_string(status);
+}
+
+std::uint64_t mappedBytes() {
+    std::ifstream statm("/proc/self/statm");
+    std::uint64_t pages = 0;
+    statm >> pages;
+    return pages * std::uint64_t(sysconf(_SC_PAGESIZE));
+}
+
+ChildOutcome runWithAddressSpaceLimit(std::uint64_t extraBytes, const std::function<int()>& body) {
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child < 0)
+        return {true, -1};
+    if (child == 0) {
+        const rlimit cap{mappedBytes() + extraBytes, mappedBytes() + extraBytes};
+        if (setrlimit(RLIMIT_AS, &cap) != 0)
+            _exit(120);
+        int status = 121;
+        try {
+            status = body();
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "child threw: %s\n", e.what());
+            status = 122;
+        }
+        std::fflush(nullptr);
+        _exit(status);
+    }
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0) {
+    }
+    if (WIFEXITED(status))
+        return {true, WEXITSTATUS(status)};
+    return {false, WTERMSIG(status)};
+}
+
+} // namespace flickbook::testsupport
