@@ -65,6 +65,31 @@ check "a frame time off the list fails" fails "$cli" images "$photos/Dune.jpg" -
 check "a missing picture fails" fails "$cli" images "$photos/Dune.jpg" "$tmp/missing.jpg" -o "$tmp/x.gif"
 check "nothing left from a failed render" test ! -e "$tmp/x.gif" -a -z "$(ls -A "$tmp" | grep part)"
 
+
+# Short of memory at every stage, a command ends with an error line and
+# status 1, never a signal. The address space the command needs merely to
+# start (its shared libraries) is found first, so that the caps below fall
+# inside Flickbook's own work whatever the machine.
+runs() { (ulimit -v "$1"; shift; timeout 60 "$@"); }
+low=0 high=4194304
+while [ $((high - low)) -gt 1024 ]; do
+    mid=$(((low + high) / 2))
+    if runs $mid "$cli" list >/dev/null 2>&1; then high=$mid; else low=$mid; fi
+done
+cleanFailures=0
+badEnds=""
+for extra in 0 2048 4096 8192 16384 32768 65536; do
+    rm -rf "$tmp/capped"
+    runs $((high + extra)) "$cli" frames "$made" "$tmp/capped" >/dev/null 2>"$tmp/capped.err"
+    status=$?
+    if [ $status -eq 1 ] && tail -n 1 "$tmp/capped.err" | grep -q '^flickbook-cli: error: '; then
+        cleanFailures=$((cleanFailures + 1))
+    elif [ $status -ne 0 ]; then
+        badEnds="$badEnds +${extra}KiB:$status"
+    fi
+done
+check "short of memory, frames ends with an error line and status 1 ($badEnds)" test -z "$badEnds" -a $cleanFailures -gt 0
+
 book="$data/media/book.mkv" # 3.7 s
 check "video at 1x: 5 frames a second of whole seconds" sh -c "'$cli' video '$book' -o '$tmp/book.gif' >/dev/null && '$cli' info '$tmp/book.gif' --json | grep -q '\"width\":640,\"height\":480,\"loop_count\":0,\"frames\":\[{\"delay_cs\":20}\(,{\"delay_cs\":20}\)\{14\}\]'"
 check "video at 0.5x: 7 a second, 30 cs" sh -c "'$cli' video '$book' --speed 0.5x -o '$tmp/slow.gif' >/dev/null && '$cli' info '$tmp/slow.gif' | grep -q '^frames:      21$'"

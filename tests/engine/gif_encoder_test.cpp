@@ -8,6 +8,7 @@
 #include "gif/lzw_encoder.h"
 #include "giflib_reference.h"
 #include "media/frame_reader.h"
+#include "memory_limit.h"
 #include "test_paths.h"
 
 #include <algorithm>
@@ -246,6 +247,75 @@ TEST(GifEncoder, AWriteFailureStopsTheEncoder) {
     ASSERT_FALSE(finished.ok());
     EXPECT_EQ(finished.error().code, "file.write");
     EXPECT_FALSE(encoder.finish().ok());
+}
+
+// Frames of noise, which no tolerance keeps and no palette holds exactly.
+std::vector<image::RgbaImage> noise(int count, std::uint32_t width, std::uint32_t height) {
+    std::mt19937 random{7};
+    std::vector<image::RgbaImage> frames;
+    frames.resize(std::size_t(count));
+    for (auto& f : frames) {
+        f.width = width;
+        f.height = height;
+        f.pixels.resize(std::size_t(width) * height * 4);
+        for (auto& byte : f.pixels)
+            byte = std::uint8_t(random());
+    }
+    return frames;
+}
+
+// With the address space capped a little above the frames, the encoder cannot
+// get all the memory (or the threads) it needs. Whichever allocation fails
+// first, on the caller's thread or a worker's, the encoder says so in an
+// error result that every later call repeats; nothing is thrown. The
+// outcomes: 0 encoded, 1 refused cleanly, anything else a fault.
+int encodeCapped(unsigned threads, std::uint64_t headroom) {
+    const auto frames = noise(4, 1024, 768);
+    std::vector<std::uint8_t> out;
+    out.reserve(8u << 20);
+    gif::GifEncoder encoder(1024, 768, 0,
+                            [&out](std::span<const std::uint8_t> bytes) -> Result<void> {
+                                out.insert(out.end(), bytes.begin(), bytes.end());
+                                return {};
+                            },
+                            {80, threads});
+    if (!testsupport::capAddressSpace(headroom))
+        return 10;
+    std::optional<Error> failure;
+    for (const auto& frame : frames) {
+        if (auto added = encoder.addFrame(frame, 0.1); !added) {
+            failure = added.error();
+            break;
+        }
+    }
+    if (!failure) {
+        if (auto finished = encoder.finish(); !finished)
+            failure = finished.error();
+    }
+    if (!failure)
+        return 0;
+    if (failure->code != "gif.out_of_memory" && failure->code != "gif.no_threads")
+        return 2;
+    if (failure->message.empty())
+        return 3;
+    auto again = encoder.finish();
+    if (again || again.error().code != failure->code)
+        return 4;
+    return 1;
+}
+
+TEST(GifEncoder, RunningOutOfMemoryIsAnErrorResult) {
+    for (unsigned threads : {1u, 0u}) {
+        for (std::uint64_t mib : {1, 4, 8, 16, 24, 32, 48, 96, 160}) {
+            const auto outcome = testsupport::runWithAddressSpaceLimit(
+                std::uint64_t(1) << 30, [&] { return encodeCapped(threads, mib << 20); });
+            ASSERT_TRUE(outcome.exited && (outcome.status == 0 || outcome.status == 1))
+                << "threads " << threads << ", " << mib << " MiB: " << outcome.describe();
+            // Four frames of 1024×768 cannot be encoded in 1 MiB.
+            if (mib == 1)
+                EXPECT_EQ(outcome.status, 1) << "threads " << threads;
+        }
+    }
 }
 
 TEST(GifEncoder, DelaysRoundToTheNearestCentisecond) {

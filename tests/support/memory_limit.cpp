@@ -20,14 +20,18 @@ std::uint64_t mappedBytes() {
     return pages * std::uint64_t(sysconf(_SC_PAGESIZE));
 }
 
+bool capAddressSpace(std::uint64_t extraBytes) {
+    const rlimit cap{mappedBytes() + extraBytes, mappedBytes() + extraBytes};
+    return setrlimit(RLIMIT_AS, &cap) == 0;
+}
+
 ChildOutcome runWithAddressSpaceLimit(std::uint64_t extraBytes, const std::function<int()>& body) {
     std::fflush(nullptr);
     const pid_t child = fork();
     if (child < 0)
         return {true, -1};
     if (child == 0) {
-        const rlimit cap{mappedBytes() + extraBytes, mappedBytes() + extraBytes};
-        if (setrlimit(RLIMIT_AS, &cap) != 0)
+        if (!capAddressSpace(extraBytes))
             _exit(120);
         int status = 121;
         try {
