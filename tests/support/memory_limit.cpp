@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <exception>
 #include <fstream>
+#include <malloc.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,7 +22,13 @@ std::uint64_t mappedBytes() {
 }
 
 bool capAddressSpace(std::uint64_t extraBytes) {
-    const rlimit cap{mappedBytes() + extraBytes, mappedBytes() + extraBytes};
+    // Free memory the heap kept from earlier tests would let the code under
+    // test allocate past the cap without a new mapping. Handing it back and
+    // mapping every block from 64 KiB up on its own makes the cap hold.
+    mallopt(M_MMAP_THRESHOLD, 64 * 1024);
+    malloc_trim(0);
+    const rlim_t limit = mappedBytes() + extraBytes;
+    const rlimit cap{limit, limit};
     return setrlimit(RLIMIT_AS, &cap) == 0;
 }
 

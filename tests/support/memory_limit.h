@@ -21,8 +21,9 @@ struct ChildOutcome {
 // `extraBytes`, runs body and exits with its result. The parent waits.
 ChildOutcome runWithAddressSpaceLimit(std::uint64_t extraBytes, const std::function<int()>& body);
 
-// Caps this process's address space at what it maps now plus extraBytes;
-// false when the system refuses. Only for a child of runWithAddressSpaceLimit.
+// Caps this process's address space at what it maps now plus extraBytes, and
+// has the heap map large blocks afresh so that the cap applies to them; false
+// when the system refuses. Only for a child of runWithAddressSpaceLimit.
 bool capAddressSpace(std::uint64_t extraBytes);
 
 // The address space this process maps now, in bytes.
