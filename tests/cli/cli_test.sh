@@ -90,6 +90,22 @@ for extra in 0 2048 4096 8192 16384 32768 65536; do
 done
 check "short of memory, frames ends with an error line and status 1 ($badEnds)" test -z "$badEnds" -a $cleanFailures -gt 0
 
+# Frames of 1000×1000 (4 MB each once drawn) in a file of a few kilobytes:
+# info reads only the blocks and frames writes each frame as it is drawn, so
+# both fit in 128 MiB more than the command needs to start, whatever the count.
+largeFrames() { # count
+    perl -e 'print "GIF89a", pack("vvCCC", 1000, 1000, 0x80, 0, 0), "\0\0\0\xff\xff\xff";
+             for (1..$ARGV[0]) {
+                 print "\x21\xf9\x04\0", pack("v", 10), "\0\0", "\x2c\0\0\0\0\x01\0\x01\0\0", "\x02\x02\x44\x01\0" }
+             print "\x3b"' "$1"
+}
+largeFrames 250 > "$tmp/large250.gif"
+largeFrames 80 > "$tmp/large80.gif"
+runs $((high + 131072)) "$cli" info "$tmp/large250.gif" --json > "$tmp/large.json"
+check "info of 250 large frames in bounded memory" grep -q '}\],"step_cs":10,"list_length":250,"duration_s":25}$' "$tmp/large.json"
+check "frames of 80 large frames in bounded memory" runs $((high + 131072)) "$cli" frames "$tmp/large80.gif" "$tmp/large"
+check "every frame written" test -e "$tmp/large/frame_0079.png" -a ! -e "$tmp/large/frame_0080.png"
+
 book="$data/media/book.mkv" # 3.7 s
 check "video at 1x: 5 frames a second of whole seconds" sh -c "'$cli' video '$book' -o '$tmp/book.gif' >/dev/null && '$cli' info '$tmp/book.gif' --json | grep -q '\"width\":640,\"height\":480,\"loop_count\":0,\"frames\":\[{\"delay_cs\":20}\(,{\"delay_cs\":20}\)\{14\}\]'"
 check "video at 0.5x: 7 a second, 30 cs" sh -c "'$cli' video '$book' --speed 0.5x -o '$tmp/slow.gif' >/dev/null && '$cli' info '$tmp/slow.gif' | grep -q '^frames:      21$'"

@@ -305,6 +305,53 @@ TEST(DecoderCompositing, DisposalFourRestoresPreviousFiveToSevenKeep) {
     }
 }
 
+// Reading the timing alone must say what a full decode says: the same
+// frames, delays, frame list, damage and refusals, for every file and for
+// every way of cutting one short.
+void expectSameTiming(std::span<const std::uint8_t> bytes, const std::string& what) {
+    auto full = gif::decodeAnimation(bytes);
+    auto timing = gif::readTiming(bytes);
+    ASSERT_EQ(full.ok(), timing.ok()) << what;
+    if (!full) {
+        EXPECT_EQ(full.error().code, timing.error().code) << what;
+        return;
+    }
+    std::vector<std::int32_t> delays;
+    for (const auto& frame : full->frames)
+        delays.push_back(frame.delayCs);
+    EXPECT_EQ(timing->delaysCs, delays) << what;
+    EXPECT_EQ(timing->loopCount, full->loopCount) << what;
+    EXPECT_EQ(timing->screen.width, full->screen.width) << what;
+    EXPECT_EQ(timing->frameList.stepCs, full->frameList.stepCs) << what;
+    EXPECT_EQ(timing->frameList.length(), full->frameList.length()) << what;
+    EXPECT_EQ(timing->frameList.totalCs, full->frameList.totalCs) << what;
+    ASSERT_EQ(timing->damage.has_value(), full->damage.has_value()) << what;
+    if (full->damage) {
+        EXPECT_EQ(timing->damage->code, full->damage->code) << what;
+    }
+}
+
+TEST(DecoderTiming, SaysWhatAFullDecodeSays) {
+    for (const auto& entry : std::filesystem::directory_iterator(
+             flickbook::testsupport::testdata() / "gif-suite" / "gifs")) {
+        if (entry.path().extension() != ".gif")
+            continue;
+        const auto bytes = flickbook::testsupport::readBytes(entry.path());
+        expectSameTiming(bytes, entry.path().filename().string());
+    }
+    const auto bytes = threeFrames();
+    for (std::size_t cut = 0; cut <= bytes.size(); ++cut)
+        expectSameTiming(std::span(bytes).first(cut), "cut at " + std::to_string(cut));
+    // Every byte past the screen descriptor flipped in turn: bad codes, short and
+    // long images, odd blocks. (A canvas too large to draw is refused only by
+    // a decode that draws, so the header is left alone.)
+    for (std::size_t at = 40; at < bytes.size(); ++at) {
+        auto flipped = bytes;
+        flipped[at] ^= 0x5A;
+        expectSameTiming(flipped, "flipped at " + std::to_string(at));
+    }
+}
+
 TEST(DecoderFirstFrame, DoesNotReadPastTheFirstFrame) {
     GifBuilder b(16, 16, rampPalette(2));
     auto bytes = b.image(solid(0, 0, 16, 16, 3)).finish(false);
