@@ -38,7 +38,7 @@ QByteArray gifWithDelays(const std::vector<int>& delaysCs) {
     testsupport::GifBuilder builder(8, 8, testsupport::rampPalette(3));
     builder.loop(0);
     for (std::size_t i = 0; i < delaysCs.size(); ++i) {
-        testsupport::ImageSpec spec;
+        testsupport::FrameDescription spec;
         spec.width = spec.height = 8;
         spec.indices.assign(64, std::uint8_t(i % 8));
         spec.delayCs = delaysCs[i];

@@ -11,14 +11,14 @@
 #include <malloc.h>
 
 using namespace flickbook;
+using testsupport::FrameDescription;
 using testsupport::GifBuilder;
-using testsupport::ImageSpec;
 using testsupport::rampPalette;
 
 namespace {
 
-ImageSpec solid(int left, int top, int w, int h, std::uint8_t index) {
-    ImageSpec spec;
+FrameDescription solid(int left, int top, int w, int h, std::uint8_t index) {
+    FrameDescription spec;
     spec.left = std::uint16_t(left);
     spec.top = std::uint16_t(top);
     spec.width = std::uint16_t(w);
@@ -275,17 +275,17 @@ TEST(DecoderCompositing, DisposalFourRestoresPreviousFiveToSevenKeep) {
     };
     for (int disposal = 4; disposal <= 7; ++disposal) {
         GifBuilder b(8, 8, palette);
-        ImageSpec background;
+        FrameDescription background;
         background.width = background.height = 8;
         background.indices.assign(64, 0);
         b.image(background);
-        ImageSpec square;
+        FrameDescription square;
         square.left = square.top = 2;
         square.width = square.height = 4;
         square.indices.assign(16, 1);
         square.disposal = disposal;
         b.image(square);
-        ImageSpec dot;
+        FrameDescription dot;
         dot.width = dot.height = 1;
         dot.indices = {2};
         auto animation = decode(b.image(dot).finish());

@@ -106,7 +106,7 @@ std::vector<std::uint8_t> timingBombFile() {
     using namespace flickbook::testsupport;
     GifBuilder b(1, 1, rampPalette(1));
     b.loop(0);
-    ImageSpec pixel;
+    FrameDescription pixel;
     pixel.width = pixel.height = 1;
     pixel.indices = {0};
     pixel.delayCs = 65535;
