@@ -27,7 +27,7 @@ cli: configure
 	@$(BUILD)/cli/flickbook-cli $(ARGS)
 
 # Unit, screen and command-line tests; then the engine's and the app's tests under
-# AddressSanitizer and UndefinedBehaviorSanitizer; then a one-minute fuzz run.
+# AddressSanitizer and UndefinedBehaviorSanitizer; then a one-minute fuzz run of each target.
 test: deps
 	@./scripts/test-all
 

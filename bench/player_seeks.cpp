@@ -333,7 +333,7 @@ int main(int argc, char* argv[]) {
     std::vector<Clip> clips{
         {"320×240", 320, 240, {}}, {"640×360", 640, 360, {}}, {"1920×1080", 1920, 1080, {}}};
     for (Clip& clip : clips) {
-        testsupport::ClipSpec spec;
+        testsupport::ClipParameters spec;
         spec.seconds = kSeconds;
         spec.fps = kFps;
         spec.keyframeInterval = 50;

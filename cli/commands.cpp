@@ -25,12 +25,18 @@ void warn(const std::string& message) {
 
 namespace {
 
-Result<gif::Animation> decodeForTool(const std::string& file) {
-    auto animation = gif::decodeAnimation(fs::path(file));
-    if (animation && animation->damage)
-        warn(file + " is damaged (" + animation->damage->message + "); using the " +
-             std::to_string(animation->frames.size()) + " frame(s) before the damage.");
-    return animation;
+void warnDamaged(const std::string& file, const Error& damage, std::size_t frames) {
+    warn(file + " is damaged (" + damage.message + "); using the " + std::to_string(frames) +
+         " frame(s) before the damage.");
+}
+
+// The timing alone: the blocks are read one after the other and no frame is
+// drawn, so a file of any number of large frames is described in little memory.
+Result<gif::AnimationTiming> timingForTool(const std::string& file) {
+    auto timing = gif::readTiming(fs::path(file));
+    if (timing && timing->damage)
+        warnDamaged(file, *timing->damage, timing->delaysCs.size());
+    return timing;
 }
 
 std::string loopText(const std::optional<std::uint16_t>& loops) {
@@ -57,59 +63,74 @@ int runInfo(const std::vector<std::string>& input) {
         return fail("unknown option " + *unknown + " for info");
     if (args.size() != 1)
         return fail("usage: flickbook-cli info FILE.gif [--json]");
-    auto animation = decodeForTool(args[0]);
-    if (!animation)
-        return fail(args[0] + ": " + animation.error().message);
-    const auto& a = *animation;
+    auto timing = timingForTool(args[0]);
+    if (!timing)
+        return fail(args[0] + ": " + timing.error().message);
+    const auto& a = *timing;
     const auto& list = a.frameList;
 
     if (json) {
         std::string out = "{\"width\":" + std::to_string(a.screen.width) +
                           ",\"height\":" + std::to_string(a.screen.height) + ",\"loop_count\":" +
                           (a.loopCount ? std::to_string(*a.loopCount) : "null") + ",\"frames\":[";
-        for (std::size_t i = 0; i < a.frames.size(); ++i)
-            out += (i ? ",{\"delay_cs\":" : "{\"delay_cs\":") +
-                   std::to_string(a.frames[i].delayCs) + "}";
+        for (std::size_t i = 0; i < a.delaysCs.size(); ++i)
+            out += (i ? ",{\"delay_cs\":" : "{\"delay_cs\":") + std::to_string(a.delaysCs[i]) + "}";
         out += "],\"step_cs\":" + std::to_string(list.stepCs) +
-               ",\"list_length\":" + std::to_string(list.entries.size()) +
+               ",\"list_length\":" + std::to_string(list.length()) +
                ",\"duration_s\":" + jsonNumber(list.durationSeconds()) + "}";
         std::cout << out << "\n";
         return 0;
     }
     std::cout << "canvas:      " << a.screen.width << " x " << a.screen.height << "\n"
               << "loop count:  " << loopText(a.loopCount) << "\n"
-              << "frames:      " << a.frames.size() << "\n"
+              << "frames:      " << a.delaysCs.size() << "\n"
               << "delays (cs):";
-    for (const auto& f : a.frames)
-        std::cout << " " << f.delayCs;
+    for (std::int32_t delay : a.delaysCs)
+        std::cout << " " << delay;
     std::cout << "\n"
               << "step:        " << list.stepCs << " cs\n"
-              << "list length: " << list.entries.size() << "\n"
+              << "list length: " << list.length() << "\n"
               << "duration:    " << secondsText(list.durationSeconds()) << " s\n";
     return 0;
 }
 
+// Each frame is written as soon as it is composited; only the decoder's
+// canvas is held, whatever the number of frames.
 int runFrames(const std::vector<std::string>& args) {
     if (args.size() != 2)
         return fail("usage: flickbook-cli frames FILE.gif DIR");
-    auto animation = decodeForTool(args[0]);
-    if (!animation)
-        return fail(args[0] + ": " + animation.error().message);
+    auto decoder = gif::Decoder::openFile(fs::path(args[0]));
+    if (!decoder)
+        return fail(args[0] + ": " + decoder.error().message);
     const fs::path dir = args[1];
     std::error_code ec;
     fs::create_directories(dir, ec);
     if (ec)
         return fail("cannot make " + dir.string() + ": " + ec.message());
-    const auto& a = *animation;
-    for (std::size_t i = 0; i < a.frames.size(); ++i) {
+    const auto& screen = decoder->screen();
+    std::size_t written = 0;
+    for (;;) {
+        auto more = decoder->next();
+        if (!more) {
+            // Past the limits nothing counts: frames before would hide the refusal.
+            const Error& error = more.error();
+            if (written == 0 || error.code == "gif.too_large" || error.code == "gif.out_of_memory")
+                return fail(args[0] + ": " + error.message);
+            warnDamaged(args[0], error, written);
+            break;
+        }
+        if (!*more)
+            break;
         char name[32];
-        std::snprintf(name, sizeof name, "frame_%04zu.png", i);
-        auto written =
-            image::writePng(dir / name, a.screen.width, a.screen.height, a.frames[i].rgba);
-        if (!written)
-            return fail(written.error().message);
+        std::snprintf(name, sizeof name, "frame_%04zu.png", written);
+        auto png = image::writePng(dir / name, screen.width, screen.height, decoder->canvas());
+        if (!png)
+            return fail(png.error().message);
+        ++written;
     }
-    std::cout << "wrote " << a.frames.size() << " frames to " << dir.string() << "\n";
+    if (written == 0)
+        return fail(args[0] + ": The GIF holds no image.");
+    std::cout << "wrote " << written << " frames to " << dir.string() << "\n";
     return 0;
 }
 

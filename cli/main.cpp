@@ -4,7 +4,9 @@
 
 #include <QCoreApplication>
 #include <iostream>
+#include <new>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -30,9 +32,7 @@ Without -o a new GIF goes into the work list and its path is printed.
 The work list is $XDG_DATA_HOME/Flickbook/Documents/MyWork (default ~/.local/share/...).
 )";
 
-} // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty() || args[0] == "-h" || args[0] == "--help" || args[0] == "help") {
         (args.empty() ? std::cerr : std::cout) << kUsage;
@@ -59,4 +59,22 @@ int main(int argc, char** argv) {
     fail("unknown command '" + command + "'");
     std::cerr << kUsage;
     return 1;
+}
+
+} // namespace
+
+// The engine reports its errors as results; what still escapes here (memory
+// or threads refused outside the engine, in Qt or the standard library) ends
+// the command the same way, with a message and status 1 instead of an abort.
+int main(int argc, char** argv) {
+    using flickbook::cli::fail;
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        return fail("out of memory");
+    } catch (const std::system_error& e) {
+        return fail(std::string("the system refused: ") + e.what());
+    } catch (const std::exception& e) {
+        return fail(e.what());
+    }
 }

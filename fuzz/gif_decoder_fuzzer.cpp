@@ -17,10 +17,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     auto animation = decodeAnimation(bytes, options);
     if (animation) {
-        // Every list entry names a decoded frame.
-        for (std::uint32_t index : animation->frameList.entries)
-            if (index >= animation->frames.size())
+        // Every run of the list names a decoded frame, and the runs tile the list.
+        std::uint64_t entry = 0;
+        for (const auto& run : animation->frameList.runs) {
+            if (run.frame >= animation->frames.size() || run.firstEntry != entry || run.count == 0)
                 __builtin_trap();
+            entry += run.count;
+        }
+        if (entry != animation->frameList.length())
+            __builtin_trap();
     }
     auto decoder = Decoder::openMemory(bytes, options);
     if (decoder) {

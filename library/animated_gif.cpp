@@ -24,10 +24,22 @@ std::optional<platform::AnimatedImage> fromAnimation(const Result<gif::Animation
         QImage picture(frame.rgba.data(), width, height, width * 4, QImage::Format_RGBA8888);
         pictures << picture.copy();
     }
+    // The view plays a list of equal entries, so the runs are written out
+    // here; a list too long to write out does not play rather than exhaust
+    // memory.
+    const gif::FrameList& list = animation.frameList;
+    constexpr std::uint64_t kMaxEntries = std::uint64_t(1) << 20;
+    if (list.length() > kMaxEntries) {
+        platform::consoleLine(QStringLiteral("%1 does not play: its frame list has %2 entries")
+                                  .arg(what)
+                                  .arg(qulonglong(list.length())));
+        return std::nullopt;
+    }
     platform::AnimatedImage image;
-    image.images.reserve(qsizetype(animation.frameList.entries.size()));
-    for (std::uint32_t frame : animation.frameList.entries)
-        image.images << pictures[qsizetype(frame)];
+    image.images.reserve(qsizetype(list.length()));
+    for (const gif::FrameList::Run& run : list.runs)
+        for (std::uint64_t k = 0; k < run.count; ++k)
+            image.images << pictures[qsizetype(run.frame)];
     image.duration = animation.frameList.durationSeconds();
     return image;
 }

@@ -33,8 +33,25 @@ struct Animation {
     std::optional<Error> damage; // why decoding stopped early, if it did
 };
 
+// The frames kept count against options.limits.maxDecodedBytes together with
+// the decoder's own buffers; past it the result is gif.too_large.
 Result<Animation> decodeAnimation(const std::filesystem::path& path, DecodeOptions options = {});
 Result<Animation> decodeAnimation(std::span<const std::uint8_t> bytes, DecodeOptions options = {});
+
+// What decodeAnimation says about a file's timing, without drawing a frame:
+// the blocks are read one after the other and every image's data is checked
+// as a decode would, so the frames, the damage and the frame list are the
+// same, while memory stays a few bytes per frame whatever the canvas.
+struct AnimationTiming {
+    ScreenInfo screen;
+    std::optional<std::uint16_t> loopCount;
+    std::vector<std::int32_t> delaysCs; // per frame, after the playback rules of timing.h
+    FrameList frameList;
+    std::optional<Error> damage; // why reading stopped early, if it did
+};
+
+Result<AnimationTiming> readTiming(const std::filesystem::path& path, DecodeOptions options = {});
+Result<AnimationTiming> readTiming(std::span<const std::uint8_t> bytes, DecodeOptions options = {});
 
 // The first frame only; the rest of the file is not read.
 Result<DecodedFrame> decodeFirstFrame(const std::filesystem::path& path,

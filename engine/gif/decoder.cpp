@@ -1,7 +1,9 @@
 #include "gif/decoder.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
 namespace flickbook::gif {
@@ -56,33 +58,56 @@ private:
     int pass_ = 0;
 };
 
+// Whole mebibytes, or two decimals below ten ("0.01 MiB" rather than "0 MiB").
 std::string mib(std::uint64_t bytes) {
-    return std::to_string(bytes >> 20) + " MiB";
+    if (bytes >= (std::uint64_t(10) << 20))
+        return std::to_string(bytes >> 20) + " MiB";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f MiB", double(bytes) / double(1 << 20));
+    return text;
+}
+
+Error outOfMemory() {
+    return makeError("gif.out_of_memory", "There is not enough memory to decode the GIF.");
 }
 
 } // namespace
 
 Decoder::Decoder(ByteSource source, DecodeOptions options)
-    : source_(std::move(source)), options_(options), lzw_(std::make_unique<LzwDecoder>()) {
+    : source_(std::move(source)), options_(options), budget_(options.limits.maxDecodedBytes),
+      lzw_(std::make_unique<LzwDecoder>()) {
     std::fill(std::begin(globalPalette_), std::end(globalPalette_), kOpaqueBlack);
     std::fill(std::begin(localPalette_), std::end(localPalette_), kOpaqueBlack);
 }
 
 Result<Decoder> Decoder::openFile(const std::filesystem::path& path, DecodeOptions options) {
-    auto source = ByteSource::openFile(path);
-    if (!source)
-        return source.error();
-    Decoder decoder(std::move(*source), options);
-    if (auto header = decoder.readHeader(); !header)
-        return header.error();
-    return decoder;
+    try {
+        auto source = ByteSource::openFile(path);
+        if (!source)
+            return source.error();
+        Decoder decoder(std::move(*source), options);
+        if (auto header = decoder.readHeader(); !header)
+            return header.error();
+        return decoder;
+    } catch (const std::bad_alloc&) {
+        return outOfMemory();
+    }
 }
 
 Result<Decoder> Decoder::openMemory(std::span<const std::uint8_t> bytes, DecodeOptions options) {
-    Decoder decoder(ByteSource::fromMemory(bytes), options);
-    if (auto header = decoder.readHeader(); !header)
-        return header.error();
-    return decoder;
+    try {
+        Decoder decoder(ByteSource::fromMemory(bytes), options);
+        if (auto header = decoder.readHeader(); !header)
+            return header.error();
+        return decoder;
+    } catch (const std::bad_alloc&) {
+        return outOfMemory();
+    }
+}
+
+Error Decoder::overBudget() const {
+    return makeError("gif.too_large", "Decoding the GIF would take more than its memory limit of " +
+                                          mib(budget_.limit()) + ".");
 }
 
 Error Decoder::fail(Error error) {
@@ -122,17 +147,18 @@ Result<void> Decoder::readHeader() {
                               "The GIF's canvas of " + std::to_string(screen_.width) + "×" +
                                   std::to_string(screen_.height) + " exceeds the limit of " +
                                   std::to_string(limits.maxCanvasSide) + " pixels a side."));
+    // The canvas itself is made with the first frame, counted then.
     const std::uint64_t canvasBytes = std::uint64_t(screen_.width) * screen_.height * 4;
-    if (canvasBytes > limits.maxDecodedBytes)
-        return fail(makeError("gif.too_large", "One frame of this GIF exceeds the limit of " +
-                                                   mib(limits.maxDecodedBytes) + "."));
+    if (options_.drawFrames && canvasBytes > limits.maxDecodedBytes)
+        return fail(
+            makeError("gif.too_large", "One frame of this GIF exceeds the memory limit of " +
+                                           mib(limits.maxDecodedBytes) + "."));
 
     screen_.globalPalette = (packed & 0x80) != 0;
     if (screen_.globalPalette) {
         if (auto r = readPalette(2 << (packed & 7), globalPalette_); !r)
             return r;
     }
-    canvas_.assign(canvasBytes, 0);
     return {};
 }
 
@@ -151,7 +177,11 @@ Result<bool> Decoder::next() {
         return error_;
     if (state_ == State::Done)
         return false;
-    return advance();
+    try {
+        return advance();
+    } catch (const std::bad_alloc&) {
+        return fail(outOfMemory());
+    }
 }
 
 Result<bool> Decoder::advance() {
@@ -225,7 +255,10 @@ Result<void> Decoder::readGraphicControl(std::span<const std::uint8_t> block) {
         return fail(makeError("gif.bad_extension", "A graphic control extension is too short."));
     GraphicControl control;
     const std::uint8_t packed = block[0];
-    control.disposal = Disposal(std::min((packed >> 2) & 7, 3));
+    const int disposal = (packed >> 2) & 7;
+    control.disposal = disposal == 4  ? Disposal::RestorePrevious
+                       : disposal > 4 ? Disposal::Keep
+                                      : Disposal(disposal);
     control.delayCs = le16(block.data() + 1);
     if (packed & 1)
         control.transparentIndex = block[3];
@@ -250,19 +283,52 @@ Result<void> Decoder::readApplication(std::span<const std::uint8_t> first) {
     }
 }
 
-Result<void> Decoder::readImageData(std::vector<std::uint8_t>& compressed) {
-    compressed.clear();
+// Reads the image's sub-blocks one by one into the LZW stage, so that the
+// compressed data is never held whole. An LZW error is reported only once the
+// data has been read to its end, so that a file cut short in the data reads
+// as truncated whatever the bytes before the cut.
+Result<void> Decoder::readImageData(int minCodeSize, std::span<std::uint8_t> out,
+                                    std::size_t pixels) {
+    auto started = options_.drawFrames ? lzw_->begin(minCodeSize, out)
+                                       : lzw_->beginCounting(minCodeSize, pixels);
+    std::optional<Error> lzwError;
+    if (!started)
+        lzwError = started.error();
+    std::uint8_t block[255];
     for (;;) {
         const int size = source_.readByte();
         if (size < 0)
             return truncated("the image data");
         if (size == 0)
-            return {};
-        const std::size_t at = compressed.size();
-        compressed.resize(at + std::size_t(size));
-        if (!source_.read(compressed.data() + at, std::size_t(size)))
+            break;
+        if (!source_.read(block, std::size_t(size)))
             return truncated("the image data");
+        if (lzwError || lzw_->stopped())
+            continue;
+        if (auto fed = lzw_->feed(std::span<const std::uint8_t>(block, std::size_t(size))); !fed)
+            lzwError = fed.error();
     }
+    if (lzwError)
+        return fail(*lzwError);
+    return {};
+}
+
+// Takes from the budget, then allocates, everything drawing this image needs
+// that is not there yet: the canvas with the first frame, the saved canvas
+// with the first "restore previous" frame, and an index buffer as large as
+// the image. Buffers are kept for later frames and counted while they live.
+Result<void> Decoder::makeRoomFor(const FrameInfo& info) {
+    const std::size_t canvasBytes = std::size_t(screen_.width) * screen_.height * 4;
+    const std::size_t pixels = std::size_t(info.width) * info.height;
+    const bool restores = info.control && info.control->disposal == Disposal::RestorePrevious;
+    if (!reserveCounted(canvas_, canvasBytes, budget_) ||
+        (restores && !reserveCounted(saved_, canvasBytes, budget_)) ||
+        !reserveCounted(indices_, pixels, budget_))
+        return fail(overBudget());
+    if (canvas_.size() != canvasBytes)
+        canvas_.assign(canvasBytes, 0);
+    indices_.resize(pixels);
+    return {};
 }
 
 // Image descriptor (section 20), local colour table and table-based image data.
@@ -294,32 +360,35 @@ Result<void> Decoder::readImage() {
     const int minCodeSize = source_.readByte();
     if (minCodeSize < 0)
         return truncated("the image data");
-    if (auto r = readImageData(compressed_); !r)
+    const bool draw = options_.drawFrames;
+    if (draw) {
+        if (auto room = makeRoomFor(info); !room)
+            return room;
+    }
+    const std::size_t pixels = std::size_t(info.width) * info.height;
+    if (auto r = readImageData(minCodeSize,
+                               draw ? std::span<std::uint8_t>(indices_) : std::span<std::uint8_t>(),
+                               pixels);
+        !r)
         return r;
 
-    const std::size_t pixels = std::size_t(info.width) * info.height;
-    indices_.resize(pixels);
-    auto lzw = lzw_->decode(compressed_, minCodeSize, indices_);
-    if (!lzw)
-        return fail(lzw.error());
+    const LzwOutcome lzw = lzw_->outcome();
     const auto& tolerances = options_.tolerances;
-    if (lzw->written < pixels && !tolerances.acceptShortImageData)
+    if (lzw.written < pixels && !tolerances.acceptShortImageData)
         return fail(makeError("gif.short_image", "An image's data ends before its last pixel."));
-    if (lzw->overflowed && !tolerances.acceptExtraImageData)
+    if (lzw.overflowed && !tolerances.acceptExtraImageData)
         return fail(makeError("gif.long_image", "An image's data holds more pixels than it has."));
 
-    decodedBytes_ += canvas_.size();
-    if (decodedBytes_ > limits.maxDecodedBytes)
-        return fail(makeError("gif.too_large", "The GIF's decoded frames exceed the limit of " +
-                                                   mib(limits.maxDecodedBytes) + "."));
-
-    disposePrevious();
+    if (draw)
+        disposePrevious();
     frame_ = info;
     haveFrame_ = true;
     ++frameCount_;
+    if (!draw)
+        return {};
     if (frame_.control && frame_.control->disposal == Disposal::RestorePrevious)
-        saved_ = canvas_;
-    composite(indices_, lzw->written);
+        saved_.assign(canvas_.begin(), canvas_.end());
+    composite(indices_, lzw.written);
     return {};
 }
 

@@ -10,11 +10,13 @@
 // After an error the decoder refuses every further call with the same error.
 
 #include "core/byte_source.h"
+#include "core/memory_budget.h"
 #include "core/result.h"
 #include "gif/lzw_decoder.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -23,7 +25,12 @@ namespace flickbook::gif {
 
 struct DecodeLimits {
     std::uint32_t maxCanvasSide = 16384;
-    // Sum of the RGBA bytes of every composited frame handed out.
+    // Every byte the file makes the decoder and its caller hold at once: the
+    // canvas, the canvas saved for "restore previous", the image's index
+    // buffer, and what a caller keeps on the decoder's budget (the frames and
+    // per-frame records of decodeAnimation). A decode that would pass it is
+    // refused with gif.too_large before the memory is allocated. The
+    // decoder's own fixed buffers (under 100 KiB) are not counted.
     std::uint64_t maxDecodedBytes = std::uint64_t(1) << 30;
 };
 
@@ -42,8 +49,14 @@ struct Tolerances {
 struct DecodeOptions {
     DecodeLimits limits;
     Tolerances tolerances;
+    // False: every image is read and its data checked exactly as for drawing
+    // (the same frames, the same damage), but nothing is drawn and no canvas
+    // is held; canvas() stays empty. For tools that need only the timing.
+    bool drawFrames = true;
 };
 
+// The file's values 0 to 3; as in browsers, 4 also restores the previous
+// canvas and 5 to 7 keep it.
 enum class Disposal : std::uint8_t {
     Unspecified = 0,
     Keep = 1,
@@ -86,8 +99,16 @@ public:
     Result<bool> next();
 
     const FrameInfo& frame() const { return frame_; }
-    // width × height × 4 bytes, R G B A, rows top to bottom.
+    // width × height × 4 bytes, R G B A, rows top to bottom; empty before the
+    // first frame and when frames are not drawn.
     std::span<const std::uint8_t> canvas() const { return canvas_; }
+
+    // The budget of DecodeLimits::maxDecodedBytes. A caller keeping memory
+    // for this file (copies of frames, per-frame records) takes it from here
+    // first, and reports overBudget() when it cannot.
+    MemoryBudget& memory() { return budget_; }
+    const MemoryBudget& memory() const { return budget_; }
+    Error overBudget() const;
 
     // The looping extension's count (0 = forever) once it has been read; absent
     // when the file has none, which means the animation plays once.
@@ -108,7 +129,8 @@ private:
     Result<void> skipSubBlocks();
     Result<void> readPalette(int entries, std::uint32_t* palette);
     Result<void> readImage();
-    Result<void> readImageData(std::vector<std::uint8_t>& compressed);
+    Result<void> makeRoomFor(const FrameInfo& info);
+    Result<void> readImageData(int minCodeSize, std::span<std::uint8_t> out, std::size_t pixels);
     void disposePrevious();
     void composite(std::span<const std::uint8_t> indices, std::size_t written);
 
@@ -126,12 +148,11 @@ private:
     FrameInfo frame_;
     bool haveFrame_ = false;
     std::uint32_t frameCount_ = 0;
-    std::uint64_t decodedBytes_ = 0;
 
+    MemoryBudget budget_;
     std::vector<std::uint8_t> canvas_;
     std::vector<std::uint8_t> saved_; // canvas before a RestorePrevious frame was drawn
     std::vector<std::uint8_t> indices_;
-    std::vector<std::uint8_t> compressed_;
     std::unique_ptr<LzwDecoder> lzw_;
 };
 

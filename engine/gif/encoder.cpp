@@ -5,9 +5,97 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <new>
+#include <system_error>
 #include <thread>
 
 namespace flickbook::gif {
+
+namespace {
+
+Error outOfMemory() {
+    return makeError("gif.out_of_memory", "There is not enough memory to encode the GIF.");
+}
+
+Error noThreads(const std::system_error& e) {
+    return makeError("gif.no_threads",
+                     std::string("The encoder cannot start its worker threads: ") + e.what() + ".");
+}
+
+unsigned coreCount() {
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+} // namespace
+
+// A fixed set of worker threads taking tasks from a queue. Workers are
+// started as tasks arrive, up to the maximum; when the system refuses a new
+// thread, the ones already running carry on, and only a pool left without
+// any reports the failure. Tasks must not throw. The destructor lets the
+// queued tasks run, then joins the workers.
+class WorkerPool {
+public:
+    explicit WorkerPool(unsigned maxThreads) : maxThreads_(std::max(1u, maxThreads)) {}
+
+    ~WorkerPool() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        for (auto& thread : threads_)
+            thread.join();
+    }
+
+    WorkerPool(const WorkerPool&) = delete;
+    WorkerPool& operator=(const WorkerPool&) = delete;
+
+    Result<void> submit(std::function<void()> task) {
+        std::unique_lock lock(mutex_);
+        queue_.push_back(std::move(task));
+        if (idle_ < queue_.size() && threads_.size() < maxThreads_) {
+            try {
+                threads_.emplace_back([this] { work(); });
+            } catch (const std::system_error& e) {
+                if (threads_.empty()) {
+                    queue_.pop_back();
+                    return noThreads(e);
+                }
+            }
+        }
+        lock.unlock();
+        wake_.notify_one();
+        return {};
+    }
+
+private:
+    void work() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            ++idle_;
+            wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+            --idle_;
+            if (queue_.empty())
+                return; // stopping, and nothing left to do
+            std::function<void()> task = std::move(queue_.front());
+            queue_.pop_front();
+            lock.unlock();
+            task();
+            lock.lock();
+        }
+    }
+
+    const std::size_t maxThreads_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<std::function<void()>> queue_;
+    std::vector<std::thread> threads_;
+    std::size_t idle_ = 0;
+    bool stopping_ = false;
+};
 
 std::uint16_t delayToCentiseconds(double seconds) {
     if (!(seconds > 0))
@@ -33,26 +121,29 @@ GifEncoder::GifEncoder(std::uint32_t width, std::uint32_t height, std::uint16_t 
     // and 0.001 SSIM on footage).
     ditherStrength_ = 0.08f;
 
-    unsigned threads = settings_.threads ? settings_.threads : std::thread::hardware_concurrency();
-    threads = std::max(1u, threads);
+    const unsigned cores = coreCount();
+    const unsigned threads = settings_.threads ? std::min(settings_.threads, cores) : cores;
     maxInFlight_ = threads + 1;
     settings_.threads = threads;
 }
 
 GifEncoder::~GifEncoder() {
-    for (auto& pending : inFlight_)
-        if (pending.frame.valid())
-            pending.frame.wait();
+    // The pool runs what is queued before its workers stop; nothing then
+    // refers to this encoder.
+    pool_.reset();
+}
+
+Result<void> GifEncoder::stop(Error error) {
+    failed_ = true;
+    error_ = std::move(error);
+    return error_;
 }
 
 Result<void> GifEncoder::send(std::vector<std::uint8_t>& bytes) {
     auto written = sink_(bytes);
     bytes.clear();
-    if (!written) {
-        failed_ = true;
-        error_ = written.error();
-        return error_;
-    }
+    if (!written)
+        return stop(written.error());
     return {};
 }
 
@@ -128,6 +219,16 @@ std::vector<std::uint8_t> flattenOverBlack(const image::RgbaImage& frame) {
 Result<void> GifEncoder::addFrame(const image::RgbaImage& frame, double delaySeconds) {
     if (failed_)
         return error_;
+    try {
+        return queueFrame(frame, delaySeconds);
+    } catch (const std::bad_alloc&) {
+        return stop(outOfMemory());
+    } catch (const std::system_error& e) {
+        return stop(noThreads(e));
+    }
+}
+
+Result<void> GifEncoder::queueFrame(const image::RgbaImage& frame, double delaySeconds) {
     if (finished_)
         return makeError("gif.encoder_finished", "No frame can be added after the end.");
     if (frame.width != width_ || frame.height != height_ ||
@@ -169,26 +270,56 @@ Result<void> GifEncoder::addFrame(const image::RgbaImage& frame, double delaySec
     while (inFlight_.size() >= maxInFlight_)
         if (auto ok = writeOldest(); !ok)
             return ok;
-    auto shared = shared_;
+    // The task owns its job and a share of the palette, and reports running
+    // out of memory as a result rather than throwing on a worker thread.
+    auto done = std::make_shared<std::promise<Result<EncodedFrame>>>();
+    auto task = [job = std::move(job), shared = shared_, done]() noexcept {
+        try {
+            done->set_value(encodeFrame(job, *shared));
+        } catch (const std::bad_alloc&) {
+            try {
+                done->set_value(outOfMemory());
+            } catch (...) {
+                // The promise could not hold the error either: the waiting
+                // side sees a broken promise, reported as out of memory.
+            }
+        }
+    };
+    Pending pending{done->get_future(), delay};
     if (settings_.threads == 1) {
-        std::promise<EncodedFrame> done;
-        done.set_value(encodeFrame(job, *shared));
-        inFlight_.push_back({done.get_future(), delay});
+        task();
     } else {
-        inFlight_.push_back(
-            {std::async(std::launch::async,
-                        [job = std::move(job), shared] { return encodeFrame(job, *shared); }),
-             delay});
+        if (!pool_)
+            pool_ = std::make_unique<WorkerPool>(settings_.threads);
+        if (auto queued = pool_->submit(std::move(task)); !queued)
+            return stop(queued.error());
     }
+    inFlight_.push_back(std::move(pending));
     return {};
 }
 
 Result<void> GifEncoder::writeOldest() {
     Pending pending = std::move(inFlight_.front());
     inFlight_.pop_front();
-    const EncodedFrame frame = pending.frame.get();
+    Result<EncodedFrame> frame = outOfMemory();
+    try {
+        frame = pending.frame.get();
+    } catch (const std::future_error&) {
+        // A task whose promise lost its result: only running out of memory does that.
+    }
+    if (!frame)
+        return stop(frame.error());
     std::vector<std::uint8_t> bytes;
-    writeFrame(bytes, frame, pending.delay);
+    writeFrame(bytes, *frame, pending.delay);
+    return send(bytes);
+}
+
+Result<void> GifEncoder::writeAll() {
+    while (!inFlight_.empty())
+        if (auto ok = writeOldest(); !ok)
+            return ok;
+    std::vector<std::uint8_t> bytes;
+    writeTrailer(bytes);
     return send(bytes);
 }
 
@@ -199,23 +330,21 @@ Result<void> GifEncoder::finish() {
         return {};
     if (framesAdded_ == 0)
         return makeError("gif.no_frames", "A GIF needs at least one frame.");
-    while (!inFlight_.empty())
-        if (auto ok = writeOldest(); !ok)
+    try {
+        if (auto ok = writeAll(); !ok)
             return ok;
-    std::vector<std::uint8_t> bytes;
-    writeTrailer(bytes);
-    if (auto ok = send(bytes); !ok)
-        return ok;
+    } catch (const std::bad_alloc&) {
+        return stop(outOfMemory());
+    }
     finished_ = true;
     return {};
 }
 
-Result<std::vector<std::uint8_t>> encodeAnimation(const std::vector<image::RgbaImage>& frames,
-                                                  const std::vector<double>& delaysSeconds,
-                                                  std::uint16_t loopCount,
-                                                  EncoderSettings settings) {
-    if (frames.empty())
-        return makeError("gif.no_frames", "A GIF needs at least one frame.");
+namespace {
+
+Result<std::vector<std::uint8_t>> encodeAll(const std::vector<image::RgbaImage>& frames,
+                                            const std::vector<double>& delaysSeconds,
+                                            std::uint16_t loopCount, EncoderSettings settings) {
     std::vector<std::uint8_t> out;
     GifEncoder encoder(
         frames[0].width, frames[0].height, loopCount,
@@ -232,6 +361,21 @@ Result<std::vector<std::uint8_t>> encodeAnimation(const std::vector<image::RgbaI
     if (auto ok = encoder.finish(); !ok)
         return ok.error();
     return out;
+}
+
+} // namespace
+
+Result<std::vector<std::uint8_t>> encodeAnimation(const std::vector<image::RgbaImage>& frames,
+                                                  const std::vector<double>& delaysSeconds,
+                                                  std::uint16_t loopCount,
+                                                  EncoderSettings settings) {
+    if (frames.empty())
+        return makeError("gif.no_frames", "A GIF needs at least one frame.");
+    try {
+        return encodeAll(frames, delaysSeconds, loopCount, settings);
+    } catch (const std::bad_alloc&) {
+        return outOfMemory();
+    }
 }
 
 } // namespace flickbook::gif

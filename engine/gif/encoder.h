@@ -7,7 +7,12 @@
 // Each frame after the first stores only the rectangle that changed; inside
 // it, pixels whose colour did not change beyond the quality's tolerance since
 // they were last drawn are transparent and show what is already on screen.
-// Frames are quantized and coded on worker threads, written in order.
+// Frames are quantized and coded on a fixed pool of worker threads (at most
+// one per core), written in order.
+//
+// Nothing is thrown: running out of memory or of threads ends the encoder
+// with an error result (gif.out_of_memory, gif.no_threads), which every later
+// call repeats.
 
 #include "core/result.h"
 #include "gif/frame_quantizer.h"
@@ -23,10 +28,12 @@
 
 namespace flickbook::gif {
 
+class WorkerPool;
+
 struct EncoderSettings {
     // 1–100. Lower values let small changes stay unstored and dither less.
     int quality = 80;
-    // Worker threads; 0 takes one per core.
+    // Worker threads; 0 takes one per core, and more than the cores are not used.
     unsigned threads = 0;
 };
 
@@ -56,11 +63,14 @@ public:
 
 private:
     struct Pending {
-        std::future<EncodedFrame> frame;
+        std::future<Result<EncodedFrame>> frame;
         std::uint16_t delay;
     };
+    Result<void> queueFrame(const image::RgbaImage& frame, double delaySeconds);
     Result<void> writeOldest();
+    Result<void> writeAll();
     Result<void> send(std::vector<std::uint8_t>& bytes);
+    Result<void> stop(Error error);
 
     std::uint32_t width_, height_;
     std::uint16_t loopCount_;
@@ -73,6 +83,7 @@ private:
     std::vector<std::uint8_t> shown_; // per pixel: the source colour last stored, RGB
     std::shared_ptr<SharedPalette> shared_;
     std::deque<Pending> inFlight_;
+    std::unique_ptr<WorkerPool> pool_; // made with the first frame that needs it
     std::size_t framesAdded_ = 0;
     bool failed_ = false;
     bool finished_ = false;

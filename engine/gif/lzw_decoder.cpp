@@ -1,36 +1,11 @@
 #include "gif/lzw_decoder.h"
 
 #include <cstring>
+#include <string>
 
 namespace flickbook::gif {
 
 namespace {
-
-// Reads little-endian, least-significant-bit-first codes of a varying width.
-class CodeReader {
-public:
-    explicit CodeReader(std::span<const std::uint8_t> data) : data_(data) {}
-
-    // -1 when the data runs out before a whole code.
-    int next(int width) {
-        while (bitCount_ < width) {
-            if (pos_ >= data_.size())
-                return -1;
-            bits_ |= std::uint64_t(data_[pos_++]) << bitCount_;
-            bitCount_ += 8;
-        }
-        int code = int(bits_ & ((1u << width) - 1));
-        bits_ >>= width;
-        bitCount_ -= width;
-        return code;
-    }
-
-private:
-    std::span<const std::uint8_t> data_;
-    std::size_t pos_ = 0;
-    std::uint64_t bits_ = 0;
-    int bitCount_ = 0;
-};
 
 inline void copyShort(std::uint8_t* dst, const std::uint8_t* src, std::size_t n) {
     if (n <= 16) {
@@ -43,29 +18,71 @@ inline void copyShort(std::uint8_t* dst, const std::uint8_t* src, std::size_t n)
 
 } // namespace
 
-Result<LzwOutcome> LzwDecoder::decode(std::span<const std::uint8_t> data, int minCodeSize,
-                                      std::span<std::uint8_t> out) {
+Result<void> LzwDecoder::start(int minCodeSize, std::uint8_t* out, std::size_t capacity) {
+    stopped_ = true;
     if (minCodeSize < 1 || minCodeSize > 8)
         return makeError("gif.bad_code_size", "The image data has an invalid LZW code size of " +
                                                   std::to_string(minCodeSize) + ".");
+    base_ = out;
+    capacity_ = capacity;
+    pos_ = 0;
+    minCodeSize_ = minCodeSize;
+    clearCode_ = 1 << minCodeSize;
+    width_ = minCodeSize + 1;
+    next_ = clearCode_ + 2;
+    prev_ = -1;
+    prevPos_ = 0;
+    bits_ = 0;
+    bitCount_ = 0;
+    outcome_ = {};
+    stopped_ = false;
+    return {};
+}
 
-    const int clearCode = 1 << minCodeSize;
+Result<void> LzwDecoder::begin(int minCodeSize, std::span<std::uint8_t> out) {
+    return start(minCodeSize, out.data(), out.size());
+}
+
+Result<void> LzwDecoder::beginCounting(int minCodeSize, std::size_t pixels) {
+    return start(minCodeSize, nullptr, pixels);
+}
+
+Result<void> LzwDecoder::feed(std::span<const std::uint8_t> data) {
+    if (stopped_)
+        return {};
+    return base_ ? run<true>(data) : run<false>(data);
+}
+
+// Codes are little-endian and least-significant-bit first, of a width that
+// grows as the table fills. The state lives in locals while a piece is
+// decoded and goes back into the members when the piece runs out.
+template <bool kWrite> Result<void> LzwDecoder::run(std::span<const std::uint8_t> data) {
+    const int clearCode = clearCode_;
     const int endCode = clearCode + 1;
-    int width = minCodeSize + 1;
-    int next = clearCode + 2;
-    int prev = -1; // previous code, -1 right after a clear
-    std::size_t prevPos = 0;
-
-    std::uint8_t* const base = out.data();
-    const std::size_t capacity = out.size();
-    std::size_t pos = 0;
-    LzwOutcome outcome;
-    CodeReader reader(data);
+    const int minCodeSize = minCodeSize_;
+    std::uint8_t* const base = base_;
+    const std::size_t capacity = capacity_;
+    int width = width_;
+    int next = next_;
+    int prev = prev_;
+    std::size_t prevPos = prevPos_;
+    std::size_t pos = pos_;
+    std::uint64_t bits = bits_;
+    int bitCount = bitCount_;
+    std::size_t at = 0;
+    bool stop = false;
 
     for (;;) {
-        const int code = reader.next(width);
-        if (code < 0)
-            break;
+        while (bitCount < width && at < data.size()) {
+            bits |= std::uint64_t(data[at++]) << bitCount;
+            bitCount += 8;
+        }
+        if (bitCount < width)
+            break; // the rest of the code is in the next piece
+        const int code = int(bits & ((1u << width) - 1));
+        bits >>= width;
+        bitCount -= width;
+
         if (code == clearCode) {
             width = minCodeSize + 1;
             next = clearCode + 2;
@@ -73,7 +90,8 @@ Result<LzwOutcome> LzwDecoder::decode(std::span<const std::uint8_t> data, int mi
             continue;
         }
         if (code == endCode) {
-            outcome.sawEndCode = true;
+            outcome_.sawEndCode = true;
+            stop = true;
             break;
         }
 
@@ -81,28 +99,37 @@ Result<LzwOutcome> LzwDecoder::decode(std::span<const std::uint8_t> data, int mi
         if (code < clearCode) {
             len = 1;
             if (pos >= capacity) {
-                outcome.overflowed = true;
+                outcome_.overflowed = true;
+                stop = true;
                 break;
             }
-            base[pos] = std::uint8_t(code);
+            if constexpr (kWrite)
+                base[pos] = std::uint8_t(code);
         } else if (prev >= 0 && code < next) {
             len = length_[code];
             if (pos + len > capacity) {
-                outcome.overflowed = true;
+                outcome_.overflowed = true;
+                stop = true;
                 break;
             }
-            copyShort(base + pos, base + offset_[code], len);
+            if constexpr (kWrite)
+                copyShort(base + pos, base + offset_[code], len);
         } else if (prev >= 0 && code == next) {
             // The string being defined right now: previous string plus its own first byte.
             const std::size_t prevLen = prev < clearCode ? 1 : length_[prev];
             len = prevLen + 1;
             if (pos + len > capacity) {
-                outcome.overflowed = true;
+                outcome_.overflowed = true;
+                stop = true;
                 break;
             }
-            copyShort(base + pos, base + prevPos, prevLen);
-            base[pos + prevLen] = base[prevPos];
+            if constexpr (kWrite) {
+                copyShort(base + pos, base + prevPos, prevLen);
+                base[pos + prevLen] = base[prevPos];
+            }
         } else {
+            stopped_ = true;
+            outcome_.written = pos;
             return makeError("gif.bad_lzw_code", "The image data holds an invalid LZW code.");
         }
 
@@ -120,8 +147,25 @@ Result<LzwOutcome> LzwDecoder::decode(std::span<const std::uint8_t> data, int mi
         pos += len;
     }
 
-    outcome.written = pos;
-    return outcome;
+    width_ = width;
+    next_ = next;
+    prev_ = prev;
+    prevPos_ = prevPos;
+    pos_ = pos;
+    bits_ = bits;
+    bitCount_ = bitCount;
+    stopped_ = stop;
+    outcome_.written = pos;
+    return {};
+}
+
+Result<LzwOutcome> LzwDecoder::decode(std::span<const std::uint8_t> data, int minCodeSize,
+                                      std::span<std::uint8_t> out) {
+    if (auto started = begin(minCodeSize, out); !started)
+        return started.error();
+    if (auto fed = feed(data); !fed)
+        return fed.error();
+    return outcome_;
 }
 
 } // namespace flickbook::gif

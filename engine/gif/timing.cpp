@@ -1,6 +1,8 @@
 #include "gif/timing.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 namespace flickbook::gif {
@@ -46,19 +48,42 @@ FrameList frameListForDelays(std::span<const std::int32_t> delaysCs) {
         step = gcd(step, d);
         total += d;
     }
-    // Sums past the 32-bit range only arise from tens of thousands of
-    // maximal delays; they are held at the largest value rather than wrapped.
-    list.totalCs =
-        std::int32_t(std::min<std::int64_t>(total, std::numeric_limits<std::int32_t>::max()));
+    list.totalCs = total;
     list.stepCs = step;
     if (step <= 0)
         return list;
-    list.entries.reserve(std::size_t(total / step));
+    std::size_t standing = 0;
+    for (std::int32_t d : delaysCs)
+        standing += d / step > 0 ? 1 : 0;
+    list.runs.reserve(standing);
+    std::uint64_t entry = 0;
     for (std::size_t i = 0; i < delaysCs.size(); ++i) {
-        for (std::int32_t k = 0; k < delaysCs[i] / step; ++k)
-            list.entries.push_back(std::uint32_t(i));
+        const std::uint64_t count = std::uint64_t(delaysCs[i] / step);
+        if (count == 0)
+            continue;
+        list.runs.push_back({std::uint32_t(i), entry, count});
+        entry += count;
     }
     return list;
+}
+
+std::uint64_t FrameList::length() const {
+    return runs.empty() ? 0 : runs.back().firstEntry + runs.back().count;
+}
+
+std::uint32_t FrameList::frameAt(std::uint64_t index) const {
+    // The last run starting at or before the index.
+    auto after =
+        std::upper_bound(runs.begin(), runs.end(), index,
+                         [](std::uint64_t i, const Run& run) { return i < run.firstEntry; });
+    return after == runs.begin() ? 0 : std::prev(after)->frame;
+}
+
+std::uint64_t FrameList::indexAtTime(std::int64_t centiseconds) const {
+    const std::uint64_t n = length();
+    if (n == 0 || stepCs <= 0 || centiseconds <= 0)
+        return 0;
+    return (std::uint64_t(centiseconds) / std::uint64_t(stepCs)) % n;
 }
 
 } // namespace flickbook::gif

@@ -39,7 +39,7 @@ QByteArray gifWithDelays(const std::vector<int>& delaysCs) {
     testsupport::GifBuilder builder(8, 8, testsupport::rampPalette(3));
     builder.loop(0);
     for (std::size_t i = 0; i < delaysCs.size(); ++i) {
-        testsupport::ImageSpec spec;
+        testsupport::FrameDescription spec;
         spec.width = spec.height = 8;
         spec.indices.assign(64, std::uint8_t(i % 8));
         spec.delayCs = delaysCs[i];
@@ -420,10 +420,10 @@ private slots:
         QVERIFY(decoded);
         const double entrySeconds = decoded->frameList.stepCs / 100.0;
         QCOMPARE(preview->ivPlayGIF()->image().images.size(),
-                 qsizetype(decoded->frameList.entries.size()));
+                 qsizetype(decoded->frameList.length()));
         // Over a second (shorter than one loop) the view moves on by as many
         // entries as the file's timing says.
-        const auto length = qsizetype(decoded->frameList.entries.size());
+        const auto length = qsizetype(decoded->frameList.length());
         QElapsedTimer clock;
         clock.start();
         const int first = preview->ivPlayGIF()->currentEntry();

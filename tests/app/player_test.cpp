@@ -69,14 +69,14 @@ private:
 
 private slots:
     void initTestCase() {
-        testsupport::ClipSpec plain;
+        testsupport::ClipParameters plain;
         plain.seconds = 6;
         plain.fps = 25;
         plain.keyframeInterval = 50;
         plain.bFrames = 2;
         plainClip_ = dir_.filePath("plain.mp4");
         QVERIFY(testsupport::makeCounterClip(plainClip_.toStdString(), plain));
-        testsupport::ClipSpec sound;
+        testsupport::ClipParameters sound;
         sound.seconds = 3;
         sound.fps = 30;
         sound.audio = true;

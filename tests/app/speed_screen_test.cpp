@@ -92,12 +92,12 @@ private:
 
 private slots:
     void initTestCase() {
-        testsupport::ClipSpec ten;
+        testsupport::ClipParameters ten;
         ten.seconds = 10.9;
         ten.fps = 20;
         clip10_ = clips_.filePath("ten.mp4");
         QVERIFY(testsupport::makeCounterClip(clip10_.toStdString(), ten));
-        testsupport::ClipSpec brief;
+        testsupport::ClipParameters brief;
         brief.seconds = 0.4;
         clipShort_ = clips_.filePath("brief.mp4");
         QVERIFY(testsupport::makeCounterClip(clipShort_.toStdString(), brief));
@@ -185,7 +185,7 @@ private slots:
     // At the end of the clip the preview starts again from the first frame at
     // the chosen rate.
     void thePreviewLoopsAtTheChosenRate() {
-        testsupport::ClipSpec spec;
+        testsupport::ClipParameters spec;
         spec.seconds = 1.2;
         const QString clip = clips_.filePath("loop.mp4");
         QVERIFY(testsupport::makeCounterClip(clip.toStdString(), spec));

@@ -114,23 +114,23 @@ private:
 
 private slots:
     void initTestCase() {
-        testsupport::ClipSpec six;
+        testsupport::ClipParameters six;
         six.seconds = 6;
         clip6_ = clips_.filePath("six.mp4");
         QVERIFY(testsupport::makeCounterClip(clip6_.toStdString(), six));
-        testsupport::ClipSpec twenty;
+        testsupport::ClipParameters twenty;
         twenty.seconds = 20;
         twenty.fps = 10;
         clip20_ = clips_.filePath("twenty.mp4");
         QVERIFY(testsupport::makeCounterClip(clip20_.toStdString(), twenty));
-        testsupport::ClipSpec tenMinutes;
+        testsupport::ClipParameters tenMinutes;
         tenMinutes.seconds = 600;
         tenMinutes.fps = 5;
         tenMinutes.width = 64;
         tenMinutes.height = 48;
         clipLong_ = clips_.filePath("long.mp4");
         QVERIFY(testsupport::makeCounterClip(clipLong_.toStdString(), tenMinutes));
-        testsupport::ClipSpec brief;
+        testsupport::ClipParameters brief;
         brief.seconds = 0.6;
         clipBrief_ = clips_.filePath("brief.mp4");
         QVERIFY(testsupport::makeCounterClip(clipBrief_.toStdString(), brief));

@@ -109,7 +109,7 @@ private slots:
         const std::pair<const char*, double> lengths[] = {
             {"short.mp4", 0.4}, {"hour-less-a-second.mp4", 3599}, {"hour.mp4", 3600}};
         for (const auto& [name, seconds] : lengths) {
-            testsupport::ClipSpec spec;
+            testsupport::ClipParameters spec;
             spec.seconds = seconds;
             spec.fps = seconds > 60 ? 1 : 25;
             spec.width = 32;
@@ -117,7 +117,7 @@ private slots:
             spec.keyframeInterval = 250;
             QVERIFY(testsupport::makeCounterClip(clip(name).toStdString(), spec));
         }
-        testsupport::ClipSpec plain;
+        testsupport::ClipParameters plain;
         QVERIFY(testsupport::makeCounterClip(clip("plain.mp4").toStdString(), plain));
         QFile broken(clip("broken.mp4"));
         QVERIFY(broken.open(QIODevice::WriteOnly));

@@ -19,6 +19,15 @@ check "info --json" test "$json" = '{"width":100,"height":100,"loop_count":0,"fr
 check "info text" sh -c "'$cli' info '$suite/animated_noloop.gif' | grep -q 'loop count:  none'"
 check "info shows seconds with two decimals" sh -c "'$cli' info '$suite/animated_loop_variable_delay.gif' | grep -q 'duration:    3.10 s'"
 
+# 30,000 one-pixel frames of 65535 cs and one of 1 cs: a list of 1,966,050,001
+# entries of 1 cs, described in a quarter of a gigabyte of address space.
+perl -e 'print "GIF89a", pack("vvCCC", 1, 1, 0x80, 0, 0), "\0\0\0\xff\xff\xff";
+         for $d ((65535) x 30000, 1) {
+             print "\x21\xf9\x04\0", pack("v", $d), "\0\0", "\x2c\0\0\0\0\x01\0\x01\0\0", "\x02\x02\x44\x01\0" }
+         print "\x3b"' > "$tmp/bomb.gif"
+(ulimit -v 262144; "$cli" info "$tmp/bomb.gif" --json > "$tmp/bomb.json")
+check "info of a timing bomb in bounded memory" grep -q '\],"step_cs":1,"list_length":1966050001,"duration_s":19660500.01}$' "$tmp/bomb.json"
+
 check "frames writes one PNG per frame" "$cli" frames "$suite/animated_loop.gif" "$tmp/frames"
 check "frame files named in order" test "$(ls "$tmp/frames" | tr '\n' ' ')" = "frame_0000.png frame_0001.png frame_0002.png frame_0003.png "
 check "frames are full-canvas RGBA" sh -c "file '$tmp/frames/frame_0003.png' | grep -q '100 x 100, 8-bit/color RGBA'"
@@ -55,6 +64,47 @@ check "the existing file is untouched" sh -c "'$cli' info '$tmp/one.gif' | grep 
 check "a frame time off the list fails" fails "$cli" images "$photos/Dune.jpg" --frame-time 0.25 -o "$tmp/x.gif"
 check "a missing picture fails" fails "$cli" images "$photos/Dune.jpg" "$tmp/missing.jpg" -o "$tmp/x.gif"
 check "nothing left from a failed render" test ! -e "$tmp/x.gif" -a -z "$(ls -A "$tmp" | grep part)"
+
+
+# Short of memory at every stage, a command ends with an error line and
+# status 1, never a signal. The address space the command needs merely to
+# start (its shared libraries) is found first, so that the caps below fall
+# inside Flickbook's own work whatever the machine.
+runs() { (ulimit -v "$1"; shift; timeout 60 "$@"); }
+low=0 high=4194304
+while [ $((high - low)) -gt 1024 ]; do
+    mid=$(((low + high) / 2))
+    if runs $mid "$cli" list >/dev/null 2>&1; then high=$mid; else low=$mid; fi
+done
+cleanFailures=0
+badEnds=""
+for extra in 0 2048 4096 8192 16384 32768 65536; do
+    rm -rf "$tmp/capped"
+    runs $((high + extra)) "$cli" frames "$made" "$tmp/capped" >/dev/null 2>"$tmp/capped.err"
+    status=$?
+    if [ $status -eq 1 ] && tail -n 1 "$tmp/capped.err" | grep -q '^flickbook-cli: error: '; then
+        cleanFailures=$((cleanFailures + 1))
+    elif [ $status -ne 0 ]; then
+        badEnds="$badEnds +${extra}KiB:$status"
+    fi
+done
+check "short of memory, frames ends with an error line and status 1 ($badEnds)" test -z "$badEnds" -a $cleanFailures -gt 0
+
+# Frames of 1000×1000 (4 MB each once drawn) in a file of a few kilobytes:
+# info reads only the blocks and frames writes each frame as it is drawn, so
+# both fit in 128 MiB more than the command needs to start, whatever the count.
+largeFrames() { # count
+    perl -e 'print "GIF89a", pack("vvCCC", 1000, 1000, 0x80, 0, 0), "\0\0\0\xff\xff\xff";
+             for (1..$ARGV[0]) {
+                 print "\x21\xf9\x04\0", pack("v", 10), "\0\0", "\x2c\0\0\0\0\x01\0\x01\0\0", "\x02\x02\x44\x01\0" }
+             print "\x3b"' "$1"
+}
+largeFrames 250 > "$tmp/large250.gif"
+largeFrames 80 > "$tmp/large80.gif"
+runs $((high + 131072)) "$cli" info "$tmp/large250.gif" --json > "$tmp/large.json"
+check "info of 250 large frames in bounded memory" grep -q '}\],"step_cs":10,"list_length":250,"duration_s":25}$' "$tmp/large.json"
+check "frames of 80 large frames in bounded memory" runs $((high + 131072)) "$cli" frames "$tmp/large80.gif" "$tmp/large"
+check "every frame written" test -e "$tmp/large/frame_0079.png" -a ! -e "$tmp/large/frame_0080.png"
 
 book="$data/media/book.mkv" # 3.7 s
 check "video at 1x: 5 frames a second of whole seconds" sh -c "'$cli' video '$book' -o '$tmp/book.gif' >/dev/null && '$cli' info '$tmp/book.gif' --json | grep -q '\"width\":640,\"height\":480,\"loop_count\":0,\"frames\":\[{\"delay_cs\":20}\(,{\"delay_cs\":20}\)\{14\}\]'"

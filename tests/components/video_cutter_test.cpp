@@ -50,7 +50,7 @@ class CutterTest : public ::testing::Test {
 protected:
     void SetUp() override {
         qputenv("XDG_DATA_HOME", QByteArray::fromStdString((dir_.path() / "data").string()));
-        testsupport::ClipSpec spec;
+        testsupport::ClipParameters spec;
         spec.seconds = 6;
         spec.keyframeInterval = 100; // 4 s
         spec.bFrames = 3;

@@ -96,7 +96,7 @@ TEST(ConformanceSuiteTiming, LoopingAndDelaysAreRead) {
         delays.push_back(f.delayCs);
     EXPECT_EQ(delays, (std::vector<int>{100, 100, 10, 100}));
     EXPECT_EQ(looping->frameList.stepCs, 10);
-    EXPECT_EQ(looping->frameList.entries.size(), 31u);
+    EXPECT_EQ(looping->frameList.length(), 31u);
 
     auto once = gif::decodeAnimation(suite() / "animated_noloop.gif");
     ASSERT_TRUE(once);

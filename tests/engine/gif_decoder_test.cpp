@@ -3,19 +3,22 @@
 
 #include "gif/animation.h"
 #include "gif_builder.h"
+#include "memory_limit.h"
 #include "test_paths.h"
 
+#include <array>
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 using namespace flickbook;
+using testsupport::FrameDescription;
 using testsupport::GifBuilder;
-using testsupport::ImageSpec;
 using testsupport::rampPalette;
 
 namespace {
 
-ImageSpec solid(int left, int top, int w, int h, std::uint8_t index) {
-    ImageSpec spec;
+FrameDescription solid(int left, int top, int w, int h, std::uint8_t index) {
+    FrameDescription spec;
     spec.left = std::uint16_t(left);
     spec.top = std::uint16_t(top);
     spec.width = std::uint16_t(w);
@@ -166,6 +169,187 @@ TEST(DecoderLimits, CanvasSideAndDecodedBytesAreBounded) {
     auto giant = decode(bytes);
     ASSERT_FALSE(giant);
     EXPECT_EQ(giant.error().code, "gif.too_large");
+}
+
+// A canvas of 16384×16384 with one pixel drawn: the canvas alone is 1 GiB, and
+// keeping the frame another. Refused before anything that size is allocated.
+TEST(DecoderBudget, AHugeCanvasInATinyFileIsRefused) {
+    GifBuilder b(16384, 16384, rampPalette(1));
+    auto bytes = b.image(solid(0, 0, 1, 1, 1)).finish();
+    ASSERT_LT(bytes.size(), 100u);
+    const auto outcome = flickbook::testsupport::runWithAddressSpaceLimit(256u << 20, [&] {
+        auto refused = decode(bytes);
+        if (refused || refused.error().code != "gif.too_large" ||
+            refused.error().message.find("memory limit of 1024 MiB") == std::string::npos)
+            return 1;
+        return 0;
+    });
+    EXPECT_TRUE(outcome.exited && outcome.status == 0) << outcome.describe();
+}
+
+// An image of 16384×16384 on a small canvas, with one pixel of data: its
+// index buffer (256 MiB) counts against the budget like any other buffer.
+TEST(DecoderBudget, TheIndexBufferOfAnImageCounts) {
+    GifBuilder b(64, 64, rampPalette(1));
+    auto bytes = b.finish(false);
+    const std::uint8_t image[] = {0x2C, 0, 0, 0, 0, 0, 0x40, 0, 0x40, 0, 2, 2, 0x44, 0x01, 0, 0x3B};
+    bytes.insert(bytes.end(), std::begin(image), std::end(image));
+
+    gif::DecodeOptions desktop;
+    desktop.limits.maxDecodedBytes = 64u << 20;
+    auto refused = decode(bytes, desktop);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().code, "gif.too_large");
+    EXPECT_NE(refused.error().message.find("memory limit of 64 MiB"), std::string::npos)
+        << refused.error().message;
+
+    // With room for it, the short image is drawn as far as it goes.
+    auto drawn = decode(bytes);
+    ASSERT_TRUE(drawn) << drawn.error().message;
+    EXPECT_EQ(drawn->frames.size(), 1u);
+}
+
+// One "restore previous" frame makes the decoder keep a second canvas.
+TEST(DecoderBudget, TheSavedCanvasOfRestorePreviousCounts) {
+    auto file = [](int disposal) {
+        GifBuilder b(1000, 500, rampPalette(2)); // 2 MB a canvas
+        auto frame = solid(0, 0, 10, 10, 1);
+        frame.disposal = disposal;
+        return b.image(frame).finish();
+    };
+    gif::DecodeOptions options;
+    options.limits.maxDecodedBytes = 3u << 20; // one canvas, not two
+    for (int disposal : {1, 3}) {
+        const auto bytes = file(disposal);
+        auto decoder = gif::Decoder::openMemory(std::span<const std::uint8_t>(bytes), options);
+        ASSERT_TRUE(decoder);
+        auto first = decoder->next();
+        if (disposal == 1) {
+            EXPECT_TRUE(first && *first) << first.error().message;
+        } else {
+            ASSERT_FALSE(first);
+            EXPECT_EQ(first.error().code, "gif.too_large");
+        }
+    }
+}
+
+// What the budget says is held is what the heap holds for the file.
+TEST(DecoderBudget, MatchesWhatTheHeapHolds) {
+    GifBuilder b(600, 400, rampPalette(2));
+    b.image(solid(0, 0, 600, 400, 0));
+    auto restoring = solid(100, 100, 300, 200, 1);
+    restoring.disposal = 3;
+    b.image(restoring);
+    const auto bytes = b.image(solid(50, 50, 500, 300, 2)).finish();
+
+    const auto heap = [] {
+        const struct mallinfo2 info = mallinfo2();
+        return std::int64_t(info.uordblks + info.hblkhd);
+    };
+    const std::int64_t before = heap();
+    {
+        auto decoder = gif::Decoder::openMemory(std::span<const std::uint8_t>(bytes));
+        ASSERT_TRUE(decoder);
+        while (true) {
+            auto more = decoder->next();
+            ASSERT_TRUE(more) << more.error().message;
+            if (!*more)
+                break;
+        }
+        const double held = double(heap() - before);
+        const double counted = double(decoder->memory().used());
+        // Canvas, saved canvas and the largest index buffer.
+        EXPECT_EQ(decoder->memory().used(), decoder->memory().peak());
+        EXPECT_GE(counted, 600 * 400 * 4 * 2 + 500 * 300);
+        EXPECT_NEAR(held, counted, 0.1 * counted);
+    }
+}
+
+// Values 4 to 7 are not in the format's table; browsers restore the previous
+// canvas for 4 and keep the frame for 5 to 7.
+TEST(DecoderCompositing, DisposalFourRestoresPreviousFiveToSevenKeep) {
+    const auto palette = rampPalette(2);
+    auto colour = [&](int index) {
+        return std::array<std::uint8_t, 4>{palette[3 * index], palette[3 * index + 1],
+                                           palette[3 * index + 2], 255};
+    };
+    for (int disposal = 4; disposal <= 7; ++disposal) {
+        GifBuilder b(8, 8, palette);
+        FrameDescription background;
+        background.width = background.height = 8;
+        background.indices.assign(64, 0);
+        b.image(background);
+        FrameDescription square;
+        square.left = square.top = 2;
+        square.width = square.height = 4;
+        square.indices.assign(16, 1);
+        square.disposal = disposal;
+        b.image(square);
+        FrameDescription dot;
+        dot.width = dot.height = 1;
+        dot.indices = {2};
+        auto animation = decode(b.image(dot).finish());
+        ASSERT_TRUE(animation) << animation.error().message;
+        ASSERT_EQ(animation->frames.size(), 3u);
+
+        std::vector<std::uint8_t> expected;
+        for (int y = 0; y < 8; ++y) {
+            for (int x = 0; x < 8; ++x) {
+                const bool inSquare = x >= 2 && x < 6 && y >= 2 && y < 6;
+                const int index = x == 0 && y == 0 ? 2 : inSquare && disposal > 4 ? 1 : 0;
+                const auto c = colour(index);
+                expected.insert(expected.end(), c.begin(), c.end());
+            }
+        }
+        EXPECT_EQ(animation->frames[2].rgba, expected) << "disposal " << disposal;
+    }
+}
+
+// Reading the timing alone must say what a full decode says: the same
+// frames, delays, frame list, damage and refusals, for every file and for
+// every way of cutting one short.
+void expectSameTiming(std::span<const std::uint8_t> bytes, const std::string& what) {
+    auto full = gif::decodeAnimation(bytes);
+    auto timing = gif::readTiming(bytes);
+    ASSERT_EQ(full.ok(), timing.ok()) << what;
+    if (!full) {
+        EXPECT_EQ(full.error().code, timing.error().code) << what;
+        return;
+    }
+    std::vector<std::int32_t> delays;
+    for (const auto& frame : full->frames)
+        delays.push_back(frame.delayCs);
+    EXPECT_EQ(timing->delaysCs, delays) << what;
+    EXPECT_EQ(timing->loopCount, full->loopCount) << what;
+    EXPECT_EQ(timing->screen.width, full->screen.width) << what;
+    EXPECT_EQ(timing->frameList.stepCs, full->frameList.stepCs) << what;
+    EXPECT_EQ(timing->frameList.length(), full->frameList.length()) << what;
+    EXPECT_EQ(timing->frameList.totalCs, full->frameList.totalCs) << what;
+    ASSERT_EQ(timing->damage.has_value(), full->damage.has_value()) << what;
+    if (full->damage) {
+        EXPECT_EQ(timing->damage->code, full->damage->code) << what;
+    }
+}
+
+TEST(DecoderTiming, SaysWhatAFullDecodeSays) {
+    for (const auto& entry : std::filesystem::directory_iterator(
+             flickbook::testsupport::testdata() / "gif-suite" / "gifs")) {
+        if (entry.path().extension() != ".gif")
+            continue;
+        const auto bytes = flickbook::testsupport::readBytes(entry.path());
+        expectSameTiming(bytes, entry.path().filename().string());
+    }
+    const auto bytes = threeFrames();
+    for (std::size_t cut = 0; cut <= bytes.size(); ++cut)
+        expectSameTiming(std::span(bytes).first(cut), "cut at " + std::to_string(cut));
+    // Every byte past the screen descriptor flipped in turn: bad codes, short and
+    // long images, odd blocks. (A canvas too large to draw is refused only by
+    // a decode that draws, so the header is left alone.)
+    for (std::size_t at = 40; at < bytes.size(); ++at) {
+        auto flipped = bytes;
+        flipped[at] ^= 0x5A;
+        expectSameTiming(flipped, "flipped at " + std::to_string(at));
+    }
 }
 
 TEST(DecoderFirstFrame, DoesNotReadPastTheFirstFrame) {

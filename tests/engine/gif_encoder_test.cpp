@@ -8,6 +8,7 @@
 #include "gif/lzw_encoder.h"
 #include "giflib_reference.h"
 #include "media/frame_reader.h"
+#include "memory_limit.h"
 #include "test_paths.h"
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <random>
+#include <sys/wait.h>
 
 namespace flickbook {
 namespace {
@@ -246,6 +248,78 @@ TEST(GifEncoder, AWriteFailureStopsTheEncoder) {
     ASSERT_FALSE(finished.ok());
     EXPECT_EQ(finished.error().code, "file.write");
     EXPECT_FALSE(encoder.finish().ok());
+}
+
+// Frames of noise, which no tolerance keeps and no palette holds exactly.
+std::vector<image::RgbaImage> noise(int count, std::uint32_t width, std::uint32_t height) {
+    std::mt19937 random{7};
+    std::vector<image::RgbaImage> frames;
+    frames.resize(std::size_t(count));
+    for (auto& f : frames) {
+        f.width = width;
+        f.height = height;
+        f.pixels.resize(std::size_t(width) * height * 4);
+        for (auto& byte : f.pixels)
+            byte = std::uint8_t(random());
+    }
+    return frames;
+}
+
+// With the address space capped a little above the frames, the encoder cannot
+// get all the memory (or the threads) it needs. Whichever allocation fails
+// first, on the caller's thread or a worker's, the encoder says so in an
+// error result that every later call repeats; nothing is thrown. The
+// outcomes: 0 encoded, 1 refused cleanly, anything else a fault.
+int encodeCapped(unsigned threads, std::uint64_t headroom) {
+    const auto frames = noise(4, 640, 480);
+    std::vector<std::uint8_t> out;
+    out.reserve(4u << 20);
+    gif::GifEncoder encoder(640, 480, 0,
+                            [&out](std::span<const std::uint8_t> bytes) -> Result<void> {
+                                out.insert(out.end(), bytes.begin(), bytes.end());
+                                return {};
+                            },
+                            {80, threads});
+    if (!testsupport::capAddressSpace(headroom))
+        return 10;
+    std::optional<Error> failure;
+    for (const auto& frame : frames) {
+        if (auto added = encoder.addFrame(frame, 0.1); !added) {
+            failure = added.error();
+            break;
+        }
+    }
+    if (!failure) {
+        if (auto finished = encoder.finish(); !finished)
+            failure = finished.error();
+    }
+    if (!failure)
+        return 0;
+    if (failure->code != "gif.out_of_memory" && failure->code != "gif.no_threads")
+        return 2;
+    if (failure->message.empty())
+        return 3;
+    auto again = encoder.finish();
+    if (again || again.error().code != failure->code)
+        return 4;
+    return 1;
+}
+
+// Each run is a fresh process (a "threadsafe" death test starts the test
+// binary anew), so no memory left free by earlier tests can soften the cap.
+TEST(GifEncoder, RunningOutOfMemoryIsAnErrorResult) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto encodedOrRefused = [](int status) {
+        return WIFEXITED(status) && (WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == 1);
+    };
+    for (unsigned threads : {1u, 0u}) {
+        // Four frames of 640×480 cannot be encoded in 1 MiB.
+        EXPECT_EXIT(std::_Exit(encodeCapped(threads, 1u << 20)), ::testing::ExitedWithCode(1), "")
+            << "threads " << threads;
+        for (std::uint64_t mib : {2, 4, 8, 16, 32, 64})
+            EXPECT_EXIT(std::_Exit(encodeCapped(threads, mib << 20)), encodedOrRefused, "")
+                << "threads " << threads << ", " << mib << " MiB";
+    }
 }
 
 TEST(GifEncoder, DelaysRoundToTheNearestCentisecond) {

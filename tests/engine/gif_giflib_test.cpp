@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 
 using namespace flickbook;
+using testsupport::FrameDescription;
 using testsupport::GifBuilder;
-using testsupport::ImageSpec;
 using testsupport::rampPalette;
 
 namespace {
@@ -28,8 +28,8 @@ std::vector<std::uint8_t> pattern(int w, int h, int colours, std::uint32_t seed)
     return px;
 }
 
-ImageSpec frame(int left, int top, int w, int h, int colours, std::uint32_t seed) {
-    ImageSpec spec;
+FrameDescription frame(int left, int top, int w, int h, int colours, std::uint32_t seed) {
+    FrameDescription spec;
     spec.left = std::uint16_t(left);
     spec.top = std::uint16_t(top);
     spec.width = std::uint16_t(w);
@@ -140,7 +140,7 @@ std::vector<Case> cases() {
                    }});
     all.push_back({"Gif87aWithoutExtensions", [] {
                        GifBuilder b(16, 9, rampPalette(2), false);
-                       ImageSpec spec = frame(0, 0, 16, 9, 4, 9);
+                       FrameDescription spec = frame(0, 0, 16, 9, 4, 9);
                        spec.delayCs.reset();
                        return b.image(spec).finish();
                    }});

@@ -146,7 +146,7 @@ class VideoToGif : public ::testing::Test {
 protected:
     void SetUp() override {
         setenv("XDG_DATA_HOME", (dir.path() / "data").c_str(), 1);
-        testsupport::ClipSpec spec;
+        testsupport::ClipParameters spec;
         spec.seconds = 4;
         spec.fps = 25;
         spec.keyframeInterval = 100; // one keyframe: a seek per frame would show

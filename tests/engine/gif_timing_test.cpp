@@ -1,41 +1,54 @@
 // Playback timing: per-frame delays as an image source reports them, and the
 // frame list that repeats frames by the common step of their delays.
 
+#include "gif/animation.h"
 #include "gif/timing.h"
+#include "gif_builder.h"
+#include "memory_limit.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
 
 using namespace flickbook::gif;
+using flickbook::testsupport::runWithAddressSpaceLimit;
 
 namespace {
 
+// The list written out entry by entry, as a player stepping through it sees it.
+std::vector<std::uint32_t> entries(const FrameList& l) {
+    std::vector<std::uint32_t> out;
+    for (std::uint64_t i = 0; i < l.length(); ++i)
+        out.push_back(l.frameAt(i));
+    return out;
+}
+
 std::vector<std::uint32_t> list(std::vector<std::int32_t> delays) {
-    return frameListForDelays(delays).entries;
+    return entries(frameListForDelays(delays));
 }
 
 TEST(FrameList, RepeatsFramesByTheCommonStep) {
     auto l = frameListForDelays(std::vector<std::int32_t>{10, 20, 10});
     EXPECT_EQ(l.stepCs, 10);
-    EXPECT_EQ(l.entries, (std::vector<std::uint32_t>{0, 1, 1, 2}));
+    EXPECT_EQ(entries(l), (std::vector<std::uint32_t>{0, 1, 1, 2}));
     EXPECT_DOUBLE_EQ(l.durationSeconds(), 0.4);
 
     auto coprime = frameListForDelays(std::vector<std::int32_t>{7, 100});
     EXPECT_EQ(coprime.stepCs, 1);
-    ASSERT_EQ(coprime.entries.size(), 107u);
-    EXPECT_EQ(std::count(coprime.entries.begin(), coprime.entries.end(), 0u), 7);
-    EXPECT_EQ(coprime.entries.back(), 1u);
+    const auto coprimeEntries = entries(coprime);
+    ASSERT_EQ(coprimeEntries.size(), 107u);
+    EXPECT_EQ(std::count(coprimeEntries.begin(), coprimeEntries.end(), 0u), 7);
+    EXPECT_EQ(coprimeEntries.back(), 1u);
     EXPECT_DOUBLE_EQ(coprime.durationSeconds(), 1.07);
 
     auto single = frameListForDelays(std::vector<std::int32_t>{5});
-    EXPECT_EQ(single.entries, (std::vector<std::uint32_t>{0}));
+    EXPECT_EQ(entries(single), (std::vector<std::uint32_t>{0}));
     EXPECT_DOUBLE_EQ(single.durationSeconds(), 0.05);
 }
 
 TEST(FrameList, ZeroDelaysTakeNoPlace) {
     auto l = frameListForDelays(std::vector<std::int32_t>{10, 0, 10});
     EXPECT_EQ(l.stepCs, 10);
-    EXPECT_EQ(l.entries, (std::vector<std::uint32_t>{0, 2}));
+    EXPECT_EQ(entries(l), (std::vector<std::uint32_t>{0, 2}));
     EXPECT_EQ(l.totalCs, 20);
 
     // gcd(0, x) = x whichever side the zero is on.
@@ -43,10 +56,84 @@ TEST(FrameList, ZeroDelaysTakeNoPlace) {
 
     auto none = frameListForDelays(std::vector<std::int32_t>{0, 0});
     EXPECT_EQ(none.stepCs, 0);
-    EXPECT_TRUE(none.entries.empty());
+    EXPECT_TRUE(entries(none).empty());
     EXPECT_EQ(none.durationSeconds(), 0.0);
 
-    EXPECT_TRUE(frameListForDelays({}).entries.empty());
+    EXPECT_TRUE(entries(frameListForDelays({})).empty());
+}
+
+// 30,000 frames of the longest delay and one of 1 cs: a step of 1 cs and a
+// list of almost two billion entries, which written out would take 8 GB.
+constexpr std::uint64_t kBombFrames = 30000;
+constexpr std::uint64_t kBombLength = kBombFrames * 65535 + 1;
+
+// Far less than a written-out list needs, far more than the runs need.
+constexpr std::uint64_t kBombHeadroom = std::uint64_t(64) << 20;
+
+TEST(FrameList, LongListsAreRunsNotEntries) {
+    const auto outcome = runWithAddressSpaceLimit(kBombHeadroom, [] {
+        std::vector<std::int32_t> delays(kBombFrames, 65535);
+        delays.push_back(1);
+        const FrameList l = frameListForDelays(delays);
+        if (l.stepCs != 1 || l.length() != kBombLength || l.totalCs != std::int64_t(kBombLength) ||
+            l.runs.size() != kBombFrames + 1)
+            return 1;
+        // Each frame holds its 65535 entries, the last frame the final one.
+        if (l.frameAt(0) != 0 || l.frameAt(65534) != 0 || l.frameAt(65535) != 1 ||
+            l.frameAt(kBombLength - 2) != kBombFrames - 1 ||
+            l.frameAt(kBombLength - 1) != kBombFrames)
+            return 2;
+        // Time runs past the 32-bit range and loops.
+        if (l.frameAtTime(std::int64_t(kBombLength) - 1) != kBombFrames ||
+            l.frameAtTime(std::int64_t(kBombLength)) != 0 ||
+            l.frameAtTime(std::int64_t(kBombLength) + 65535) != 1)
+            return 3;
+        return 0;
+    });
+    EXPECT_TRUE(outcome.exited && outcome.status == 0) << outcome.describe();
+}
+
+TEST(FrameList, TimeLoopsOverTheList) {
+    const FrameList l = frameListForDelays(std::vector<std::int32_t>{10, 20, 10});
+    const std::vector<std::uint32_t> expected{0, 1, 1, 2};
+    for (std::int64_t t = 0; t < 200; ++t)
+        ASSERT_EQ(l.frameAtTime(t), expected[std::size_t((t / 10) % 4)]) << t;
+    EXPECT_EQ(l.frameAtTime(-5), 0u);
+}
+
+// The file itself: one-pixel frames, about 0.7 MB.
+std::vector<std::uint8_t> timingBombFile() {
+    using namespace flickbook::testsupport;
+    GifBuilder b(1, 1, rampPalette(1));
+    b.loop(0);
+    FrameDescription pixel;
+    pixel.width = pixel.height = 1;
+    pixel.indices = {0};
+    pixel.delayCs = 65535;
+    for (std::uint64_t i = 0; i < kBombFrames; ++i)
+        b.image(pixel);
+    pixel.delayCs = 1;
+    return b.image(pixel).finish();
+}
+
+TEST(FrameList, ATimingBombDecodesInLittleMemory) {
+    const auto bytes = timingBombFile();
+    ASSERT_LT(bytes.size(), std::size_t(1) << 20);
+    const auto outcome = runWithAddressSpaceLimit(kBombHeadroom, [&] {
+        auto animation = decodeAnimation(std::span<const std::uint8_t>(bytes));
+        if (!animation)
+            return 1;
+        if (animation->frames.size() != kBombFrames + 1 || animation->damage ||
+            animation->frameList.length() != kBombLength ||
+            animation->frameList.durationSeconds() != 19660500.01)
+            return 2;
+        auto timing = readTiming(std::span<const std::uint8_t>(bytes));
+        if (!timing || timing->delaysCs.size() != kBombFrames + 1 ||
+            timing->frameList.length() != kBombLength || timing->frameList.stepCs != 1)
+            return 3;
+        return 0;
+    });
+    EXPECT_TRUE(outcome.exited && outcome.status == 0) << outcome.describe();
 }
 
 TEST(FrameDelay, ChoosesUnclampedThenClampedThenOne) {

@@ -19,13 +19,13 @@ class Clips : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         dir_ = new TempDir();
-        ClipSpec plain; // 4 s, 25 fps, a keyframe every 2 s
+        ClipParameters plain; // 4 s, 25 fps, a keyframe every 2 s
         ASSERT_TRUE(makeCounterClip(path("counter.mp4"), plain));
-        ClipSpec withAudio;
+        ClipParameters withAudio;
         withAudio.audio = true;
         ASSERT_TRUE(makeCounterClip(path("audio.mp4"), withAudio));
         ASSERT_TRUE(remuxWithRotation(path("audio.mp4"), path("rotated.mp4"), 90));
-        ClipSpec front;
+        ClipParameters front;
         front.faststart = true;
         ASSERT_TRUE(makeCounterClip(path("front.mp4"), front));
     }

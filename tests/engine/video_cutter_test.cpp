@@ -21,11 +21,11 @@ class Cutting : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         dir_ = new TempDir();
-        ClipSpec plain; // 4 s, 25 fps, a keyframe every 2 s
+        ClipParameters plain; // 4 s, 25 fps, a keyframe every 2 s
         plain.seconds = 8;
         ASSERT_TRUE(makeCounterClip(path("plain.mp4"), plain));
         // Keyframes 4 s apart, B-frames in pyramids, and sound.
-        ClipSpec reordered = plain;
+        ClipParameters reordered = plain;
         reordered.keyframeInterval = 100;
         reordered.bFrames = 3;
         reordered.audio = true;

@@ -174,7 +174,7 @@ GifBuilder& GifBuilder::unknownExtension() {
     return *this;
 }
 
-GifBuilder& GifBuilder::image(const ImageSpec& spec) {
+GifBuilder& GifBuilder::image(const FrameDescription& spec) {
     if (spec.delayCs || spec.transparentIndex || spec.disposal) {
         out_.push_back(0x21);
         out_.push_back(0xF9);

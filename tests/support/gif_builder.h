@@ -20,7 +20,7 @@ struct LzwOptions {
 std::vector<std::uint8_t> lzwEncode(const std::vector<std::uint8_t>& indices, int minCodeSize,
                                     LzwOptions options = {});
 
-struct ImageSpec {
+struct FrameDescription {
     std::uint16_t left = 0, top = 0, width = 0, height = 0;
     bool interlaced = false;
     std::vector<std::uint8_t> localPalette; // RGB triples; empty for none
@@ -40,7 +40,7 @@ public:
     GifBuilder& loop(std::uint16_t count);
     GifBuilder& comment(const std::string& text);
     GifBuilder& unknownExtension();
-    GifBuilder& image(const ImageSpec& spec);
+    GifBuilder& image(const FrameDescription& spec);
     std::vector<std::uint8_t> finish(bool trailer = true);
 
 private:

@@ -11,7 +11,7 @@ extern "C" {
 
 namespace flickbook::testsupport {
 
-bool makeCounterClip(const std::filesystem::path& out, const ClipSpec& spec) {
+bool makeCounterClip(const std::filesystem::path& out, const ClipParameters& spec) {
     const std::string size = std::to_string(spec.width) + "x" + std::to_string(spec.height);
     std::string cmd = "ffmpeg -nostdin -loglevel error -y -f lavfi -i \"nullsrc=s=" + size +
                       ":r=" + std::to_string(spec.fps) + ":d=" + std::to_string(spec.seconds) +

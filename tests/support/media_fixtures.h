@@ -12,7 +12,7 @@
 
 namespace flickbook::testsupport {
 
-struct ClipSpec {
+struct ClipParameters {
     double seconds = 4;
     int fps = 25;
     int keyframeInterval = 50; // frames
@@ -23,7 +23,7 @@ struct ClipSpec {
 };
 
 // Makes the clip; false (with the command's output on stderr) when ffmpeg fails.
-bool makeCounterClip(const std::filesystem::path& out, const ClipSpec& spec);
+bool makeCounterClip(const std::filesystem::path& out, const ClipParameters& spec);
 
 // Copies a video into a new file whose video stream says to turn it by the
 // given degrees clockwise when shown.
