@@ -352,8 +352,7 @@ private slots:
         QVERIFY(testing::waitForPagesToSettle(window)); // keys wait for the slide too
         QVERIFY(testing::waitForFrame(window));
         QVERIFY(testing::saveScreenshot(window, "camera-none-390"));
-        window->resize(1280, 800);
-        QVERIFY(testing::waitForFrame(window));
+        QVERIFY(testing::resizeTo(window, {1280, 800}));
         QVERIFY(testing::saveScreenshot(window, "camera-none-1280"));
         QTest::keyClick(window, Qt::Key_Escape);
         QTRY_VERIFY(qobject_cast<home::HomeScreen*>(app_->navigation().topViewController()));

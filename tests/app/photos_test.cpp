@@ -486,12 +486,10 @@ private slots:
         QCOMPARE(testing::colourAt(window, badges[0], {7, badges[0]->height() / 2}),
                  common::accentColor());
         for (int width : {320, 620, 1280}) {
-            window->resize(width, 780);
-            QVERIFY(testing::waitForFrame(window));
+            QVERIFY(testing::resizeTo(window, {width, 780}));
             QVERIFY(testing::saveScreenshot(window, QString("photo-picker-%1").arg(width)));
         }
-        window->resize(390, 780);
-        QVERIFY(testing::waitForFrame(window));
+        QVERIFY(testing::resizeTo(window, {390, 780}));
         QVERIFY(testing::clickItem(window, testing::findItem(window, "rightBarButton"))); // Done
         QTRY_VERIFY_WITH_TIMEOUT(
             qobject_cast<photos::ImageAnimationScreen*>(navigation.topViewController()), 10000);
@@ -512,15 +510,13 @@ private slots:
         QVERIFY(testing::saveScreenshot(window, "frame-time-390"));
         // The twelve labels never run into each other, down to 320 px.
         for (int width : {390, 320, 620, 1280}) {
-            window->resize(width, 780);
-            QVERIFY(testing::waitForFrame(window));
+            QVERIFY(testing::resizeTo(window, {width, 780}));
             QVERIFY2(testing::laidOutApart(window, "camelLabel_"),
                      qPrintable(QString::number(width)));
             QVERIFY(testing::findItem(window, "camelLabel_3")); // the chosen one shows
             QVERIFY(testing::saveScreenshot(window, QString("frame-time-%1").arg(width)));
         }
-        window->resize(390, 780);
-        QVERIFY(testing::waitForFrame(window));
+        QVERIFY(testing::resizeTo(window, {390, 780}));
 
         QVERIFY(testing::clickItem(window, testing::findItem(window, "rightBarButton"))); // Create
         QTRY_VERIFY_WITH_TIMEOUT(

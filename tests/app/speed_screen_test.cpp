@@ -361,11 +361,9 @@ private slots:
         QVERIFY(testing::waitForPagesToSettle(window));
         QVERIFY(testing::waitForFrame(window));
         QVERIFY(testing::saveScreenshot(window, "speed-390"));
-        window->resize(1280, 800);
-        QVERIFY(testing::waitForFrame(window));
+        QVERIFY(testing::resizeTo(window, {1280, 800}));
         QVERIFY(testing::saveScreenshot(window, "speed-1280"));
-        window->resize(390, 780);
-        QVERIFY(testing::waitForFrame(window));
+        QVERIFY(testing::resizeTo(window, {390, 780}));
         QQuickItem* slider = testing::findItem(window, "sliderDiscrite");
         const double inset = 16;
         const QPointF last =

@@ -301,11 +301,9 @@ private slots:
         QTRY_COMPARE(testing::findItems(window, "lblTime").size(), 2);
         QVERIFY(testing::waitForFrame(window));
         QVERIFY(testing::saveScreenshot(window, "select-video-390"));
-        window->resize(1280, 800);
-        QVERIFY(testing::waitForFrame(window));
+        QVERIFY(testing::resizeTo(window, {1280, 800}));
         QVERIFY(testing::saveScreenshot(window, "select-video-1280"));
-        window->resize(390, 780);
-        QVERIFY(testing::waitForFrame(window));
+        QVERIFY(testing::resizeTo(window, {390, 780}));
 
         QVERIFY(testing::clickItem(window, testing::findItems(window, "videoImage").first()));
         QTRY_VERIFY_WITH_TIMEOUT(

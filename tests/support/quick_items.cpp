@@ -97,6 +97,14 @@ QColor colourAt(QQuickWindow* window, QQuickItem* item, QPointF point) {
     return shot.rect().contains(pixel) ? shot.pixelColor(pixel) : QColor();
 }
 
+bool resizeTo(QQuickWindow* window, QSize size) {
+    window->resize(size);
+    // The platform hands the new geometry back through its event queue.
+    const bool resized =
+        QTest::qWaitFor([&] { return window->contentItem()->size() == QSizeF(size); }, 3000);
+    return resized && waitForFrame(window);
+}
+
 bool waitForFrame(QQuickWindow* window) {
     QSignalSpy drawn(window, &QQuickWindow::frameSwapped);
     window->update();

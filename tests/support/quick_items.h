@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QList>
 #include <QPointF>
+#include <QSize>
 #include <QString>
 
 class QQuickItem;
@@ -33,6 +34,10 @@ QQuickItem* waitForSettledItem(QQuickWindow* window, const QString& name, int ti
 // The colour the window shows at a point of the item (in the item's own
 // coordinates); invalid when the item is missing or the point is off screen.
 QColor colourAt(QQuickWindow* window, QQuickItem* item, QPointF point);
+
+// Resizes the window and waits until its items have the new size and a frame
+// of it is drawn; false when that does not happen within a few seconds.
+bool resizeTo(QQuickWindow* window, QSize size);
 
 // Waits until the window has drawn a frame after everything queued so far,
 // resizes and layouts included; false when none comes within 3 s.
