@@ -17,29 +17,16 @@ std::optional<platform::AnimatedImage> fromAnimation(const Result<gif::Animation
     const gif::Animation& animation = *decoded;
     const int width = int(animation.screen.width);
     const int height = int(animation.screen.height);
-    // One picture per frame; list entries repeating a frame share its pixels.
-    QList<QImage> pictures;
-    pictures.reserve(qsizetype(animation.frames.size()));
+    // One picture per frame; the list's entries are runs of them, so memory
+    // follows the frames, not the delays.
+    platform::AnimatedImage image;
+    image.images.reserve(qsizetype(animation.frames.size()));
     for (const gif::DecodedFrame& frame : animation.frames) {
         QImage picture(frame.rgba.data(), width, height, width * 4, QImage::Format_RGBA8888);
-        pictures << picture.copy();
+        image.images << picture.copy();
     }
-    // The view plays a list of equal entries, so the runs are written out
-    // here; a list too long to write out does not play rather than exhaust
-    // memory.
-    const gif::FrameList& list = animation.frameList;
-    constexpr std::uint64_t kMaxEntries = std::uint64_t(1) << 20;
-    if (list.length() > kMaxEntries) {
-        platform::consoleLine(QStringLiteral("%1 does not play: its frame list has %2 entries")
-                                  .arg(what)
-                                  .arg(qulonglong(list.length())));
-        return std::nullopt;
-    }
-    platform::AnimatedImage image;
-    image.images.reserve(qsizetype(list.length()));
-    for (const gif::FrameList::Run& run : list.runs)
-        for (std::uint64_t k = 0; k < run.count; ++k)
-            image.images << pictures[qsizetype(run.frame)];
+    for (const gif::FrameList::Run& run : animation.frameList.runs)
+        image.appendRun(qsizetype(run.frame), run.count);
     image.duration = animation.frameList.durationSeconds();
     return image;
 }

@@ -35,6 +35,7 @@ void AnimatedImageView::setImage(AnimatedImage image) {
     timer_.stop();
     image_ = std::move(image);
     entry_ = 0;
+    picture_ = image_.isEmpty() ? 0 : image_.pictureAt(0);
     const double entrySeconds = image_.entrySeconds();
     if (entrySeconds > 0.0) {
         clock_.start();
@@ -43,6 +44,7 @@ void AnimatedImageView::setImage(AnimatedImage image) {
         timer_.start(std::max(1, int(std::lround(entrySeconds * 1000.0))));
     }
     Q_EMIT imageChanged();
+    Q_EMIT entryChanged();
     Q_EMIT frameChanged();
 }
 
@@ -55,13 +57,20 @@ void AnimatedImageView::stopAnimating() {
 
 void AnimatedImageView::advance() {
     const double entrySeconds = image_.entrySeconds();
-    if (entrySeconds <= 0.0 || image_.images.isEmpty())
+    if (entrySeconds <= 0.0 || image_.isEmpty())
         return;
     const double elapsed = double(clock_.nsecsElapsed()) / 1e9;
-    const auto count = image_.images.size();
-    const int entry = int(std::fmod(std::floor(elapsed / entrySeconds + 1e-6), double(count)));
-    if (entry != entry_) {
-        entry_ = entry;
+    const double count = double(image_.entryCount());
+    const auto entry = quint64(std::fmod(std::floor(elapsed / entrySeconds + 1e-6), count));
+    if (entry == entry_)
+        return;
+    entry_ = entry;
+    Q_EMIT entryChanged();
+    // The page reloads only when the picture changes, not at every entry of
+    // a run.
+    const qsizetype picture = image_.pictureAt(entry);
+    if (picture != picture_) {
+        picture_ = picture;
         Q_EMIT frameChanged();
     }
 }
@@ -69,18 +78,18 @@ void AnimatedImageView::advance() {
 QUrl AnimatedImageView::frameSource() const {
     if (image_.images.isEmpty())
         return QUrl();
-    return QUrl(QStringLiteral("image://animation/%1/%2").arg(id_).arg(entry_));
+    return QUrl(QStringLiteral("image://animation/%1/%2").arg(id_).arg(picture_));
 }
 
 QSize AnimatedImageView::imageSize() const {
     return image_.images.isEmpty() ? QSize() : image_.images.first().size();
 }
 
-QImage AnimatedImageView::entryImage(quint64 viewId, int entry) {
+QImage AnimatedImageView::pictureImage(quint64 viewId, qsizetype picture) {
     AnimatedImageView* view = liveViews().value(viewId);
-    if (!view || entry < 0 || entry >= view->image_.images.size())
+    if (!view || picture < 0 || picture >= view->image_.images.size())
         return QImage();
-    return view->image_.images[entry];
+    return view->image_.images[picture];
 }
 
 QImage AnimatedImageProvider::requestImage(const QString& id, QSize* size,
@@ -88,7 +97,7 @@ QImage AnimatedImageProvider::requestImage(const QString& id, QSize* size,
     const QStringList parts = id.split(QLatin1Char('/'));
     QImage image;
     if (parts.size() == 2)
-        image = AnimatedImageView::entryImage(parts[0].toULongLong(), parts[1].toInt());
+        image = AnimatedImageView::pictureImage(parts[0].toULongLong(), parts[1].toLongLong());
     // Photos can be far larger than the view: shrink them to what is shown,
     // roughly first (cheap), then smoothly.
     if (!image.isNull() && requestedSize.isValid() && requestedSize.width() > 0 &&

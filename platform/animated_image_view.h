@@ -22,7 +22,7 @@ class AnimatedImageView : public QObject {
     QML_UNCREATABLE("An animated image view belongs to its screen.")
     // "image://animation/<view>/<entry>", empty with no image.
     Q_PROPERTY(QUrl frameSource READ frameSource NOTIFY frameChanged)
-    Q_PROPERTY(int currentEntry READ currentEntry NOTIFY frameChanged)
+    Q_PROPERTY(qint64 currentEntry READ currentEntry NOTIFY entryChanged)
     Q_PROPERTY(bool animating READ isAnimating NOTIFY imageChanged)
     Q_PROPERTY(QSize imageSize READ imageSize NOTIFY imageChanged)
 
@@ -39,23 +39,29 @@ public:
     void stopAnimating();
 
     QUrl frameSource() const;
-    int currentEntry() const { return entry_; }
+    qint64 currentEntry() const { return qint64(entry_); }
     bool isAnimating() const { return timer_.isActive(); }
     QSize imageSize() const;
 
     // The picture at an entry of the view with the given id, for the provider.
-    static QImage entryImage(quint64 viewId, int entry);
+    // A picture of the view's image (not an entry: entries share pictures).
+    static QImage pictureImage(quint64 viewId, qsizetype picture);
 
 signals:
     void imageChanged();
+    // The picture shown changed (frameSource).
     void frameChanged();
+    // The list moved on by one or more entries, whether or not the picture
+    // changed with it.
+    void entryChanged();
 
 private:
     void advance();
 
     quint64 id_;
     AnimatedImage image_;
-    int entry_ = 0;
+    quint64 entry_ = 0;
+    qsizetype picture_ = 0;
     QTimer timer_;
     QElapsedTimer clock_;
 };
