@@ -8,8 +8,10 @@
 #include "media_fixtures.h"
 #include "test_paths.h"
 
+#include <cctype>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <ostream>
 
 namespace fs = std::filesystem;
 using namespace flickbook;
@@ -179,6 +181,105 @@ TEST_F(Cutting, NamesItsOwnFileInAFolder) {
     EXPECT_EQ(progress.back(), 1.0);
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.begin() + long(progress.size() / 2)));
 }
+
+// Every container and codec people bring, cut at ranges that start on a
+// keyframe, off one, right after a run of B-frames, at the very beginning,
+// and on a single frame.
+struct ClipKind {
+    const char* file;
+    const char* codec;
+    int keyframeInterval;
+    int bFrames;
+    bool audio;
+};
+
+void PrintTo(const ClipKind& kind, std::ostream* os) {
+    *os << kind.file;
+}
+
+class CuttingEveryKind : public ::testing::TestWithParam<ClipKind> {};
+
+TEST_P(CuttingEveryKind, ShowsExactlyTheChosenFrames) {
+    const ClipKind kind = GetParam();
+    TempDir dir;
+    ClipSpec spec;
+    spec.seconds = 8;
+    spec.codec = kind.codec;
+    spec.keyframeInterval = kind.keyframeInterval;
+    spec.bFrames = kind.bFrames;
+    spec.audio = kind.audio;
+    const fs::path clip = dir.path() / kind.file;
+    ASSERT_TRUE(makeCounterClip(clip, spec));
+
+    // 25 fps: frame n is on screen from n × 0.04 s.
+    const double keyframe = (100 / kind.keyframeInterval) * kind.keyframeInterval / 25.0;
+    const double afterBFrames = (kind.keyframeInterval * 2 + kind.bFrames + 1) / 25.0;
+    const std::pair<double, double> ranges[] = {
+        {keyframe, keyframe + 2.0},
+        {2.5, 5.02},
+        {afterBFrames, afterBFrames + 1.5},
+        {0.0, 1.0},
+        {1.24, 7.48},
+        {3.96, 4.0},
+        {5.0, 8.0},
+    };
+    int n = 0;
+    for (const auto& [start, end] : ranges) {
+        media::CutRequest request;
+        request.source = clip;
+        request.startSeconds = start;
+        request.endSeconds = end;
+        request.folder = dir.path();
+        request.baseName = "cut" + std::to_string(n++);
+        auto made = media::cutVideo(request);
+        ASSERT_TRUE(made) << start << "-" << end << ": " << made.error().message;
+        auto info = media::probe(*made);
+        ASSERT_TRUE(info) << info.error().message;
+        EXPECT_NEAR(info->durationSeconds, end - start, 0.04 + 1e-6) << start << "-" << end;
+        EXPECT_EQ(info->hasAudio, kind.audio) << start;
+
+        std::vector<int> frames;
+        {
+            auto source = media::VideoSource::open(*made);
+            ASSERT_TRUE(source) << source.error().message;
+            media::FrameReader reader(std::move(*source));
+            for (;;) {
+                auto more = reader.next();
+                ASSERT_TRUE(more) << more.error().message;
+                if (!*more)
+                    break;
+                auto picture = reader.currentImage(160, 160);
+                ASSERT_TRUE(picture);
+                frames.push_back(readCounter(*picture));
+            }
+        }
+        ASSERT_FALSE(frames.empty()) << start;
+        const int first = int(std::floor(start * 25 + 1e-6));
+        const int count = int(std::lround((end - start) * 25));
+        EXPECT_EQ(frames.front(), first) << start << "-" << end;
+        EXPECT_NEAR(double(frames.size()), count, 1) << start << "-" << end;
+        for (std::size_t i = 1; i < frames.size(); ++i)
+            ASSERT_EQ(frames[i], frames[i - 1] + 1) << start << "-" << end << " at " << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Containers, CuttingEveryKind,
+                         ::testing::Values(ClipKind{"h264.ts", "h264", 12, 3, true},
+                                           ClipKind{"h264.m2ts", "h264", 12, 3, true},
+                                           ClipKind{"hevc.ts", "hevc", 25, 2, false},
+                                           ClipKind{"h264.mkv", "h264", 50, 3, true},
+                                           ClipKind{"mpeg4.mov", "mpeg4", 25, 2, true},
+                                           ClipKind{"hevc.mp4", "hevc", 50, 3, false},
+                                           ClipKind{"vp8.webm", "vp8", 50, 0, true},
+                                           ClipKind{"vp8-short-gop.webm", "vp8", 12, 0, false},
+                                           ClipKind{"vp9.webm", "vp9", 50, 0, true}),
+                         [](const ::testing::TestParamInfo<ClipKind>& info) {
+                             std::string name = info.param.file;
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return name;
+                         });
 
 TEST(CuttingRealFootage, StartsOnTheFrameShownAtTheStart) {
     TempDir dir;

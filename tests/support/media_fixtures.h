@@ -20,6 +20,9 @@ struct ClipSpec {
     bool audio = false;
     bool faststart = false; // index at the front of the file
     int bFrames = 0;        // frames decoded after the later frame they refer to
+    // "h264", "hevc", "mpeg4", "vp8" or "vp9"; the container follows the
+    // file's extension (.mp4, .mov, .mkv, .webm, .ts, .m2ts).
+    std::string codec = "h264";
 };
 
 // Makes the clip; false (with the command's output on stderr) when ffmpeg fails.
