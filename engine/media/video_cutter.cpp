@@ -267,8 +267,14 @@ struct CutPlan {
 };
 
 bool carries(const AVOutputFormat* format, const AVStream* stream) {
-    return format &&
-           avformat_query_codec(format, stream->codecpar->codec_id, FF_COMPLIANCE_NORMAL) == 1;
+    if (!format)
+        return false;
+    // FFmpeg writes Vorbis into MP4 under a private object type that no
+    // other player reads.
+    const bool isoFile = std::string(format->name) == "mp4" || std::string(format->name) == "mov";
+    if (isoFile && stream->codecpar->codec_id == AV_CODEC_ID_VORBIS)
+        return false;
+    return avformat_query_codec(format, stream->codecpar->codec_id, FF_COMPLIANCE_NORMAL) == 1;
 }
 
 const char* extensionFor(const AVOutputFormat* format) {

@@ -18,11 +18,12 @@ bool makeCounterClip(const std::filesystem::path& out, const ClipSpec& spec) {
                       ",geq=lum='if(lt(X,W/2),mod(N,16)*12+22,floor(N/16)*12+22)':cb=128:cr=128\"";
     const std::string extension = out.extension().string();
     const bool webm = extension == ".webm";
+    std::string audioCodec = spec.audioCodec;
+    if (audioCodec.empty())
+        audioCodec = webm ? "libopus" : extension == ".ts" || extension == ".m2ts" ? "mp2" : "aac";
     if (spec.audio)
-        cmd += " -f lavfi -i \"sine=f=440:d=" + std::to_string(spec.seconds) + "\"" +
-               (webm                                         ? " -c:a libopus"
-                : extension == ".ts" || extension == ".m2ts" ? " -c:a mp2"
-                                                             : " -c:a aac");
+        cmd +=
+            " -f lavfi -i \"sine=f=440:d=" + std::to_string(spec.seconds) + "\" -c:a " + audioCodec;
     const std::string keyframes = " -g " + std::to_string(spec.keyframeInterval) + " -keyint_min " +
                                   std::to_string(spec.keyframeInterval);
     if (spec.codec == "vp8" || spec.codec == "vp9") {

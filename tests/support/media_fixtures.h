@@ -23,6 +23,8 @@ struct ClipSpec {
     // "h264", "hevc", "mpeg4", "vp8" or "vp9"; the container follows the
     // file's extension (.mp4, .mov, .mkv, .webm, .ts, .m2ts).
     std::string codec = "h264";
+    // FFmpeg's encoder for the sound; empty for the container's usual one.
+    std::string audioCodec;
 };
 
 // Makes the clip; false (with the command's output on stderr) when ffmpeg fails.
