@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QString>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
 
@@ -125,8 +126,10 @@ int runVideo(const std::vector<std::string>& input) {
         return fail("--speed must be one of 2x, 1.5x, 1x, 0.75x, 0.5x");
 
     fs::path source = args[0];
+    const fs::path named = args[0]; // what messages speak of, even after a cut
     // A stretch of the video is cut out first, as the app's trim step does.
     TemporaryCut cut;
+    double offset = 0;
     if (startText || endText) {
         auto request = cutRequestFor(source, startText, endText);
         if (!request)
@@ -136,15 +139,17 @@ int runVideo(const std::vector<std::string>& input) {
                             ? source.string() + ": " + made.error().message
                             : made.error().message);
         source = cut.path;
+        offset = request->startSeconds;
     }
     auto video = media::VideoSource::open(source);
     if (!video)
-        return fail(source.string() + ": " + video.error().message);
+        return fail(named.string() + ": " + video.error().message);
     const double duration = video->durationSeconds();
     const std::size_t frames = render::videoFrameCount(duration, *speed);
     if (frames == 0)
-        return fail(source.string() + " is shorter than one second; a GIF needs at least one "
-                                      "whole second of video");
+        return fail(
+            (cut.path.empty() ? named.string() : "the stretch chosen from " + named.string()) +
+            " is shorter than one second; a GIF needs at least one whole second of video");
     auto destination = outputPath(out);
     if (!destination)
         return fail(destination.error().message);
@@ -157,6 +162,12 @@ int runVideo(const std::vector<std::string>& input) {
     request.delaySeconds = speed->delaySeconds;
     request.loopCount = 0;
     request.progress = [&bar](double done) { bar.update(done); };
+    request.endsEarly = [&](double seconds) {
+        char at[32];
+        std::snprintf(at, sizeof at, "%.2f", offset + seconds);
+        warn(named.string() + " stops decoding at " + at +
+             " s (the file is cut short or damaged); the GIF ends there");
+    };
     auto gif = render::videoToGif(request);
     bar.finish();
     if (!gif)

@@ -36,7 +36,8 @@ Result<bool> FrameReader::next() {
             return false;
         }
         if (rc != AVERROR(EAGAIN))
-            return makeError("media.decode", "The video cannot be decoded: " + errorText(rc));
+            return keepLastFrame(
+                makeError("media.decode", "The video cannot be decoded: " + errorText(rc)));
 
         if (flushing_)
             continue; // drain until the decoder says end of stream
@@ -48,17 +49,27 @@ Result<bool> FrameReader::next() {
             continue;
         }
         if (rc < 0)
-            return makeError("media.read", "Reading the video failed: " + errorText(rc));
+            return keepLastFrame(
+                makeError("media.read", "Reading the video failed: " + errorText(rc)));
         if (packet_->stream_index == source_.streamIndex()) {
             rc = avcodec_send_packet(decoder, packet_.get());
             // A damaged packet costs its frame, not the clip.
             if (rc < 0 && rc != AVERROR(EAGAIN) && rc != AVERROR_INVALIDDATA) {
                 av_packet_unref(packet_.get());
-                return makeError("media.decode", "The video cannot be decoded: " + errorText(rc));
+                return keepLastFrame(
+                    makeError("media.decode", "The video cannot be decoded: " + errorText(rc)));
             }
         }
         av_packet_unref(packet_.get());
     }
+}
+
+Error FrameReader::keepLastFrame(Error error) {
+    // The decoder clears the frame it was asked for; the last good one stays
+    // current, as at the end.
+    if (last_->buf[0] && !frame_->buf[0])
+        av_frame_ref(frame_.get(), last_.get());
+    return error;
 }
 
 Result<void> FrameReader::seekTo(double seconds) {
