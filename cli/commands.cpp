@@ -89,9 +89,13 @@ int runInfo(const std::vector<std::string>& input) {
     return 0;
 }
 
-int runFrames(const std::vector<std::string>& args) {
+int runFrames(const std::vector<std::string>& input) {
+    auto args = input;
+    const bool force = takeFlag(args, "--force");
+    if (auto unknown = unknownOption(args))
+        return fail("unknown option " + *unknown + " for frames");
     if (args.size() != 2)
-        return fail("usage: flickbook-cli frames FILE.gif DIR");
+        return fail("usage: flickbook-cli frames FILE.gif DIR [--force]");
     auto animation = decodeForTool(args[0]);
     if (!animation)
         return fail(args[0] + ": " + animation.error().message);
@@ -100,6 +104,22 @@ int runFrames(const std::vector<std::string>& args) {
     fs::create_directories(dir, ec);
     if (ec)
         return fail("cannot make " + dir.string() + ": " + ec.message());
+    // Frames of another GIF would mix with these (and outnumber them):
+    // refused, or with --force removed first.
+    std::vector<fs::path> earlier;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.starts_with("frame_") && it->path().extension() == ".png")
+            earlier.push_back(it->path());
+    }
+    if (ec)
+        return fail("cannot read " + dir.string() + ": " + ec.message());
+    if (!earlier.empty() && !force)
+        return fail(dir.string() + " already holds frames (" + earlier.front().filename().string() +
+                    "…); choose an empty folder, or add --force to replace them");
+    for (const auto& old : earlier)
+        if (!fs::remove(old, ec) && ec)
+            return fail("cannot remove " + old.string() + ": " + ec.message());
     const auto& a = *animation;
     for (std::size_t i = 0; i < a.frames.size(); ++i) {
         char name[32];

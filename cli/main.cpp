@@ -13,7 +13,9 @@ constexpr const char* kUsage = R"(usage: flickbook-cli COMMAND [ARGS]
 
 commands:
   info FILE.gif [--json]   canvas, loop count, per-frame delays (cs), step, list length, duration
-  frames FILE.gif DIR      every frame composited to full-canvas RGBA PNG, frame_0000.png ...
+  frames FILE.gif DIR [--force]
+                           every frame composited to full-canvas RGBA PNG, frame_0000.png ...;
+                           a folder already holding frame_*.png only with --force (replaced)
   images IMG... [--frame-time S] [-o OUT.gif]
                            a GIF of pictures in the order given; S is one of 0.2s ... 0.9s,
                            1s, 1.5s, 1.75s, 2s (default 1s)
@@ -27,6 +29,7 @@ commands:
   delete NAME              delete a GIF from the work list
 
 Without -o a new GIF goes into the work list and its path is printed.
+"--" ends the options: every argument after it is a file name.
 The work list is $XDG_DATA_HOME/Flickbook/Documents/MyWork (default ~/.local/share/...).
 )";
 

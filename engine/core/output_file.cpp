@@ -37,6 +37,8 @@ int renameNoReplace(const fs::path& from, const fs::path& to) {
 
 Result<OutputFile> OutputFile::create(const fs::path& destination) {
     std::error_code ec;
+    if (fs::is_directory(fs::symlink_status(destination, ec)))
+        return makeError("file.exists", destination.string() + " is a folder; give a file name.");
     if (fs::exists(fs::symlink_status(destination, ec)))
         return makeError("file.exists", destination.string() + " already exists.");
     std::string pattern =

@@ -1,5 +1,7 @@
 #include "store/gif_store.h"
 
+#include "core/output_file.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -55,6 +57,29 @@ Result<fs::path> GifStore::newGifPath(double epochSeconds) const {
         return makeError("store.no_documents", "The Documents folder " + documents_.string() +
                                                    " cannot be made: " + ec.message());
     return documents_ / kWorkFolderName / gifFileName(epochSeconds);
+}
+
+Result<fs::path> GifStore::placeNewGif(const fs::path& finished, double epochSeconds) const {
+    auto first = newGifPath(epochSeconds);
+    if (!first)
+        return first.error();
+    std::error_code ec;
+    fs::create_directories(workFolder(), ec);
+    if (ec)
+        return makeError("file.move", "Cannot make the work folder " + workFolder().string() +
+                                          ": " + ec.message() + ".");
+    // A day of seconds: more GIFs than anyone makes at once.
+    constexpr std::int64_t kLaterSeconds = 86400;
+    const auto seconds = std::int64_t(epochSeconds);
+    for (std::int64_t later = 0; later < kLaterSeconds; ++later) {
+        const fs::path to = workFolder() / gifFileName(double(seconds + later));
+        auto moved = moveWithoutReplacing(finished, to);
+        if (moved)
+            return to;
+        if (moved.error().code != "file.exists")
+            return moved.error();
+    }
+    return makeError("file.move", "No free name is left in " + workFolder().string() + ".");
 }
 
 Result<std::vector<fs::path>> GifStore::list() const {

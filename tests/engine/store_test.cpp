@@ -101,6 +101,31 @@ TEST_F(WorkFolder, FailedDeletionLeavesEverythingInPlace) {
     EXPECT_EQ(names(*store.list()), (std::vector<std::string>{"Animation_6.gif"}));
 }
 
+TEST_F(WorkFolder, AFinishedGifTakesTheNextFreeSecondAndReplacesNothing) {
+    fs::create_directories(store.temporaryFolder());
+    touch(store.workFolder() / "Animation_1000.gif");
+    touch(store.workFolder() / "Animation_1001.gif");
+    const fs::path finished = store.temporaryFolder() / "render.gif";
+    flickbook::testsupport::writeBytes(finished, {'n', 'e', 'w'});
+    auto placed = store.placeNewGif(finished, 1000.7);
+    ASSERT_TRUE(placed) << placed.error().message;
+    EXPECT_EQ(placed->filename(), "Animation_1002.gif");
+    EXPECT_FALSE(fs::exists(finished));
+    EXPECT_EQ(flickbook::testsupport::readBytes(store.workFolder() / "Animation_1000.gif").size(),
+              3u);
+    EXPECT_EQ(flickbook::testsupport::readBytes(*placed),
+              (std::vector<std::uint8_t>{'n', 'e', 'w'}));
+
+    // A free name is used as it is; a missing file is an error, not a name.
+    flickbook::testsupport::writeBytes(finished, {'x'});
+    auto free = store.placeNewGif(finished, 2000);
+    ASSERT_TRUE(free);
+    EXPECT_EQ(free->filename(), "Animation_2000.gif");
+    auto missing = store.placeNewGif(finished, 3000);
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().code, "file.move");
+}
+
 TEST(GifNames, WholeSecondsTruncated) {
     EXPECT_EQ(store::gifFileName(1700000000.999), "Animation_1700000000.gif");
     EXPECT_EQ(store::gifFileName(999999999.5), "Animation_999999999.gif");

@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# flickbook-cli and the files around it: names taken while rendering,
+# "--", folders that already hold frames, names that are not UTF-8, and
+# messages that give the real cause.
+set -u
+cli=$1
+data=$2
+tmp=$(mktemp -d)
+trap 'chmod -R u+w "$tmp"; rm -rf "$tmp"' EXIT
+export XDG_DATA_HOME="$tmp/data"
+failures=0
+passes=0
+check() { # description, then a command that must succeed
+    local what=$1; shift
+    if "$@"; then echo "ok   $what"; passes=$((passes + 1)); else echo "FAIL $what"; failures=$((failures + 1)); fi
+}
+fails() { ! "$@" 2>"$tmp/err" && grep -q '^flickbook-cli: error: ' "$tmp/err"; }
+photo="$data/photos/Dune.jpg"
+work="$XDG_DATA_HOME/Flickbook/Documents/MyWork"
+
+# Three renders finishing in the same second all keep their GIF.
+for i in 1 2 3; do "$cli" images "$photo" >"$tmp/made$i" 2>"$tmp/said$i" & done
+wait
+check "three renders at once make three GIFs" test "$(ls "$work" | grep -c '^Animation_[0-9]*\.gif$')" = 3
+check "each prints its own path" test "$(cat "$tmp"/made? | sort -u | wc -l)" = 3
+mkdir -p "$work"
+now=$(date +%s)
+for s in 0 1 2 3 4 5; do cp "$photo" "$work/Animation_$((now + s)).gif"; done
+check "a taken name moves the GIF to the next free second" sh -c "'$cli' images '$photo' >'$tmp/next' 2>'$tmp/said'"
+check "and says so" grep -q "^flickbook-cli: warning: Animation_[0-9]*\.gif is taken; the GIF is Animation_[0-9]*\.gif" "$tmp/said"
+check "nothing is left in the private folder" test -z "$(ls -A "$XDG_DATA_HOME/Flickbook/tmp")"
+
+cp "$photo" "$tmp/-x.jpg"
+check "-- ends the options" sh -c "cd '$tmp' && '$cli' images -o dash.gif -- -x.jpg >/dev/null"
+check "without it, -x.jpg is an unknown option" fails sh -c "cd '$tmp' && '$cli' images -x.jpg -o dash2.gif"
+
+gif="$data/gif-suite/gifs/animated_loop.gif" # 4 frames
+mkdir -p "$tmp/frames"
+for i in 0 1 2 3 4 5 6 7; do touch "$tmp/frames/frame_000$i.png"; done
+check "frames refuses a folder that holds frames" fails "$cli" frames "$gif" "$tmp/frames"
+check "saying why" grep -q 'already holds frames' "$tmp/err"
+check "and leaves them" test "$(ls "$tmp/frames" | wc -l)" = 8
+check "frames --force replaces them" sh -c "'$cli' frames '$gif' '$tmp/frames' --force >/dev/null"
+check "leaving none of the earlier frames" test "$(ls "$tmp/frames" | tr '\n' ' ')" = "frame_0000.png frame_0001.png frame_0002.png frame_0003.png "
+
+odd=$(printf 'Animation_caf\xe9.gif')
+cp "$photo" "$work/$odd"
+check "list --json is valid JSON with a name that is not UTF-8" sh -c "'$cli' list --json | python3 -c 'import json,sys; json.load(sys.stdin)'"
+cat >"$tmp/names.py" <<'PY'
+import json, os, sys
+names = [os.fsencode(g["name"]) for g in json.load(sys.stdin)]
+sys.exit(0 if b"Animation_caf\xe9.gif" in names else 1)
+PY
+check "and the name's bytes come back" sh -c "'$cli' list --json | python3 '$tmp/names.py'"
+check "a valid UTF-8 name is kept as it is" sh -c "cp '$photo' '$work/Animation_café.gif' && '$cli' list --json | grep -q 'Animation_café.gif'"
+
+mkdir -p "$tmp/folder.jpg"
+check "a folder given as a picture" fails "$cli" images "$tmp/folder.jpg" -o "$tmp/f.gif"
+check "is called a folder" grep -q 'is a folder' "$tmp/err"
+check "a folder given as -o" fails "$cli" images "$photo" -o "$tmp/folder.jpg"
+check "is called a folder too" grep -q 'is a folder' "$tmp/err"
+if [ "$(id -u)" = 0 ] && command -v runuser >/dev/null; then
+    # Root may write anywhere; an ordinary user may not.
+    mkdir -p "$tmp/locked" && cp "$photo" "$tmp/locked/" && chmod 755 "$tmp" && chmod 555 "$tmp/locked"
+    runuser -u nobody -- "$cli" images "$tmp/locked/Dune.jpg" -o "$tmp/locked/o.gif" 2>"$tmp/err"
+    check "a read-only folder says permission denied" grep -q 'Permission denied' "$tmp/err"
+fi
+
+echo "$passes passed, $failures failed"
+[ "$failures" -eq 0 ]
