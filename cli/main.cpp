@@ -1,6 +1,8 @@
 // flickbook-cli: Flickbook's engine from a terminal.
 
 #include "commands.h"
+#include "core/temporary_files.h"
+#include "store/gif_store.h"
 
 #include <QCoreApplication>
 #include <iostream>
@@ -43,6 +45,10 @@ int main(int argc, char** argv) {
     }
     const std::string command = args[0];
     args.erase(args.begin());
+    // Interrupted, this process removes its temporary files; those of
+    // processes killed outright are cleared here.
+    flickbook::temporary::removeTemporaryFilesOnSignals();
+    flickbook::store::GifStore::standard().removeStaleTemporaryFiles();
     using namespace flickbook::cli;
     if (command == "info")
         return runInfo(args);

@@ -3,6 +3,7 @@
 #include "args.h"
 #include "commands.h"
 #include "core/output_file.h"
+#include "core/temporary_files.h"
 #include "cut_range.h"
 #include "media/video_source.h"
 #include "picture_loading.h"
@@ -40,7 +41,10 @@ Result<GifOutput> outputFor(const std::optional<std::string>& option) {
     fs::create_directories(folder, ec);
     if (ec)
         return makeError("file.create", "Cannot make " + folder.string() + ": " + ec.message());
-    return GifOutput{uniquePathIn(folder, "render-", ".gif"), true};
+    GifOutput output{uniquePathIn(folder, "render-", ".gif"), true};
+    // Between its render and its place in the work list.
+    temporary::track(output.renderTo);
+    return output;
 }
 
 // The finished GIF where it belongs; in the work list under the store's name
@@ -51,6 +55,7 @@ Result<fs::path> place(const GifOutput& output) {
     const auto store = store::GifStore::standard();
     const double now = store::nowEpochSeconds();
     auto placed = store.placeNewGif(output.renderTo, now);
+    temporary::untrack(output.renderTo);
     if (!placed)
         return makeError(placed.error().code, placed.error().message + " The GIF is kept at " +
                                                   output.renderTo.string() + ".");

@@ -1,6 +1,7 @@
 #include "store/gif_store.h"
 
 #include "core/output_file.h"
+#include "core/temporary_files.h"
 
 #include <algorithm>
 #include <chrono>
@@ -80,6 +81,40 @@ Result<fs::path> GifStore::placeNewGif(const fs::path& finished, double epochSec
             return moved.error();
     }
     return makeError("file.move", "No free name is left in " + workFolder().string() + ".");
+}
+
+namespace {
+
+bool stale(const fs::directory_entry& entry) {
+    std::error_code ec;
+    const auto modified = entry.last_write_time(ec);
+    if (ec)
+        return false;
+    if (auto owner = temporary::ownerOf(entry.path().filename().string()))
+        return !temporary::ownerMayBeRunning(*owner, modified);
+    return fs::file_time_type::clock::now() - modified > std::chrono::hours(24);
+}
+
+} // namespace
+
+std::size_t GifStore::removeStaleTemporaryFiles() const {
+    std::size_t removed = 0;
+    const auto sweep = [&](const fs::path& folder, bool onlyParts) {
+        std::error_code ec;
+        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+            const std::string name = it->path().filename().string();
+            if (onlyParts && !(name.starts_with(".") && name.ends_with(".part")))
+                continue;
+            std::error_code kind;
+            if (!it->is_regular_file(kind) || !stale(*it))
+                continue;
+            std::error_code gone;
+            removed += fs::remove(it->path(), gone) ? 1 : 0;
+        }
+    };
+    sweep(workFolder(), true);
+    sweep(temporaryFolder(), false);
+    return removed;
 }
 
 Result<std::vector<fs::path>> GifStore::list() const {

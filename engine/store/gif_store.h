@@ -55,6 +55,14 @@ public:
     Result<std::filesystem::path> placeNewGif(const std::filesystem::path& finished,
                                               double epochSeconds) const;
 
+    // Removes what interrupted runs left behind: hidden ".part" files in the
+    // work folder and files in temporaryFolder() whose owning process (its
+    // id is in the name) no longer runs, or whose id now belongs to a
+    // process started after the file was last written. Files whose name
+    // carries no owner are removed once a day old. Returns how many were
+    // removed; what cannot be removed stays for the next start.
+    std::size_t removeStaleTemporaryFiles() const;
+
     // The stored GIFs, newest first: regular files directly in the work folder
     // whose extension is exactly "gif", hidden files left out, in descending
     // byte order of their names.

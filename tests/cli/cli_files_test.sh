@@ -66,5 +66,48 @@ if [ "$(id -u)" = 0 ] && command -v runuser >/dev/null; then
     check "a read-only folder says permission denied" grep -q 'Permission denied' "$tmp/err"
 fi
 
+# Interrupted renders leave nothing behind. A 30 s 720p video takes a few
+# seconds to render: long enough to be interrupted midway.
+ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc2=s=1280x720:r=25:d=30 -c:v libx264 -preset ultrafast "$tmp/long.mp4"
+private="$XDG_DATA_HOME/Flickbook/tmp"
+# Waits until a file matching the pattern appears (the render is under way).
+appears() { # folder, pattern
+    for _ in $(seq 200); do
+        ls -A "$1" 2>/dev/null | grep -q "$2" && return 0
+        sleep 0.05
+    done
+    return 1
+}
+interrupted() { # signal, folder the render writes in, then the command's arguments
+    local signal=$1 folder=$2; shift 2
+    "$cli" "$@" >/dev/null 2>&1 &
+    local pid=$!
+    appears "$folder" '\.gif\..*\.part$' || return 1
+    kill -"$signal" $pid
+    wait $pid
+    echo $?
+}
+mkdir -p "$tmp/out"
+for signal in INT TERM HUP; do
+    status=$(interrupted $signal "$tmp/out" video "$tmp/long.mp4" -o "$tmp/out/long.gif")
+    number=$(kill -l $signal)
+    check "$signal during a render exits with $((128 + number))" test "$status" = $((128 + number))
+    check "$signal leaves no .part beside -o" test -z "$(ls -A "$tmp/out")"
+done
+status=$(interrupted INT "$private" video "$tmp/long.mp4" --start 1 --end 29)
+check "INT during a render of a stretch exits with 130" test "$status" = 130
+check "and leaves neither its cut nor its GIF in the private folder" test -z "$(ls -A "$private")"
+check "nor anything in the work folder" test -z "$(ls -A "$work" | grep '\.part$')"
+
+# Killed outright, a render leaves its files; the next start removes them.
+"$cli" video "$tmp/long.mp4" --start 1 --end 29 >/dev/null 2>&1 &
+pid=$!
+appears "$private" '\.gif\..*\.part$'
+kill -KILL $pid
+wait $pid
+check "a killed render leaves its files behind" test -n "$(ls -A "$private")$(ls -A "$work" | grep '\.part$')"
+"$cli" list >/dev/null 2>&1
+check "the next start removes them" test -z "$(ls -A "$private")$(ls -A "$work" | grep '\.part$')"
+
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]
