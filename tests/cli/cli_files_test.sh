@@ -6,7 +6,7 @@ set -u
 cli=$1
 data=$2
 tmp=$(mktemp -d)
-trap 'chmod -R u+w "$tmp"; rm -rf "$tmp"' EXIT
+trap 'umount "$tmp/full" 2>/dev/null; chmod -R u+w "$tmp"; rm -rf "$tmp"' EXIT
 export XDG_DATA_HOME="$tmp/data"
 failures=0
 passes=0
@@ -64,6 +64,19 @@ if [ "$(id -u)" = 0 ] && command -v runuser >/dev/null; then
     mkdir -p "$tmp/locked" && cp "$photo" "$tmp/locked/" && chmod 755 "$tmp" && chmod 555 "$tmp/locked"
     runuser -u nobody -- "$cli" images "$tmp/locked/Dune.jpg" -o "$tmp/locked/o.gif" 2>"$tmp/err"
     check "a read-only folder says permission denied" grep -q 'Permission denied' "$tmp/err"
+fi
+
+# A full disk is called one, and leaves nothing (where a small file system
+# can be mounted, as root).
+mkdir -p "$tmp/full"
+if [ "$(id -u)" = 0 ] && mount -t tmpfs -o size=256k tmpfs "$tmp/full" 2>/dev/null; then
+    ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc2=s=640x360:r=25:d=4 -c:v libx264 -preset ultrafast -g 25 "$tmp/big.mp4"
+    check "a cut onto a full disk" fails "$cli" cut "$tmp/big.mp4" --start 0.5 --end 3.5 -o "$tmp/full/c.mp4"
+    check "says no space is left" grep -q 'No space left on device' "$tmp/err"
+    "$cli" images "$photo" -o "$tmp/full/d.gif" 2>"$tmp/err"
+    check "a GIF onto a full disk says so too" grep -q 'No space left on device' "$tmp/err"
+    check "neither leaves a file" test -z "$(ls -A "$tmp/full")"
+    umount "$tmp/full"
 fi
 
 # Interrupted renders leave nothing behind. A 30 s 720p video takes a few
