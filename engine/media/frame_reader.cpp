@@ -22,6 +22,13 @@ Result<bool> FrameReader::next() {
             std::int64_t pts = frame_->best_effort_timestamp;
             if (pts == AV_NOPTS_VALUE)
                 pts = frame_->pts;
+            // Frames an edit list keeps off screen come before the stream's
+            // start; not every decoder drops them (libdav1d, for AV1, does not).
+            const std::int64_t start = source_.stream()->start_time;
+            if (pts != AV_NOPTS_VALUE && start != AV_NOPTS_VALUE && pts < start) {
+                av_frame_unref(frame_.get());
+                continue;
+            }
             currentTime_ = pts == AV_NOPTS_VALUE
                                ? currentTime_
                                : pts * av_q2d(source_.stream()->time_base) - startTime_;

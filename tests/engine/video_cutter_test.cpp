@@ -273,7 +273,8 @@ INSTANTIATE_TEST_SUITE_P(Containers, CuttingEveryKind,
                                            ClipKind{"hevc.mp4", "hevc", 50, 3, false},
                                            ClipKind{"vp8.webm", "vp8", 50, 0, true},
                                            ClipKind{"vp8-short-gop.webm", "vp8", 12, 0, false},
-                                           ClipKind{"vp9.webm", "vp9", 50, 0, true}),
+                                           ClipKind{"vp9.webm", "vp9", 50, 0, true},
+                                           ClipKind{"av1.webm", "av1", 50, 0, true}),
                          [](const ::testing::TestParamInfo<ClipKind>& info) {
                              std::string name = info.param.file;
                              for (char& c : name)

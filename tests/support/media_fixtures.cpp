@@ -13,9 +13,10 @@ namespace flickbook::testsupport {
 
 bool makeCounterClip(const std::filesystem::path& out, const ClipSpec& spec) {
     const std::string size = std::to_string(spec.width) + "x" + std::to_string(spec.height);
-    std::string cmd = "ffmpeg -nostdin -loglevel error -y -f lavfi -i \"nullsrc=s=" + size +
-                      ":r=" + std::to_string(spec.fps) + ":d=" + std::to_string(spec.seconds) +
-                      ",geq=lum='if(lt(X,W/2),mod(N,16)*12+22,floor(N/16)*12+22)':cb=128:cr=128\"";
+    std::string cmd =
+        "SVT_LOG=1 ffmpeg -nostdin -loglevel error -y -f lavfi -i \"nullsrc=s=" + size +
+        ":r=" + std::to_string(spec.fps) + ":d=" + std::to_string(spec.seconds) +
+        ",geq=lum='if(lt(X,W/2),mod(N,16)*12+22,floor(N/16)*12+22)':cb=128:cr=128\"";
     const std::string extension = out.extension().string();
     const bool webm = extension == ".webm";
     std::string audioCodec = spec.audioCodec;
@@ -31,6 +32,9 @@ bool makeCounterClip(const std::filesystem::path& out, const ClipSpec& spec) {
         // every packet is one shown frame.
         cmd += " -c:v " + std::string(spec.codec == "vp8" ? "libvpx" : "libvpx-vp9") +
                " -deadline realtime -cpu-used 8 -crf 10 -b:v 2M -auto-alt-ref 0 -lag-in-frames 0" +
+               keyframes;
+    } else if (spec.codec == "av1") {
+        cmd += " -c:v libsvtav1 -preset 12 -crf 20 -svtav1-params lp=2:enable-stat-report=0" +
                keyframes;
     } else if (spec.codec == "mpeg4") {
         cmd += " -c:v mpeg4 -q:v 2" + keyframes + " -bf " + std::to_string(spec.bFrames);

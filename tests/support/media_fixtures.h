@@ -20,7 +20,7 @@ struct ClipSpec {
     bool audio = false;
     bool faststart = false; // index at the front of the file
     int bFrames = 0;        // frames decoded after the later frame they refer to
-    // "h264", "hevc", "mpeg4", "vp8" or "vp9"; the container follows the
+    // "h264", "hevc", "mpeg4", "vp8", "vp9" or "av1"; the container follows the
     // file's extension (.mp4, .mov, .mkv, .webm, .ts, .m2ts).
     std::string codec = "h264";
     // FFmpeg's encoder for the sound; empty for the container's usual one.
