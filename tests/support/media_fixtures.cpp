@@ -36,8 +36,9 @@ bool makeCounterClip(const std::filesystem::path& out, const ClipSpec& spec) {
     } else if (spec.codec == "av1") {
         cmd += " -c:v libsvtav1 -preset 12 -crf 20 -svtav1-params lp=2:enable-stat-report=0" +
                keyframes;
-    } else if (spec.codec == "mpeg4") {
-        cmd += " -c:v mpeg4 -q:v 2" + keyframes + " -bf " + std::to_string(spec.bFrames);
+    } else if (spec.codec == "mpeg4" || spec.codec == "mpeg2video") {
+        cmd +=
+            " -c:v " + spec.codec + " -q:v 2" + keyframes + " -bf " + std::to_string(spec.bFrames);
     } else {
         const bool hevc = spec.codec == "hevc";
         cmd += std::string(hevc ? " -c:v libx265 -x265-params log-level=none:open-gop=0"
