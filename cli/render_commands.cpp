@@ -57,8 +57,10 @@ Result<fs::path> place(const GifOutput& output) {
     auto placed = store.placeNewGif(output.renderTo, now);
     temporary::untrack(output.renderTo);
     if (!placed)
-        return makeError(placed.error().code, placed.error().message + " The GIF is kept at " +
-                                                  output.renderTo.string() + ".");
+        return makeError(placed.error().code,
+                         placed.error().message +
+                             " The GIF is kept, until Flickbook next starts, at " +
+                             output.renderTo.string() + ".");
     if (placed->filename() != store::gifFileName(now))
         warn(store::gifFileName(now) + " is taken; the GIF is " + placed->filename().string());
     return placed;
