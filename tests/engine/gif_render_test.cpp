@@ -237,11 +237,11 @@ TEST_F(VideoToGif, APictureThatChangesSizeMidwayIsFittedOntoTheFirstCanvas) {
 }
 
 TEST_F(VideoToGif, AVideoCutShortGivesWhatDecodesAndSaysWhereItStops) {
-    testsupport::ClipSpec spec;
-    spec.seconds = 4;
-    spec.keyframeInterval = 25;
-    spec.faststart = true; // the index first, as phones write it
-    ASSERT_TRUE(testsupport::makeCounterClip(dir.path() / "whole.mp4", spec));
+    testsupport::ClipSpec clipShape;
+    clipShape.seconds = 4;
+    clipShape.keyframeInterval = 25;
+    clipShape.faststart = true; // the index first, as phones write it
+    ASSERT_TRUE(testsupport::makeCounterClip(dir.path() / "whole.mp4", clipShape));
     auto bytes = testsupport::readBytes(dir.path() / "whole.mp4");
     bytes.resize(bytes.size() / 2);
     testsupport::writeBytes(dir.path() / "short.mp4", bytes);

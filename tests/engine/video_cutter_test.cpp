@@ -203,14 +203,14 @@ class CuttingEveryKind : public ::testing::TestWithParam<ClipKind> {};
 TEST_P(CuttingEveryKind, ShowsExactlyTheChosenFrames) {
     const ClipKind kind = GetParam();
     TempDir dir;
-    ClipSpec spec;
-    spec.seconds = 8;
-    spec.codec = kind.codec;
-    spec.keyframeInterval = kind.keyframeInterval;
-    spec.bFrames = kind.bFrames;
-    spec.audio = kind.audio;
+    ClipSpec clipShape;
+    clipShape.seconds = 8;
+    clipShape.codec = kind.codec;
+    clipShape.keyframeInterval = kind.keyframeInterval;
+    clipShape.bFrames = kind.bFrames;
+    clipShape.audio = kind.audio;
     const fs::path clip = dir.path() / kind.file;
-    ASSERT_TRUE(makeCounterClip(clip, spec));
+    ASSERT_TRUE(makeCounterClip(clip, clipShape));
 
     // 25 fps: frame n is on screen from n × 0.04 s.
     const double keyframe = (100 / kind.keyframeInterval) * kind.keyframeInterval / 25.0;
@@ -287,11 +287,11 @@ INSTANTIATE_TEST_SUITE_P(Containers, CuttingEveryKind,
 TEST(CuttingSound, LeavesOutSoundTheNewFileCannotCarry) {
     // Vorbis goes into neither MP4 nor QuickTime, where VP9 is copied to.
     TempDir dir;
-    ClipSpec spec;
-    spec.codec = "vp9";
-    spec.audio = true;
-    spec.audioCodec = "libvorbis";
-    ASSERT_TRUE(makeCounterClip(dir.path() / "vorbis.webm", spec));
+    ClipSpec clipShape;
+    clipShape.codec = "vp9";
+    clipShape.audio = true;
+    clipShape.audioCodec = "libvorbis";
+    ASSERT_TRUE(makeCounterClip(dir.path() / "vorbis.webm", clipShape));
     media::CutRequest request;
     request.source = dir.path() / "vorbis.webm";
     request.startSeconds = 1.0;
