@@ -6,9 +6,6 @@
 #include "status_hud.h"
 #include "store/gif_store.h"
 
-#include <QDateTime>
-#include <QDir>
-#include <QFileInfo>
 
 namespace flickbook::app {
 
@@ -39,17 +36,10 @@ bool AppDelegate::didFinishLaunching() {
 }
 
 void AppDelegate::removeStaleTemporaryFiles() {
-    // Cut videos and unfinished GIFs of a run that ended early. Recent files
-    // may belong to a flickbook-cli still at work, so they stay.
-    const QString folder =
-        QString::fromStdString(store::GifStore::standard().temporaryFolder().string());
-    const QDateTime staleBefore = QDateTime::currentDateTime().addSecs(-kStaleTemporaryFileSeconds);
-    const auto entries =
-        QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
-    for (const QFileInfo& entry : entries) {
-        if (entry.lastModified() < staleBefore)
-            QFile::remove(entry.absoluteFilePath());
-    }
+    // Cut videos and unfinished GIFs of runs that ended early, the app's or
+    // flickbook-cli's: each name carries its process, and only files of
+    // processes that no longer run go.
+    store::GifStore::standard().removeStaleTemporaryFiles();
 }
 
 } // namespace flickbook::app

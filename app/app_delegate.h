@@ -15,10 +15,6 @@ public:
     // The name of the configuration the one window is made from.
     static QString configurationName() { return QStringLiteral("Default Configuration"); }
 
-    // Files in the private temporary folder untouched for this long belong to
-    // an earlier run and are removed at launch.
-    static constexpr int kStaleTemporaryFileSeconds = 3600;
-
 private:
     void removeStaleTemporaryFiles();
 };

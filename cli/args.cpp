@@ -1,12 +1,22 @@
 #include "args.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
 namespace flickbook::cli {
 
+namespace {
+
+// Options come before "--"; everything after it is a file name.
+std::vector<std::string>::iterator optionsEnd(std::vector<std::string>& args) {
+    return std::find(args.begin(), args.end(), std::string("--"));
+}
+
+} // namespace
+
 bool takeFlag(std::vector<std::string>& args, const std::string& flag) {
-    for (auto it = args.begin(); it != args.end(); ++it) {
+    for (auto it = args.begin(); it != optionsEnd(args); ++it) {
         if (*it == flag) {
             args.erase(it);
             return true;
@@ -17,7 +27,7 @@ bool takeFlag(std::vector<std::string>& args, const std::string& flag) {
 
 std::optional<std::string> takeValue(std::vector<std::string>& args, const std::string& option,
                                      bool& missingValue) {
-    for (auto it = args.begin(); it != args.end(); ++it) {
+    for (auto it = args.begin(); it != optionsEnd(args); ++it) {
         if (*it != option)
             continue;
         if (it + 1 == args.end()) {
@@ -32,10 +42,13 @@ std::optional<std::string> takeValue(std::vector<std::string>& args, const std::
     return std::nullopt;
 }
 
-std::optional<std::string> unknownOption(const std::vector<std::string>& args) {
-    for (const auto& a : args)
-        if (a.size() > 1 && a[0] == '-')
-            return a;
+std::optional<std::string> unknownOption(std::vector<std::string>& args) {
+    const auto end = optionsEnd(args);
+    for (auto it = args.begin(); it != end; ++it)
+        if (it->size() > 1 && (*it)[0] == '-')
+            return *it;
+    if (end != args.end())
+        args.erase(end);
     return std::nullopt;
 }
 

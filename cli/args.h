@@ -16,8 +16,10 @@ bool takeFlag(std::vector<std::string>& args, const std::string& flag);
 std::optional<std::string> takeValue(std::vector<std::string>& args, const std::string& option,
                                      bool& missingValue);
 
-// The first argument that looks like an option, if any is left.
-std::optional<std::string> unknownOption(const std::vector<std::string>& args);
+// The first argument before "--" that looks like an option, if any is left;
+// when none is, the "--" itself is removed, leaving the operands. Options
+// are taken only from before "--", so a file may be named "-x.mp4".
+std::optional<std::string> unknownOption(std::vector<std::string>& args);
 
 // A whole decimal number of seconds, or nothing if text is not one.
 std::optional<double> parseSeconds(const std::string& text);

@@ -96,9 +96,13 @@ int runInfo(const std::vector<std::string>& input) {
 
 // Each frame is written as soon as it is composited; only the decoder's
 // canvas is held, whatever the number of frames.
-int runFrames(const std::vector<std::string>& args) {
+int runFrames(const std::vector<std::string>& input) {
+    auto args = input;
+    const bool force = takeFlag(args, "--force");
+    if (auto unknown = unknownOption(args))
+        return fail("unknown option " + *unknown + " for frames");
     if (args.size() != 2)
-        return fail("usage: flickbook-cli frames FILE.gif DIR");
+        return fail("usage: flickbook-cli frames FILE.gif DIR [--force]");
     auto decoder = gif::Decoder::openFile(fs::path(args[0]));
     if (!decoder)
         return fail(args[0] + ": " + decoder.error().message);
@@ -107,6 +111,22 @@ int runFrames(const std::vector<std::string>& args) {
     fs::create_directories(dir, ec);
     if (ec)
         return fail("cannot make " + dir.string() + ": " + ec.message());
+    // Frames of another GIF would mix with these (and outnumber them):
+    // refused, or with --force removed first.
+    std::vector<fs::path> earlier;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.starts_with("frame_") && it->path().extension() == ".png")
+            earlier.push_back(it->path());
+    }
+    if (ec)
+        return fail("cannot read " + dir.string() + ": " + ec.message());
+    if (!earlier.empty() && !force)
+        return fail(dir.string() + " already holds frames (" + earlier.front().filename().string() +
+                    "…); choose an empty folder, or add --force to replace them");
+    for (const auto& old : earlier)
+        if (!fs::remove(old, ec) && ec)
+            return fail("cannot remove " + old.string() + ": " + ec.message());
     const auto& screen = decoder->screen();
     std::size_t written = 0;
     for (;;) {

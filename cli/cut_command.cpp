@@ -2,6 +2,7 @@
 
 #include "args.h"
 #include "commands.h"
+#include "core/temporary_files.h"
 #include "cut_range.h"
 #include "media/probe.h"
 #include "media/video_cutter.h"
@@ -41,6 +42,7 @@ TemporaryCut::~TemporaryCut() {
     if (!path.empty()) {
         std::error_code ec;
         fs::remove(path, ec);
+        temporary::untrack(path);
     }
 }
 
@@ -53,6 +55,7 @@ Result<void> cutToTemporary(media::CutRequest request, TemporaryCut& cut) {
     if (!made)
         return made.error();
     cut.path = *made;
+    temporary::track(cut.path);
     return {};
 }
 

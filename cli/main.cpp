@@ -1,6 +1,8 @@
 // flickbook-cli: Flickbook's engine from a terminal.
 
 #include "commands.h"
+#include "core/temporary_files.h"
+#include "store/gif_store.h"
 
 #include <QCoreApplication>
 #include <iostream>
@@ -15,7 +17,9 @@ constexpr const char* kUsage = R"(usage: flickbook-cli COMMAND [ARGS]
 
 commands:
   info FILE.gif [--json]   canvas, loop count, per-frame delays (cs), step, list length, duration
-  frames FILE.gif DIR      every frame composited to full-canvas RGBA PNG, frame_0000.png ...
+  frames FILE.gif DIR [--force]
+                           every frame composited to full-canvas RGBA PNG, frame_0000.png ...;
+                           a folder already holding frame_*.png only with --force (replaced)
   images IMG... [--frame-time S] [-o OUT.gif]
                            a GIF of pictures in the order given; S is one of 0.2s ... 0.9s,
                            1s, 1.5s, 1.75s, 2s (default 1s)
@@ -29,6 +33,7 @@ commands:
   delete NAME              delete a GIF from the work list
 
 Without -o a new GIF goes into the work list and its path is printed.
+"--" ends the options: every argument after it is a file name.
 The work list is $XDG_DATA_HOME/Flickbook/Documents/MyWork (default ~/.local/share/...).
 )";
 
@@ -40,6 +45,10 @@ int run(int argc, char** argv) {
     }
     const std::string command = args[0];
     args.erase(args.begin());
+    // Interrupted, this process removes its temporary files; those of
+    // processes killed outright are cleared here.
+    flickbook::temporary::removeTemporaryFilesOnSignals();
+    flickbook::store::GifStore::standard().removeStaleTemporaryFiles();
     using namespace flickbook::cli;
     if (command == "info")
         return runInfo(args);

@@ -2,6 +2,8 @@
 
 #include "args.h"
 #include "commands.h"
+#include "core/output_file.h"
+#include "core/temporary_files.h"
 #include "cut_range.h"
 #include "media/video_source.h"
 #include "picture_loading.h"
@@ -13,6 +15,7 @@
 #include <QCoreApplication>
 #include <QString>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
 
@@ -22,17 +25,45 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Without -o a GIF goes into the work folder under the store's name for now.
-Result<fs::path> outputPath(const std::optional<std::string>& option) {
+// Where a GIF is rendered: the -o path, or without -o a file in the store's
+// private folder that is placed in the work list once finished.
+struct GifOutput {
+    fs::path renderTo;
+    bool intoWorkList = false;
+};
+
+Result<GifOutput> outputFor(const std::optional<std::string>& option) {
     if (option)
-        return fs::path(*option);
+        return GifOutput{fs::path(*option), false};
     const auto store = store::GifStore::standard();
+    const fs::path folder = store.temporaryFolder();
     std::error_code ec;
-    fs::create_directories(store.workFolder(), ec);
+    fs::create_directories(folder, ec);
     if (ec)
-        return makeError("file.create",
-                         "Cannot make " + store.workFolder().string() + ": " + ec.message());
-    return store.newGifPath(store::nowEpochSeconds());
+        return makeError("file.create", "Cannot make " + folder.string() + ": " + ec.message());
+    GifOutput output{uniquePathIn(folder, "render-", ".gif"), true};
+    // Between its render and its place in the work list.
+    temporary::track(output.renderTo);
+    return output;
+}
+
+// The finished GIF where it belongs; in the work list under the store's name
+// for now, or the next free second when another GIF has that name.
+Result<fs::path> place(const GifOutput& output) {
+    if (!output.intoWorkList)
+        return output.renderTo;
+    const auto store = store::GifStore::standard();
+    const double now = store::nowEpochSeconds();
+    auto placed = store.placeNewGif(output.renderTo, now);
+    temporary::untrack(output.renderTo);
+    if (!placed)
+        return makeError(placed.error().code,
+                         placed.error().message +
+                             " The GIF is kept, until Flickbook next starts, at " +
+                             output.renderTo.string() + ".");
+    if (placed->filename() != store::gifFileName(now))
+        warn(store::gifFileName(now) + " is taken; the GIF is " + placed->filename().string());
+    return placed;
 }
 
 std::string frameTimeChoices() {
@@ -80,9 +111,9 @@ int runImages(const std::vector<std::string>& input) {
             return fail("--frame-time must be one of " + frameTimeChoices());
         frameTime = *chosen;
     }
-    auto destination = outputPath(out);
-    if (!destination)
-        return fail(destination.error().message);
+    auto output = outputFor(out);
+    if (!output)
+        return fail(output.error().message);
 
     ProgressBar bar("images");
     render::ImagesRequest request;
@@ -96,13 +127,16 @@ int runImages(const std::vector<std::string>& input) {
     };
     request.delaySeconds = frameTime;
     request.loopCount = 0;
-    request.destination = *destination;
+    request.destination = output->renderTo;
     request.progress = [&bar](double done) { bar.update(done); };
     auto done = render::imagesToGif(request);
     bar.finish();
     if (!done)
         return fail(done.error().message);
-    std::cout << destination->string() << "\n";
+    auto placed = place(*output);
+    if (!placed)
+        return fail(placed.error().message);
+    std::cout << placed->string() << "\n";
     return 0;
 }
 
@@ -125,8 +159,10 @@ int runVideo(const std::vector<std::string>& input) {
         return fail("--speed must be one of 2x, 1.5x, 1x, 0.75x, 0.5x");
 
     fs::path source = args[0];
+    const fs::path named = args[0]; // what messages speak of, even after a cut
     // A stretch of the video is cut out first, as the app's trim step does.
     TemporaryCut cut;
+    double offset = 0;
     if (startText || endText) {
         auto request = cutRequestFor(source, startText, endText);
         if (!request)
@@ -136,32 +172,43 @@ int runVideo(const std::vector<std::string>& input) {
                             ? source.string() + ": " + made.error().message
                             : made.error().message);
         source = cut.path;
+        offset = request->startSeconds;
     }
     auto video = media::VideoSource::open(source);
     if (!video)
-        return fail(source.string() + ": " + video.error().message);
+        return fail(named.string() + ": " + video.error().message);
     const double duration = video->durationSeconds();
     const std::size_t frames = render::videoFrameCount(duration, *speed);
     if (frames == 0)
-        return fail(source.string() + " is shorter than one second; a GIF needs at least one "
-                                      "whole second of video");
-    auto destination = outputPath(out);
-    if (!destination)
-        return fail(destination.error().message);
+        return fail(
+            (cut.path.empty() ? named.string() : "the stretch chosen from " + named.string()) +
+            " is shorter than one second; a GIF needs at least one whole second of video");
+    auto output = outputFor(out);
+    if (!output)
+        return fail(output.error().message);
 
     ProgressBar bar("video");
     render::VideoRequest request;
     request.source = source;
-    request.destination = *destination;
+    request.destination = output->renderTo;
     request.frameCount = frames;
     request.delaySeconds = speed->delaySeconds;
     request.loopCount = 0;
     request.progress = [&bar](double done) { bar.update(done); };
+    request.endsEarly = [&](double seconds) {
+        char at[32];
+        std::snprintf(at, sizeof at, "%.2f", offset + seconds);
+        warn(named.string() + " stops decoding at " + at +
+             " s (the file is cut short or damaged); the GIF ends there");
+    };
     auto gif = render::videoToGif(request);
     bar.finish();
     if (!gif)
         return fail(gif.error().message);
-    std::cout << gif->string() << "\n";
+    auto placed = place(*output);
+    if (!placed)
+        return fail(placed.error().message);
+    std::cout << placed->string() << "\n";
     return 0;
 }
 

@@ -1,6 +1,9 @@
 #include "picture_loading.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <cerrno>
+#include <cstdio>
 #include <QImageReader>
 #include <cstring>
 
@@ -46,6 +49,15 @@ QImage readPictureUpright(const QString& path, std::optional<image::Size> bound,
 Result<image::RgbaImage> loadPicture(const QString& path, std::optional<image::Size> bound) {
     if (!QFileInfo::exists(path))
         return makeError("picture.not_found", path.toStdString() + " does not exist.");
+    if (QFileInfo(path).isDir())
+        return makeError("picture.unreadable", path.toStdString() + " is a folder, not a picture.");
+    // Qt's reader says "File not found" for a file it may not open; the
+    // system's own reason is clearer.
+    if (std::FILE* file = std::fopen(QFile::encodeName(path).constData(), "rb"))
+        std::fclose(file);
+    else
+        return makeError("picture.unreadable",
+                         path.toStdString() + " cannot be read: " + std::strerror(errno) + ".");
     QString reason;
     const QImage picture = readPictureUpright(path, bound, &reason);
     if (picture.isNull())

@@ -1,5 +1,7 @@
 #include "core/output_file.h"
 
+#include "core/temporary_files.h"
+
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -37,16 +39,22 @@ int renameNoReplace(const fs::path& from, const fs::path& to) {
 
 Result<OutputFile> OutputFile::create(const fs::path& destination) {
     std::error_code ec;
+    if (fs::is_directory(fs::symlink_status(destination, ec)))
+        return makeError("file.exists", destination.string() + " is a folder; give a file name.");
     if (fs::exists(fs::symlink_status(destination, ec)))
         return makeError("file.exists", destination.string() + " already exists.");
+    // The owner's process id in the name lets a later start tell a file
+    // left by a killed process from one still being written.
     std::string pattern =
-        (destination.parent_path() / ("." + destination.filename().string() + ".XXXXXX.part"))
+        (destination.parent_path() / ("." + destination.filename().string() + "." +
+                                      std::to_string(::getpid()) + "-XXXXXX.part"))
             .string();
     const int fd = ::mkstemps(pattern.data(), 5);
     if (fd < 0)
         return makeError("file.create", "Cannot write in " + destination.parent_path().string() +
                                             ": " + systemError(errno) + ".");
     ::fchmod(fd, 0644); // an ordinary document, not a private file
+    temporary::track(pattern);
     std::FILE* file = ::fdopen(fd, "w+b");
     if (!file) {
         const int error = errno;
@@ -78,6 +86,7 @@ void OutputFile::discard() {
     }
     if (!committed_ && !temporary_.empty()) {
         ::unlink(temporary_.c_str());
+        temporary::untrack(temporary_);
         committed_ = true;
     }
 }
@@ -112,6 +121,7 @@ Result<void> OutputFile::commit() {
                          "Cannot place " + destination_.string() + ": " + systemError(error) + ".");
     }
     committed_ = true;
+    temporary::untrack(temporary_);
     return {};
 }
 

@@ -22,6 +22,13 @@ Result<bool> FrameReader::next() {
             std::int64_t pts = frame_->best_effort_timestamp;
             if (pts == AV_NOPTS_VALUE)
                 pts = frame_->pts;
+            // Frames an edit list keeps off screen come before the stream's
+            // start; not every decoder drops them (libdav1d, for AV1, does not).
+            const std::int64_t start = source_.stream()->start_time;
+            if (pts != AV_NOPTS_VALUE && start != AV_NOPTS_VALUE && pts < start) {
+                av_frame_unref(frame_.get());
+                continue;
+            }
             currentTime_ = pts == AV_NOPTS_VALUE
                                ? currentTime_
                                : pts * av_q2d(source_.stream()->time_base) - startTime_;
@@ -36,7 +43,8 @@ Result<bool> FrameReader::next() {
             return false;
         }
         if (rc != AVERROR(EAGAIN))
-            return makeError("media.decode", "The video cannot be decoded: " + errorText(rc));
+            return keepLastFrame(
+                makeError("media.decode", "The video cannot be decoded: " + errorText(rc)));
 
         if (flushing_)
             continue; // drain until the decoder says end of stream
@@ -48,17 +56,27 @@ Result<bool> FrameReader::next() {
             continue;
         }
         if (rc < 0)
-            return makeError("media.read", "Reading the video failed: " + errorText(rc));
+            return keepLastFrame(
+                makeError("media.read", "Reading the video failed: " + errorText(rc)));
         if (packet_->stream_index == source_.streamIndex()) {
             rc = avcodec_send_packet(decoder, packet_.get());
             // A damaged packet costs its frame, not the clip.
             if (rc < 0 && rc != AVERROR(EAGAIN) && rc != AVERROR_INVALIDDATA) {
                 av_packet_unref(packet_.get());
-                return makeError("media.decode", "The video cannot be decoded: " + errorText(rc));
+                return keepLastFrame(
+                    makeError("media.decode", "The video cannot be decoded: " + errorText(rc)));
             }
         }
         av_packet_unref(packet_.get());
     }
+}
+
+Error FrameReader::keepLastFrame(Error error) {
+    // The decoder clears the frame it was asked for; the last good one stays
+    // current, as at the end.
+    if (last_->buf[0] && !frame_->buf[0])
+        av_frame_ref(frame_.get(), last_.get());
+    return error;
 }
 
 Result<void> FrameReader::seekTo(double seconds) {

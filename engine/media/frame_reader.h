@@ -18,7 +18,8 @@ public:
     explicit FrameReader(VideoSource source);
 
     // Decodes the next frame: true when a new frame is current, false at the
-    // end, where the last frame decoded stays current.
+    // end, where the last frame decoded stays current (as it does after an
+    // error).
     Result<bool> next();
     // Seconds of the current frame from the start of the file.
     double currentTime() const { return currentTime_; }
@@ -33,6 +34,8 @@ public:
     const VideoSource& source() const { return source_; }
 
 private:
+    Error keepLastFrame(Error error);
+
     VideoSource source_;
     PacketHandle packet_;
     FrameHandle frame_;

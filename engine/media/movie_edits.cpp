@@ -104,19 +104,34 @@ Result<void> limitMovieDuration(std::FILE* file, double seconds) {
         bool haveEdits = false;
         bool ok = boxes.forEachBox(trak.payload, trak.end, [&](Box& inner) {
             if (inner.type == "tkhd") {
+                // version and flags, then (v1) created, modified: 8 + 8,
+                // track id, reserved: 4 + 4, duration: 8; (v0) the same
+                // fields with 4-byte times and duration.
                 const auto version = boxes.readBig(inner.payload, 1);
-                trackDuration = version == 1 ? DurationField{inner.payload + 4 + 8 + 8 + 4 + 4, 8}
-                                             : DurationField{inner.payload + 4 + 4 + 4 + 4 + 4, 4};
+                if (!version || *version > 1)
+                    return false;
+                trackDuration = *version == 1 ? DurationField{inner.payload + 4 + 8 + 8 + 4 + 4, 8}
+                                              : DurationField{inner.payload + 4 + 4 + 4 + 4 + 4, 4};
+                if (trackDuration.at + trackDuration.bytes > inner.end)
+                    return false;
             } else if (inner.type == "edts") {
                 return boxes.forEachBox(inner.payload, inner.end, [&](Box& elst) {
                     if (elst.type != "elst" || !timescale)
                         return true;
                     const auto version = boxes.readBig(elst.payload, 1);
                     const auto count = boxes.readBig(elst.payload + 4, 4);
-                    if (!version || !count)
+                    if (!version || !count || *version > 1)
                         return false;
                     const int field = *version == 1 ? 8 : 4;
-                    const std::uint64_t limit = std::uint64_t(std::llround(seconds * *timescale));
+                    // Each entry: segment duration, media time, rate.
+                    const std::uint64_t entryBytes = 2 * std::uint64_t(field) + 4;
+                    const std::uint64_t room = std::uint64_t(elst.end - (elst.payload + 8));
+                    if (elst.end < elst.payload + 8 || *count > room / entryBytes)
+                        return false;
+                    const double scaled = seconds * double(*timescale);
+                    if (!(scaled >= 0) || scaled > 9e18)
+                        return false;
+                    const std::uint64_t limit = std::uint64_t(std::llround(scaled));
                     off_t entry = elst.payload + 8;
                     for (std::uint64_t i = 0; i < *count; ++i, entry += 2 * field + 4) {
                         auto segment = boxes.readBig(entry, field);
@@ -149,10 +164,16 @@ Result<void> limitMovieDuration(std::FILE* file, double seconds) {
             return true;
         return boxes.forEachBox(top.payload, top.end, [&](Box& box) {
             if (box.type == "mvhd") {
+                // version and flags, created and modified (4 or 8 bytes
+                // each), timescale: 4, duration: 4 or 8.
                 const auto version = boxes.readBig(box.payload, 1);
-                const off_t scale = box.payload + 4 + (version == 1 ? 16 : 8);
+                if (!version || *version > 1)
+                    return false;
+                const off_t scale = box.payload + 4 + (*version == 1 ? 16 : 8);
+                movieDuration = {scale + 4, *version == 1 ? 8 : 4};
+                if (movieDuration.at + movieDuration.bytes > box.end)
+                    return false;
                 timescale = boxes.readBig(scale, 4);
-                movieDuration = {scale + 4, version == 1 ? 8 : 4};
                 return timescale.has_value() && *timescale > 0;
             }
             if (box.type == "trak")

@@ -1,9 +1,11 @@
 #include "media/video_cutter.h"
 
 #include "core/output_file.h"
+#include "media/cut_output.h"
 #include "media/ffmpeg_handles.h"
 #include "media/movie_edits.h"
 #include "media/probe.h"
+#include "media/reencoded_cut.h"
 #include "media/video_source.h"
 
 #include <algorithm>
@@ -11,6 +13,7 @@
 #include <cstring>
 #include <deque>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace flickbook::media {
@@ -19,71 +22,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// libavformat writing into an OutputFile: the muxer seeks back to fill in
-// sizes, so the file is written through its stdio stream.
-struct AvioFreer {
-    void operator()(AVIOContext* io) const {
-        av_freep(&io->buffer);
-        avio_context_free(&io);
-    }
-};
-using AvioHandle = std::unique_ptr<AVIOContext, AvioFreer>;
-
-struct OutputFreer {
-    void operator()(AVFormatContext* c) const { avformat_free_context(c); }
-};
-using OutputHandle = std::unique_ptr<AVFormatContext, OutputFreer>;
-
-int writeToFile(void* opaque, std::uint8_t* bytes, int size) {
-    auto* file = static_cast<std::FILE*>(opaque);
-    return std::fwrite(bytes, 1, std::size_t(size), file) == std::size_t(size) ? size
-                                                                               : AVERROR(EIO);
-}
-
-std::int64_t seekInFile(void* opaque, std::int64_t offset, int whence) {
-    auto* file = static_cast<std::FILE*>(opaque);
-    if (whence & AVSEEK_SIZE) {
-        const off_t here = ::ftello(file);
-        if (::fseeko(file, 0, SEEK_END) != 0)
-            return AVERROR(EIO);
-        const off_t size = ::ftello(file);
-        ::fseeko(file, here, SEEK_SET);
-        return size;
-    }
-    return ::fseeko(file, offset, whence & ~AVSEEK_FORCE) == 0 ? ::ftello(file) : AVERROR(EIO);
-}
-
-AvioHandle fileWriter(std::FILE* file) {
-    constexpr int kBufferSize = 1 << 16;
-    auto* buffer = static_cast<unsigned char*>(av_malloc(kBufferSize));
-    if (!buffer)
-        return nullptr;
-    AVIOContext* io =
-        avio_alloc_context(buffer, kBufferSize, 1, file, nullptr, writeToFile, seekInFile);
-    if (!io)
-        av_free(buffer);
-    return AvioHandle(io);
-}
-
-// MP4 when it can carry every stream, else QuickTime, which carries more.
-const AVOutputFormat* containerFor(const std::vector<const AVStream*>& streams) {
-    for (const char* name : {"mp4", "mov"}) {
-        const AVOutputFormat* format = av_guess_format(name, nullptr, nullptr);
-        bool fits = format != nullptr;
-        for (const AVStream* s : streams)
-            fits = fits &&
-                   avformat_query_codec(format, s->codecpar->codec_id, FF_COMPLIANCE_NORMAL) == 1;
-        if (fits)
-            return format;
-    }
-    return nullptr;
-}
-
-Error writeError(const fs::path& destination, int code) {
-    return makeError("file.write",
-                     "Writing " + destination.string() + " failed: " + errorText(code) + ".");
-}
-
 // How much finer the video's time units are in the new file; frames before
 // the cut's start are shown this many times faster (see Cut::write).
 constexpr int kLeadInPacking = 256;
@@ -91,13 +29,9 @@ constexpr int kLeadInPacking = 256;
 // One cut in progress: reads packets from the source and writes the stretch.
 class Cut {
 public:
-    Cut(VideoSource& source, int audioIndex, AVFormatContext* output, double start, double end)
+    Cut(VideoSource& source, int audioIndex, AVFormatContext* output, StreamRange range)
         : source_(source), in_(source.format()), out_(output), videoIn_(source.streamIndex()),
-          audioIn_(audioIndex) {
-        const AVStream* video = source.stream();
-        const std::int64_t origin = video->start_time != AV_NOPTS_VALUE ? video->start_time : 0;
-        startTs_ = origin + std::llround(start / av_q2d(video->time_base));
-        endTs_ = origin + std::llround(end / av_q2d(video->time_base));
+          audioIn_(audioIndex), startTs_(range.start), endTs_(range.end) {
         audioDone_ = audioIn_ < 0;
     }
 
@@ -145,8 +79,13 @@ private:
         if (!snapped_) {
             if (packet->pts > startTs_)
                 ++pastStart_;
+            else if (packet->flags & AV_PKT_FLAG_KEY)
+                dropHeldBefore(packet->pts);
+            // Decided once decoding order passes the start (no later packet
+            // can be shown before it), or after more frames past it than any
+            // encoder reorders, or when the lead-in grows past all reason.
             const bool decided = (packet->dts != AV_NOPTS_VALUE && packet->dts > startTs_) ||
-                                 pastStart_ > kReorderLimit;
+                                 pastStart_ > kReorderLimit || held_.size() >= kMaxHeld;
             held_.push_back(std::move(packet));
             return decided ? snap() : 0;
         }
@@ -161,6 +100,19 @@ private:
             return 0;
         }
         return place(std::move(packet));
+    }
+
+    // A keyframe at or before the start: decoding can begin there, so what
+    // was held before it is not needed. Sound that ends before it goes too.
+    void dropHeldBefore(std::int64_t keyPts) {
+        const AVRational vtb = source_.stream()->time_base;
+        std::erase_if(held_, [&](const PacketHandle& p) {
+            if (p->stream_index == videoIn_)
+                return true;
+            const AVRational tb = in_->streams[p->stream_index]->time_base;
+            const std::int64_t length = std::max<std::int64_t>(p->duration, 1);
+            return av_compare_ts(p->pts + length, tb, keyPts, vtb) <= 0;
+        });
     }
 
     // The cut starts at the frame on screen at the start time: the last frame
@@ -261,6 +213,9 @@ private:
     }
 
     static constexpr std::size_t kReorderLimit = 16;
+    // Packets held before the start is settled: a keyframe interval of
+    // several minutes at 60 fps, with its sound.
+    static constexpr std::size_t kMaxHeld = 40000;
 
     VideoSource& source_;
     AVFormatContext* in_;
@@ -302,6 +257,67 @@ AVStream* addStreamLike(AVFormatContext* output, const AVStream* input, int time
     return stream;
 }
 
+// How a file is cut: the container written, the sound kept (-1 for none)
+// and whether the start has to be converted (see reencoded_cut.h).
+struct CutPlan {
+    const AVOutputFormat* container = nullptr;
+    const char* extension = ".mp4";
+    int audioIndex = -1;
+    bool reencodeHead = false;
+};
+
+bool carries(const AVOutputFormat* format, const AVStream* stream) {
+    if (!format)
+        return false;
+    // FFmpeg writes Vorbis into MP4 under a private object type that no
+    // other player reads.
+    const bool isoFile = std::string(format->name) == "mp4" || std::string(format->name) == "mov";
+    if (isoFile && stream->codecpar->codec_id == AV_CODEC_ID_VORBIS)
+        return false;
+    return avformat_query_codec(format, stream->codecpar->codec_id, FF_COMPLIANCE_NORMAL) == 1;
+}
+
+const char* extensionFor(const AVOutputFormat* format) {
+    const std::string name = format->name;
+    return name == "mp4" ? ".mp4" : name == "mov" ? ".mov" : name == "webm" ? ".webm" : ".mkv";
+}
+
+// Video that MP4 or QuickTime carries is copied with an edit list. VP8,
+// which FFmpeg cannot write into either, goes to WebM (Matroska when the
+// sound needs it) with its start converted. Sound that no container taking
+// the picture can carry is left out rather than failing the cut.
+std::optional<CutPlan> planFor(const VideoSource& source) {
+    const AVStream* video = source.stream();
+    AVFormatContext* in = source.format();
+    const int audio =
+        av_find_best_stream(in, AVMEDIA_TYPE_AUDIO, -1, source.streamIndex(), nullptr, 0);
+    const AVStream* sound = audio >= 0 ? in->streams[audio] : nullptr;
+    const bool copyable = video->codecpar->codec_id != AV_CODEC_ID_VP8;
+    const std::vector<const char*> names = copyable ? std::vector<const char*>{"mp4", "mov"}
+                                                    : std::vector<const char*>{"webm", "matroska"};
+    std::optional<CutPlan> pictureOnly;
+    for (const char* name : names) {
+        const AVOutputFormat* format = av_guess_format(name, nullptr, nullptr);
+        if (!carries(format, video))
+            continue;
+        CutPlan plan{format, extensionFor(format), -1, !copyable};
+        if (!sound)
+            return plan;
+        if (carries(format, sound)) {
+            plan.audioIndex = audio;
+            return plan;
+        }
+        if (!pictureOnly)
+            pictureOnly = plan;
+    }
+    return pictureOnly;
+}
+
+struct CutOutput {
+    OutputHandle format;
+    AvioHandle io;
+};
+
 } // namespace
 
 Result<fs::path> cutVideo(const CutRequest& request) {
@@ -326,31 +342,31 @@ Result<fs::path> cutVideo(const CutRequest& request) {
         return opened.error();
     VideoSource& source = *opened;
     AVFormatContext* in = source.format();
-    const int audioIndex =
-        av_find_best_stream(in, AVMEDIA_TYPE_AUDIO, -1, source.streamIndex(), nullptr, 0);
-
-    std::vector<const AVStream*> copied{source.stream()};
-    if (audioIndex >= 0)
-        copied.push_back(in->streams[audioIndex]);
-    const AVOutputFormat* container = containerFor(copied);
-    if (!container)
-        return makeError("cut.format", name + " holds video or sound that cannot be cut without "
+    const auto plan = planFor(source);
+    if (!plan)
+        return makeError("cut.format", name + " holds video that cannot be cut without "
                                               "converting it.");
+    auto range = streamRange(source.stream(), start, end);
+    if (!range)
+        return range.error();
+    const int packing = plan->reencodeHead ? 1 : kLeadInPacking;
+    if (source.stream()->time_base.den > std::numeric_limits<int>::max() / packing)
+        return makeError("cut.format", name + " counts time in units too fine to cut.");
 
     fs::path destination = request.destination;
     if (destination.empty()) {
         std::error_code ec;
         fs::create_directories(request.folder, ec);
-        const std::string extension = container->name == std::string("mp4") ? ".mp4" : ".mov";
-        destination = request.baseName.empty() ? uniquePathIn(request.folder, "cut-", extension)
-                                               : request.folder / (request.baseName + extension);
+        destination = request.baseName.empty()
+                          ? uniquePathIn(request.folder, "cut-", plan->extension)
+                          : request.folder / (request.baseName + plan->extension);
     }
     auto file = OutputFile::create(destination);
     if (!file)
         return file.error();
 
     AVFormatContext* rawOutput = nullptr;
-    if (avformat_alloc_output_context2(&rawOutput, container, nullptr, nullptr) < 0)
+    if (avformat_alloc_output_context2(&rawOutput, plan->container, nullptr, nullptr) < 0)
         return makeError("file.create", "Cannot prepare " + destination.string() + ".");
     OutputHandle output(rawOutput);
     AvioHandle io = fileWriter(file->stream());
@@ -358,42 +374,62 @@ Result<fs::path> cutVideo(const CutRequest& request) {
         return makeError("file.create", "Out of memory preparing " + destination.string() + ".");
     output->pb = io.get();
     output->flags |= AVFMT_FLAG_CUSTOM_IO;
+    std::vector<const AVStream*> copied{source.stream()};
+    if (plan->audioIndex >= 0)
+        copied.push_back(in->streams[plan->audioIndex]);
     for (const AVStream* s : copied)
-        if (!addStreamLike(output.get(), s, s == source.stream() ? kLeadInPacking : 1))
+        if (!addStreamLike(output.get(), s, s == source.stream() ? packing : 1))
             return makeError("file.create", "Cannot prepare " + destination.string() + ".");
 
     AVDictionary* options = nullptr;
-    av_dict_set(&options, "use_editlist", "1", 0);
+    if (!plan->reencodeHead)
+        av_dict_set(&options, "use_editlist", "1", 0);
     int rc = avformat_write_header(output.get(), &options);
     av_dict_free(&options);
     if (rc < 0)
         return writeError(destination, rc);
 
-    Cut cut(source, audioIndex, output.get(), start, end);
-    // The keyframe at or before the start; without an index the file is read
-    // from its beginning.
-    av_seek_frame(in, source.streamIndex(), cut.startTs(), AVSEEK_FLAG_BACKWARD);
+    auto pending = seekToKeyframeAtOrBefore(in, source.streamIndex(), range->start);
+    if (!pending)
+        return makeError(pending.error().code, name + ": " + pending.error().message);
 
-    while (!cut.done()) {
-        PacketHandle packet(av_packet_alloc());
-        if (!packet)
-            return makeError("file.create", "Out of memory.");
-        rc = av_read_frame(in, packet.get());
-        if (rc == AVERROR(EAGAIN))
-            continue;
-        if (rc < 0)
-            break; // the end of the source, or its damaged tail
-        const bool isVideo = packet->stream_index == source.streamIndex();
-        const std::int64_t ts = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
-        if (rc = cut.take(std::move(packet)); rc < 0)
+    if (plan->reencodeHead) {
+        auto written = writeReencodedCut(source, std::move(*pending), plan->audioIndex,
+                                         output.get(), *range, request.progress, destination);
+        if (!written)
+            return makeError(written.error().code, written.error().code.starts_with("file.")
+                                                       ? written.error().message
+                                                       : name + ": " + written.error().message);
+    } else {
+        Cut cut(source, plan->audioIndex, output.get(), *range);
+        auto feed = [&](PacketHandle packet) -> int {
+            const bool isVideo = packet->stream_index == source.streamIndex();
+            const std::int64_t ts = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
+            const int taken = cut.take(std::move(packet));
+            if (taken >= 0 && isVideo && request.progress && ts != AV_NOPTS_VALUE)
+                request.progress(cut.progress(ts));
+            return taken;
+        };
+        for (auto& packet : *pending)
+            if (rc = feed(std::move(packet)); rc < 0)
+                return writeError(destination, rc);
+        while (!cut.done()) {
+            PacketHandle packet(av_packet_alloc());
+            if (!packet)
+                return makeError("cut.memory", "Out of memory.");
+            rc = av_read_frame(in, packet.get());
+            if (rc == AVERROR(EAGAIN))
+                continue;
+            if (rc < 0)
+                break; // the end of the source, or its damaged tail
+            if (rc = feed(std::move(packet)); rc < 0)
+                return writeError(destination, rc);
+        }
+        if (rc = cut.finish(); rc < 0)
             return writeError(destination, rc);
-        if (isVideo && request.progress && ts != AV_NOPTS_VALUE)
-            request.progress(cut.progress(ts));
+        if (!cut.wroteVideo())
+            return makeError("cut.range", "No frame of " + name + " lies in the range to cut.");
     }
-    if (rc = cut.finish(); rc < 0)
-        return writeError(destination, rc);
-    if (!cut.wroteVideo())
-        return makeError("cut.range", "No frame of " + name + " lies in the range to cut.");
     if (rc = av_write_trailer(output.get()); rc < 0)
         return writeError(destination, rc);
     avio_flush(io.get());
@@ -401,8 +437,9 @@ Result<fs::path> cutVideo(const CutRequest& request) {
         return writeError(destination, io->error);
     // The copied frames can reach past the end: the last one lasts beyond it,
     // and reference frames for B-frames may lie after it.
-    if (auto trimmed = limitMovieDuration(file->stream(), end - start); !trimmed)
-        return trimmed.error();
+    if (!plan->reencodeHead)
+        if (auto trimmed = limitMovieDuration(file->stream(), end - start); !trimmed)
+            return trimmed.error();
     if (auto placed = file->commit(); !placed)
         return placed.error();
     if (request.progress)

@@ -113,7 +113,11 @@ Result<fs::path> videoToGif(const VideoRequest& request) {
     media::FrameReader reader(std::move(*source));
     const std::vector<double> times = sampleTimes(duration, request.frameCount);
     const image::Size box = request.size.value_or(image::Size{1920, 1920});
+    // A video that ends more than this short of a frame's time has stopped
+    // early, rather than having its last frame stand for the last moment.
+    const double frameInterval = frameRate > 0 ? 1.0 / frameRate : 0.1;
     std::optional<gif::GifEncoder> encoder;
+    image::Size canvas;
     image::RgbaImage picture;
     bool haveFrame = false, ended = false;
     for (std::size_t i = 0; i < times.size(); ++i) {
@@ -122,9 +126,12 @@ Result<fs::path> videoToGif(const VideoRequest& request) {
         bool advanced = false;
         while (!ended && (!haveFrame || reader.currentTime() + halfFrame < times[i])) {
             auto more = reader.next();
-            if (!more)
-                return more.error();
-            if (!*more) {
+            if (!more && !haveFrame)
+                return makeError(more.error().code,
+                                 request.source.filename().string() + ": " + more.error().message);
+            if (!more || !*more) {
+                // A decoding error after good frames is a damaged tail: what
+                // came before it still makes a GIF.
                 ended = true;
                 break;
             }
@@ -133,16 +140,30 @@ Result<fs::path> videoToGif(const VideoRequest& request) {
         }
         if (!haveFrame)
             return makeError("media.no_frames", request.source.string() + " has no video frames.");
+        if (ended && times[i] > reader.currentTime() + 2 * frameInterval) {
+            if (request.endsEarly)
+                request.endsEarly(reader.currentTime() + frameInterval);
+            break;
+        }
         if (advanced || i == 0) {
             auto image =
                 reader.currentImage(int(box.width), int(box.height), request.size.has_value());
             if (!image)
                 return image.error();
             picture = std::move(*image);
+            if (!encoder) {
+                canvas = {picture.width, picture.height};
+                encoder.emplace(picture.width, picture.height, request.loopCount, writer->sink(),
+                                request.settings);
+            } else if (picture.width != canvas.width || picture.height != canvas.height) {
+                // The picture changed size midway: fitted onto the first
+                // frame's canvas, as pictures of mixed sizes are.
+                auto framed = image::placeCentred(picture, canvas);
+                if (!framed)
+                    return framed.error();
+                picture = std::move(*framed);
+            }
         }
-        if (!encoder)
-            encoder.emplace(picture.width, picture.height, request.loopCount, writer->sink(),
-                            request.settings);
         if (auto ok = encoder->addFrame(picture, request.delaySeconds); !ok)
             return ok.error();
         report(request.progress, double(i + 1) / double(times.size() + 1));

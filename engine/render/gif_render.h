@@ -46,10 +46,17 @@ struct VideoRequest {
     std::optional<image::Size> size; // fit inside; else the long edge at most 1920, never enlarged
     Progress progress;
     gif::EncoderSettings settings;
+    // Called once when the video stops decoding well before the end it
+    // states (a file cut short), with the seconds where its last frame ends;
+    // the GIF then ends there too. Optional.
+    std::function<void(double)> endsEarly;
 };
 
 // Frame i shows the video at i·D/N seconds (D the duration, N the frame
-// count), read in one pass. Errors: "render.no_frames" for N = 0,
+// count), read in one pass. Every frame is fitted onto the first frame's
+// canvas, so a video whose picture changes size midway still makes one GIF.
+// A video that stops decoding early (cut short, or damaged from some point
+// on) gives the frames up to there, and `endsEarly` is told. Errors: "render.no_frames" for N = 0,
 // "media.*" for unreadable sources, "render.duration" when the duration is
 // unknown, "file.exists" and write errors. Returns the GIF's path.
 Result<std::filesystem::path> videoToGif(const VideoRequest& request);

@@ -1,5 +1,8 @@
 #include "store/gif_store.h"
 
+#include "core/output_file.h"
+#include "core/temporary_files.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -55,6 +58,63 @@ Result<fs::path> GifStore::newGifPath(double epochSeconds) const {
         return makeError("store.no_documents", "The Documents folder " + documents_.string() +
                                                    " cannot be made: " + ec.message());
     return documents_ / kWorkFolderName / gifFileName(epochSeconds);
+}
+
+Result<fs::path> GifStore::placeNewGif(const fs::path& finished, double epochSeconds) const {
+    auto first = newGifPath(epochSeconds);
+    if (!first)
+        return first.error();
+    std::error_code ec;
+    fs::create_directories(workFolder(), ec);
+    if (ec)
+        return makeError("file.move", "Cannot make the work folder " + workFolder().string() +
+                                          ": " + ec.message() + ".");
+    // A day of seconds: more GIFs than anyone makes at once.
+    constexpr std::int64_t kLaterSeconds = 86400;
+    const auto seconds = std::int64_t(epochSeconds);
+    for (std::int64_t later = 0; later < kLaterSeconds; ++later) {
+        const fs::path to = workFolder() / gifFileName(double(seconds + later));
+        auto moved = moveWithoutReplacing(finished, to);
+        if (moved)
+            return to;
+        if (moved.error().code != "file.exists")
+            return moved.error();
+    }
+    return makeError("file.move", "No free name is left in " + workFolder().string() + ".");
+}
+
+namespace {
+
+bool stale(const fs::directory_entry& entry) {
+    std::error_code ec;
+    const auto modified = entry.last_write_time(ec);
+    if (ec)
+        return false;
+    if (auto owner = temporary::ownerOf(entry.path().filename().string()))
+        return !temporary::ownerMayBeRunning(*owner, modified);
+    return fs::file_time_type::clock::now() - modified > std::chrono::hours(24);
+}
+
+} // namespace
+
+std::size_t GifStore::removeStaleTemporaryFiles() const {
+    std::size_t removed = 0;
+    const auto sweep = [&](const fs::path& folder, bool onlyParts) {
+        std::error_code ec;
+        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+            const std::string name = it->path().filename().string();
+            if (onlyParts && !(name.starts_with(".") && name.ends_with(".part")))
+                continue;
+            std::error_code kind;
+            if (!it->is_regular_file(kind) || !stale(*it))
+                continue;
+            std::error_code gone;
+            removed += fs::remove(it->path(), gone) ? 1 : 0;
+        }
+    };
+    sweep(workFolder(), true);
+    sweep(temporaryFolder(), false);
+    return removed;
 }
 
 Result<std::vector<fs::path>> GifStore::list() const {

@@ -47,6 +47,22 @@ public:
     // error when the Documents directory cannot be had.
     Result<std::filesystem::path> newGifPath(double epochSeconds) const;
 
+    // Moves a finished GIF (a file in temporaryFolder()) into the work folder
+    // as Animation_T.gif for the given time or, when that name is taken, for
+    // the first free second after it: a finished render is never lost for a
+    // name, and nothing in the folder is replaced. Returns the path it now
+    // has. Errors: "store.no_documents", "file.move" with the system's reason.
+    Result<std::filesystem::path> placeNewGif(const std::filesystem::path& finished,
+                                              double epochSeconds) const;
+
+    // Removes what interrupted runs left behind: hidden ".part" files in the
+    // work folder and files in temporaryFolder() whose owning process (its
+    // id is in the name) no longer runs, or whose id now belongs to a
+    // process started after the file was last written. Files whose name
+    // carries no owner are removed once a day old. Returns how many were
+    // removed; what cannot be removed stays for the next start.
+    std::size_t removeStaleTemporaryFiles() const;
+
     // The stored GIFs, newest first: regular files directly in the work folder
     // whose extension is exactly "gif", hidden files left out, in descending
     // byte order of their names.

@@ -23,6 +23,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
@@ -110,20 +111,29 @@ private slots:
         QVERIFY(platform::UserDefaults::standard().objectForKey("isFirstTime").isValid());
     }
 
-    void launchClearsOnlyStaleTemporaryFiles() {
+    // Temporary files name the process that writes them: those of a process
+    // that has ended go at launch, those of one still at work (here: this
+    // one) stay, however old.
+    void launchClearsOnlyTemporaryFilesOfEndedProcesses() {
+        QProcess ended;
+        ended.start("true", {});
+        QVERIFY(ended.waitForStarted());
+        const QString gone = QString::number(ended.processId());
+        QVERIFY(ended.waitForFinished());
+        const QString alive = QString::number(QCoreApplication::applicationPid());
         const QString tmp = home_.dataHome() + "/Flickbook/tmp";
+        const QString work = home_.documents() + "/MyWork";
         QDir().mkpath(tmp);
-        writeFile(tmp + "/old-cut.mp4");
-        writeFile(tmp + "/fresh-cut.mp4");
-        QFile old(tmp + "/old-cut.mp4");
-        QVERIFY(old.open(QIODevice::ReadWrite));
-        QVERIFY(old.setFileTime(QDateTime::currentDateTime().addSecs(
-                                    -app::AppDelegate::kStaleTemporaryFileSeconds - 60),
-                                QFileDevice::FileModificationTime));
-        old.close();
+        QDir().mkpath(work);
+        writeFile(tmp + "/cut-" + gone + "-1700000000-1.mp4");
+        writeFile(tmp + "/cut-" + alive + "-1700000000-2.mp4");
+        writeFile(work + "/.Animation_1700000000.gif." + gone + "-a1b2c3.part");
+        writeFile(work + "/Animation_1700000000.gif");
         app::AppDelegate().didFinishLaunching();
-        QVERIFY(!QFileInfo::exists(tmp + "/old-cut.mp4"));
-        QVERIFY(QFileInfo::exists(tmp + "/fresh-cut.mp4"));
+        QVERIFY(!QFileInfo::exists(tmp + "/cut-" + gone + "-1700000000-1.mp4"));
+        QVERIFY(QFileInfo::exists(tmp + "/cut-" + alive + "-1700000000-2.mp4"));
+        QVERIFY(!QFileInfo::exists(work + "/.Animation_1700000000.gif." + gone + "-a1b2c3.part"));
+        QVERIFY(QFileInfo::exists(work + "/Animation_1700000000.gif"));
     }
 
     void segueHandsOverInOrder() {

@@ -304,10 +304,17 @@ private slots:
         QVERIFY(testing::resizeTo(window, {1280, 800}));
         QVERIFY(testing::saveScreenshot(window, "select-video-1280"));
         QVERIFY(testing::resizeTo(window, {390, 780}));
+        QTest::qWait(300); // the grid rebuilds its cells over a few frames after shrinking
 
         QVERIFY(testing::clickItem(window, testing::findItems(window, "videoImage").first()));
-        QTRY_VERIFY_WITH_TIMEOUT(
-            qobject_cast<video::TrimVideoScreen*>(navigation.topViewController()), 5000);
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            qobject_cast<video::TrimVideoScreen*>(navigation.topViewController()),
+            qPrintable(QString("%1 on top, alert %2, picker rows %3")
+                           .arg(navigation.topViewController()->metaObject()->className())
+                           .arg(navigation.presentedAlert() ? navigation.presentedAlert()->message()
+                                                            : QString("none"))
+                           .arg(navigation.topViewController()->property("busy").toString())),
+            5000);
         auto* trim = qobject_cast<video::TrimVideoScreen*>(navigation.topViewController());
         QTRY_VERIFY(trim->trimmerView()->isReady());
         QCOMPARE(trim->selectedvideoAsset->fileName(), QString("bottles.mp4"));

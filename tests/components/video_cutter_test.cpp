@@ -82,14 +82,16 @@ TEST_F(CutterTest, DeliversOnceOnTheMainThreadIntoThePrivateFolder) {
 // Qt's player (GStreamer underneath) must start on the chosen frame and play
 // to the end of the stretch, although the copied video begins at an earlier
 // keyframe and holds a keyframe inside the stretch.
-TEST_F(CutterTest, QtPlayerShowsTheStretchFromItsFirstFrameToItsEnd) {
-    const Delivery done = cutAndWait(clip(), 2.5, 5.02);
-    ASSERT_TRUE(done.video.has_value());
+struct Played {
+    qint64 durationMs = 0;
+    std::vector<int> shown;
+};
 
+Played play(const QUrl& video) {
+    Played played;
     QMediaPlayer player;
     QVideoSink sink;
     player.setVideoOutput(&sink);
-    std::vector<int> shown;
     QEventLoop loop;
     QObject::connect(&sink, &QVideoSink::videoFrameChanged, [&](const QVideoFrame& frame) {
         const QImage picture = frame.toImage().convertToFormat(QImage::Format_RGBA8888);
@@ -97,7 +99,7 @@ TEST_F(CutterTest, QtPlayerShowsTheStretchFromItsFirstFrameToItsEnd) {
             return;
         image::RgbaImage rgba{std::uint32_t(picture.width()), std::uint32_t(picture.height()), {}};
         rgba.pixels.assign(picture.constBits(), picture.constBits() + picture.sizeInBytes());
-        shown.push_back(testsupport::readCounter(rgba));
+        played.shown.push_back(testsupport::readCounter(rgba));
     });
     QObject::connect(
         &player, &QMediaPlayer::mediaStatusChanged, [&](QMediaPlayer::MediaStatus status) {
@@ -106,11 +108,19 @@ TEST_F(CutterTest, QtPlayerShowsTheStretchFromItsFirstFrameToItsEnd) {
             if (status == QMediaPlayer::EndOfMedia || status == QMediaPlayer::InvalidMedia)
                 loop.quit();
         });
-    player.setSource(*done.video);
+    player.setSource(video);
     QTimer::singleShot(20000, &loop, &QEventLoop::quit);
     loop.exec();
+    played.durationMs = player.duration();
+    return played;
+}
 
-    EXPECT_EQ(player.duration(), 2520);
+TEST_F(CutterTest, QtPlayerShowsTheStretchFromItsFirstFrameToItsEnd) {
+    const Delivery done = cutAndWait(clip(), 2.5, 5.02);
+    ASSERT_TRUE(done.video.has_value());
+    const auto [duration, shown] = play(*done.video);
+
+    EXPECT_EQ(duration, 2520);
     ASSERT_FALSE(shown.empty());
     EXPECT_EQ(shown.front(), 62);
     // Frames may be dropped on a busy machine, but playback must not stop at
@@ -118,6 +128,41 @@ TEST_F(CutterTest, QtPlayerShowsTheStretchFromItsFirstFrameToItsEnd) {
     EXPECT_GE(*std::max_element(shown.begin(), shown.end()), 120);
     EXPECT_LE(*std::max_element(shown.begin(), shown.end()), 125);
 }
+
+// Cuts of the other containers and codecs play from their first frame to
+// their end too: MPEG-TS and VP9 become MP4 with an edit list, VP8 a WebM
+// whose first frames were encoded again.
+class PlayerPlaysEveryKind : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(PlayerPlaysEveryKind, FromTheChosenFrameToTheEnd) {
+    testsupport::TempDir dir;
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString((dir.path() / "data").string()));
+    const fs::path clip = dir.path() / GetParam();
+    testsupport::ClipParameters clipShape;
+    clipShape.seconds = 6;
+    clipShape.keyframeInterval = 50;
+    clipShape.audio = true;
+    clipShape.codec = clip.extension() == ".webm" ? clip.stem().string() : "h264";
+    clipShape.bFrames = clipShape.codec == "h264" ? 3 : 0;
+    ASSERT_TRUE(testsupport::makeCounterClip(clip, clipShape));
+    const Delivery done = cutAndWait(clip, 2.5, 5.02);
+    ASSERT_TRUE(done.video.has_value()) << done.error.value_or("").toStdString();
+    const auto [duration, shown] = play(*done.video);
+
+    EXPECT_NEAR(double(duration), 2520, 40);
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown.front(), 62);
+    EXPECT_GE(*std::max_element(shown.begin(), shown.end()), 120);
+    EXPECT_LE(*std::max_element(shown.begin(), shown.end()), 126);
+}
+
+INSTANTIATE_TEST_SUITE_P(Containers, PlayerPlaysEveryKind,
+                         ::testing::Values("h264.ts", "h264.m2ts", "vp8.webm", "vp9.webm"),
+                         [](const auto& info) {
+                             std::string name = info.param;
+                             std::replace(name.begin(), name.end(), '.', '_');
+                             return name;
+                         });
 
 } // namespace
 } // namespace flickbook

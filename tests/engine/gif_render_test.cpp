@@ -199,6 +199,79 @@ TEST_F(VideoToGif, HonoursRotationAndWritesToThePrivateFolderByDefault) {
     EXPECT_EQ(testsupport::readCounter(shown, 90), 50);
 }
 
+TEST_F(VideoToGif, APictureThatChangesSizeMidwayIsFittedOntoTheFirstCanvas) {
+    // Two MPEG-TS pieces joined one after the other, as a stream that
+    // switches resolution is: 2 s at 160×120, then 2 s at 320×180.
+    testsupport::ClipParameters small;
+    small.seconds = 2;
+    small.keyframeInterval = 25;
+    testsupport::ClipParameters wide = small;
+    wide.width = 320;
+    wide.height = 180;
+    ASSERT_TRUE(testsupport::makeCounterClip(dir.path() / "a.ts", small));
+    ASSERT_TRUE(testsupport::makeCounterClip(dir.path() / "b.ts", wide));
+    testsupport::writeBytes(dir.path() / "list.txt", [] {
+        const std::string list = "file a.ts\nfile b.ts\n";
+        return std::vector<std::uint8_t>(list.begin(), list.end());
+    }());
+    const std::string join = "ffmpeg -nostdin -loglevel error -y -f concat -safe 0 -i \"" +
+                             (dir.path() / "list.txt").string() + "\" -c copy \"" +
+                             (dir.path() / "switching.ts").string() + "\"";
+    ASSERT_EQ(std::system(join.c_str()), 0);
+
+    render::VideoRequest request;
+    request.source = dir.path() / "switching.ts";
+    request.destination = dir.path() / "switching.gif";
+    request.frameCount = 8;
+    auto made = render::videoToGif(request);
+    ASSERT_TRUE(made.ok()) << made.error().message;
+    auto gif = gif::decodeAnimation(*made);
+    ASSERT_TRUE(gif.ok());
+    EXPECT_EQ(gif->screen.width, 160u);
+    EXPECT_EQ(gif->screen.height, 120u);
+    ASSERT_GE(gif->frames.size(), 6u);
+    // A late frame, 320×180 fitted into 160×120: 160×90 between black bars.
+    const auto& last = gif->frames.back().rgba;
+    EXPECT_EQ(last[(std::size_t(5) * 160 + 80) * 4], 0) << "top bar";
+    EXPECT_NE(last[(std::size_t(60) * 160 + 40) * 4], 0) << "picture";
+}
+
+TEST_F(VideoToGif, AVideoCutShortGivesWhatDecodesAndSaysWhereItStops) {
+    testsupport::ClipParameters clipShape;
+    clipShape.seconds = 4;
+    clipShape.keyframeInterval = 25;
+    clipShape.faststart = true; // the index first, as phones write it
+    ASSERT_TRUE(testsupport::makeCounterClip(dir.path() / "whole.mp4", clipShape));
+    auto bytes = testsupport::readBytes(dir.path() / "whole.mp4");
+    bytes.resize(bytes.size() / 2);
+    testsupport::writeBytes(dir.path() / "short.mp4", bytes);
+
+    render::VideoRequest request;
+    request.source = dir.path() / "short.mp4";
+    request.destination = dir.path() / "short.gif";
+    request.frameCount = 20; // one each 0.2 s
+    std::vector<double> stops;
+    request.endsEarly = [&](double seconds) { stops.push_back(seconds); };
+    auto made = render::videoToGif(request);
+    ASSERT_TRUE(made.ok()) << made.error().message;
+    ASSERT_EQ(stops.size(), 1u);
+    EXPECT_GT(stops[0], 0.5);
+    EXPECT_LT(stops[0], 3.5);
+    auto gif = gif::decodeAnimation(*made);
+    ASSERT_TRUE(gif.ok());
+    // Only frames that were decoded, none frozen past the stop.
+    EXPECT_LE(double(gif->frames.size()), stops[0] / 0.2 + 1);
+    image::RgbaImage shown{gif->screen.width, gif->screen.height, gif->frames.back().rgba};
+    EXPECT_LE(testsupport::readCounter(shown), int(stops[0] * 25) + 1);
+
+    // A whole video says nothing.
+    request.source = dir.path() / "whole.mp4";
+    request.destination = dir.path() / "whole.gif";
+    stops.clear();
+    ASSERT_TRUE(render::videoToGif(request).ok());
+    EXPECT_TRUE(stops.empty());
+}
+
 TEST_F(VideoToGif, NoFramesOrNoVideoGivesNothing) {
     render::VideoRequest request;
     request.source = clip;

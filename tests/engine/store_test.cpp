@@ -2,11 +2,14 @@
 // creation; and the duration text shown beside videos.
 
 #include "core/duration_format.h"
+#include "core/temporary_files.h"
 #include "store/gif_store.h"
 #include "test_paths.h"
 
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace flickbook;
@@ -99,6 +102,87 @@ TEST_F(WorkFolder, FailedDeletionLeavesEverythingInPlace) {
     EXPECT_EQ(removed.error().code, "store.delete");
     EXPECT_TRUE(fs::exists(stubborn / "inside"));
     EXPECT_EQ(names(*store.list()), (std::vector<std::string>{"Animation_6.gif"}));
+}
+
+TEST_F(WorkFolder, AFinishedGifTakesTheNextFreeSecondAndReplacesNothing) {
+    fs::create_directories(store.temporaryFolder());
+    touch(store.workFolder() / "Animation_1000.gif");
+    touch(store.workFolder() / "Animation_1001.gif");
+    const fs::path finished = store.temporaryFolder() / "render.gif";
+    flickbook::testsupport::writeBytes(finished, {'n', 'e', 'w'});
+    auto placed = store.placeNewGif(finished, 1000.7);
+    ASSERT_TRUE(placed) << placed.error().message;
+    EXPECT_EQ(placed->filename(), "Animation_1002.gif");
+    EXPECT_FALSE(fs::exists(finished));
+    EXPECT_EQ(flickbook::testsupport::readBytes(store.workFolder() / "Animation_1000.gif").size(),
+              3u);
+    EXPECT_EQ(flickbook::testsupport::readBytes(*placed),
+              (std::vector<std::uint8_t>{'n', 'e', 'w'}));
+
+    // A free name is used as it is; a missing file is an error, not a name.
+    flickbook::testsupport::writeBytes(finished, {'x'});
+    auto free = store.placeNewGif(finished, 2000);
+    ASSERT_TRUE(free);
+    EXPECT_EQ(free->filename(), "Animation_2000.gif");
+    auto missing = store.placeNewGif(finished, 3000);
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().code, "file.move");
+}
+
+// A process id that no longer runs: a child that has exited.
+pid_t finishedProcess() {
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
+
+TEST(TemporaryFiles, OwnersAreReadFromTheNames) {
+    EXPECT_EQ(temporary::ownerOf("cut-4242-123456789-0.mp4"), pid_t(4242));
+    EXPECT_EQ(temporary::ownerOf("render-17-99-3.gif"), pid_t(17));
+    EXPECT_EQ(temporary::ownerOf(".Animation_1700000000.gif.4242-a1B2c3.part"), pid_t(4242));
+    // Whatever the name holds, the owner is read from its end.
+    EXPECT_EQ(temporary::ownerOf(".clip.2024-05-01.gif.31-xYz123.part"), pid_t(31));
+    EXPECT_EQ(temporary::ownerOf(".Animation_1.gif.a1B2c3.part"), std::nullopt);
+    EXPECT_EQ(temporary::ownerOf("notes.txt"), std::nullopt);
+    EXPECT_EQ(temporary::ownerOf("cut-x-1.mp4"), std::nullopt);
+}
+
+TEST(TemporaryFiles, ARunningOwnerKeepsItsFilesADeadOneDoesNot) {
+    const auto now = fs::file_time_type::clock::now();
+    EXPECT_TRUE(temporary::ownerMayBeRunning(::getpid(), now));
+    EXPECT_FALSE(temporary::ownerMayBeRunning(finishedProcess(), now));
+    // An id reused by a process started after the file was written.
+    EXPECT_FALSE(temporary::ownerMayBeRunning(::getpid(), now - std::chrono::hours(24 * 365)));
+}
+
+TEST_F(WorkFolder, StartUpRemovesWhatDeadProcessesLeft) {
+    fs::create_directories(store.temporaryFolder());
+    const std::string dead = std::to_string(finishedProcess());
+    const std::string alive = std::to_string(::getpid());
+    const fs::path work = store.workFolder(), tmp = store.temporaryFolder();
+    const std::vector<fs::path> left = {
+        work / (".Animation_1.gif." + dead + "-abcdef.part"),
+        tmp / ("cut-" + dead + "-1-0.mp4"),
+        tmp / (".video-" + dead + "-1-0.gif." + dead + "-abcdef.part"),
+    };
+    const std::vector<fs::path> kept = {
+        work / (".Animation_2.gif." + alive + "-abcdef.part"), // being written
+        tmp / ("render-" + alive + "-1-0.gif"),
+        work / ("Animation_3.gif"),       // a GIF, whatever its age
+        work / (".notes-" + dead + "-x"), // hidden, but not ours
+        tmp / "unnamed.gif",              // no owner, and new
+    };
+    for (const auto& p : left)
+        touch(p);
+    for (const auto& p : kept)
+        touch(p);
+    EXPECT_EQ(store.removeStaleTemporaryFiles(), left.size());
+    for (const auto& p : left)
+        EXPECT_FALSE(fs::exists(p)) << p;
+    for (const auto& p : kept)
+        EXPECT_TRUE(fs::exists(p)) << p;
 }
 
 TEST(GifNames, WholeSecondsTruncated) {

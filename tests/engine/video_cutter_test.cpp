@@ -2,14 +2,17 @@
 // exactly) and the real footage.
 
 #include "media/frame_reader.h"
+#include "media/movie_edits.h"
 #include "media/probe.h"
 #include "media/thumbnails.h"
 #include "media/video_cutter.h"
 #include "media_fixtures.h"
 #include "test_paths.h"
 
+#include <cctype>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <ostream>
 
 namespace fs = std::filesystem;
 using namespace flickbook;
@@ -178,6 +181,227 @@ TEST_F(Cutting, NamesItsOwnFileInAFolder) {
     ASSERT_FALSE(progress.empty());
     EXPECT_EQ(progress.back(), 1.0);
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.begin() + long(progress.size() / 2)));
+}
+
+// Every container and codec people bring, cut at ranges that start on a
+// keyframe, off one, right after a run of B-frames, at the very beginning,
+// and on a single frame.
+struct ClipKind {
+    const char* file;
+    const char* codec;
+    int keyframeInterval;
+    int bFrames;
+    bool audio;
+};
+
+void PrintTo(const ClipKind& kind, std::ostream* os) {
+    *os << kind.file;
+}
+
+class CuttingEveryKind : public ::testing::TestWithParam<ClipKind> {};
+
+TEST_P(CuttingEveryKind, ShowsExactlyTheChosenFrames) {
+    const ClipKind kind = GetParam();
+    TempDir dir;
+    ClipParameters clipShape;
+    clipShape.seconds = 8;
+    clipShape.codec = kind.codec;
+    clipShape.keyframeInterval = kind.keyframeInterval;
+    clipShape.bFrames = kind.bFrames;
+    clipShape.audio = kind.audio;
+    const fs::path clip = dir.path() / kind.file;
+    ASSERT_TRUE(makeCounterClip(clip, clipShape));
+
+    // 25 fps: frame n is on screen from n × 0.04 s.
+    const double keyframe = (100 / kind.keyframeInterval) * kind.keyframeInterval / 25.0;
+    const double afterBFrames = (kind.keyframeInterval * 2 + kind.bFrames + 1) / 25.0;
+    const std::pair<double, double> ranges[] = {
+        {keyframe, keyframe + 2.0},
+        {2.5, 5.02},
+        {afterBFrames, afterBFrames + 1.5},
+        {0.0, 1.0},
+        {1.24, 7.48},
+        {3.96, 4.0},
+        {5.0, 8.0},
+    };
+    int n = 0;
+    for (const auto& [start, end] : ranges) {
+        media::CutRequest request;
+        request.source = clip;
+        request.startSeconds = start;
+        request.endSeconds = end;
+        request.folder = dir.path();
+        request.baseName = "cut" + std::to_string(n++);
+        auto made = media::cutVideo(request);
+        ASSERT_TRUE(made) << start << "-" << end << ": " << made.error().message;
+        auto info = media::probe(*made);
+        ASSERT_TRUE(info) << info.error().message;
+        EXPECT_NEAR(info->durationSeconds, end - start, 0.04 + 1e-6) << start << "-" << end;
+        EXPECT_EQ(info->hasAudio, kind.audio) << start;
+
+        std::vector<int> frames;
+        {
+            auto source = media::VideoSource::open(*made);
+            ASSERT_TRUE(source) << source.error().message;
+            media::FrameReader reader(std::move(*source));
+            for (;;) {
+                auto more = reader.next();
+                ASSERT_TRUE(more) << more.error().message;
+                if (!*more)
+                    break;
+                auto picture = reader.currentImage(160, 160);
+                ASSERT_TRUE(picture);
+                frames.push_back(readCounter(*picture));
+            }
+        }
+        ASSERT_FALSE(frames.empty()) << start;
+        const int first = int(std::floor(start * 25 + 1e-6));
+        const int count = int(std::lround((end - start) * 25));
+        EXPECT_EQ(frames.front(), first) << start << "-" << end;
+        EXPECT_NEAR(double(frames.size()), count, 1) << start << "-" << end;
+        for (std::size_t i = 1; i < frames.size(); ++i)
+            ASSERT_EQ(frames[i], frames[i - 1] + 1) << start << "-" << end << " at " << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Containers, CuttingEveryKind,
+                         ::testing::Values(ClipKind{"h264.ts", "h264", 12, 3, true},
+                                           ClipKind{"h264.m2ts", "h264", 12, 3, true},
+                                           ClipKind{"hevc.ts", "hevc", 25, 2, false},
+                                           ClipKind{"mpeg2.ts", "mpeg2video", 15, 2, true},
+                                           ClipKind{"h264.mkv", "h264", 50, 3, true},
+                                           ClipKind{"mpeg4.mov", "mpeg4", 25, 2, true},
+                                           ClipKind{"hevc.mp4", "hevc", 50, 3, false},
+                                           ClipKind{"vp8.webm", "vp8", 50, 0, true},
+                                           ClipKind{"vp8-short-gop.webm", "vp8", 12, 0, false},
+                                           ClipKind{"vp9.webm", "vp9", 50, 0, true},
+                                           ClipKind{"av1.webm", "av1", 50, 0, true}),
+                         [](const ::testing::TestParamInfo<ClipKind>& info) {
+                             std::string name = info.param.file;
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return name;
+                         });
+
+TEST(CuttingSound, LeavesOutSoundTheNewFileCannotCarry) {
+    // Vorbis goes into neither MP4 nor QuickTime, where VP9 is copied to.
+    TempDir dir;
+    ClipParameters clipShape;
+    clipShape.codec = "vp9";
+    clipShape.audio = true;
+    clipShape.audioCodec = "libvorbis";
+    ASSERT_TRUE(makeCounterClip(dir.path() / "vorbis.webm", clipShape));
+    media::CutRequest request;
+    request.source = dir.path() / "vorbis.webm";
+    request.startSeconds = 1.0;
+    request.endSeconds = 3.0;
+    request.folder = dir.path();
+    auto made = media::cutVideo(request);
+    ASSERT_TRUE(made) << made.error().message;
+    auto info = media::probe(*made);
+    ASSERT_TRUE(info);
+    EXPECT_FALSE(info->hasAudio);
+    EXPECT_NEAR(info->durationSeconds, 2.0, 0.04);
+}
+
+// The index patching after a cut, on hand-made movie headers: every count
+// and size is checked against the box that holds it before anything is
+// written.
+namespace boxes {
+
+using Bytes = std::vector<std::uint8_t>;
+
+void put(Bytes& out, std::uint64_t value, int bytes) {
+    for (int i = bytes - 1; i >= 0; --i)
+        out.push_back(std::uint8_t(value >> (8 * i)));
+}
+
+Bytes box(const char* type, const Bytes& payload) {
+    Bytes out;
+    put(out, payload.size() + 8, 4);
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), payload.begin(), payload.end());
+    return out;
+}
+
+Bytes operator+(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// mvhd and tkhd version 0 with a 1000-unit timescale; `entries` edits of
+// 5 s each are stated in `count`.
+Bytes movie(std::uint64_t count, int entries, int tkhdPayload = 84, int mvhdVersion = 0) {
+    Bytes mvhd;
+    put(mvhd, std::uint64_t(mvhdVersion) << 24, 4);
+    put(mvhd, 0, 8);
+    put(mvhd, 1000, 4);
+    put(mvhd, 5000, 4);
+    mvhd.resize(100);
+    Bytes tkhd;
+    put(tkhd, 0, 4);
+    put(tkhd, 0, 16);
+    put(tkhd, 5000, 4);
+    tkhd.resize(std::size_t(tkhdPayload));
+    Bytes elst;
+    put(elst, 0, 4);
+    put(elst, count, 4);
+    for (int i = 0; i < entries; ++i) {
+        put(elst, 5000, 4);
+        put(elst, 0, 4);
+        put(elst, 0x10000, 4);
+    }
+    return box("moov",
+               box("mvhd", mvhd) + box("trak", box("tkhd", tkhd) + box("edts", box("elst", elst))));
+}
+
+std::uint32_t at(const Bytes& file, std::size_t offset) {
+    std::uint32_t v = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+        v = v << 8 | file[offset + i];
+    return v;
+}
+
+Result<void> limit(const fs::path& path, const Bytes& bytes, double seconds) {
+    writeBytes(path, bytes);
+    std::FILE* file = std::fopen(path.c_str(), "r+b");
+    EXPECT_NE(file, nullptr);
+    auto result = media::limitMovieDuration(file, seconds);
+    std::fclose(file);
+    return result;
+}
+
+} // namespace boxes
+
+TEST(MovieEdits, ShortenEditsTrackAndMovieTogether) {
+    TempDir dir;
+    const auto path = dir.path() / "movie.mov";
+    ASSERT_TRUE(boxes::limit(path, boxes::movie(1, 1), 2.0));
+    const auto file = readBytes(path);
+    // moov(8) mvhd(8) version(4) times(8) timescale(4) → duration at 32.
+    EXPECT_EQ(boxes::at(file, 32), 2000u);
+    // mvhd ends at 8 + 108; trak(8) tkhd(8) + 20 → tkhd duration.
+    EXPECT_EQ(boxes::at(file, 116 + 16 + 20), 2000u);
+    // tkhd ends at 116 + 8 + 92; edts(8) elst(8) + 8 → the first entry.
+    EXPECT_EQ(boxes::at(file, 216 + 24), 2000u);
+}
+
+TEST(MovieEdits, RefuseCountsAndSizesTheirBoxDoesNotHold) {
+    TempDir dir;
+    const std::pair<const char*, boxes::Bytes> damaged[] = {
+        {"more edits than the box holds", boxes::movie(1000, 1)},
+        {"a count that wraps", boxes::movie(0xffffffffu, 1)},
+        {"a track header too short for its duration", boxes::movie(1, 1, 12)},
+        {"an unknown movie header version", boxes::movie(1, 1, 84, 7)},
+    };
+    for (const auto& [what, bytes] : damaged) {
+        const auto path = dir.path() / "damaged.mov";
+        auto result = boxes::limit(path, bytes, 2.0);
+        EXPECT_FALSE(result) << what;
+        // Nothing past the boxes' own bytes was written.
+        EXPECT_EQ(readBytes(path).size(), bytes.size()) << what;
+    }
 }
 
 TEST(CuttingRealFootage, StartsOnTheFrameShownAtTheStart) {

@@ -13,15 +13,42 @@ namespace flickbook::testsupport {
 
 bool makeCounterClip(const std::filesystem::path& out, const ClipParameters& spec) {
     const std::string size = std::to_string(spec.width) + "x" + std::to_string(spec.height);
-    std::string cmd = "ffmpeg -nostdin -loglevel error -y -f lavfi -i \"nullsrc=s=" + size +
-                      ":r=" + std::to_string(spec.fps) + ":d=" + std::to_string(spec.seconds) +
-                      ",geq=lum='if(lt(X,W/2),mod(N,16)*12+22,floor(N/16)*12+22)':cb=128:cr=128\"";
+    std::string cmd =
+        "SVT_LOG=1 ffmpeg -nostdin -loglevel error -y -f lavfi -i \"nullsrc=s=" + size +
+        ":r=" + std::to_string(spec.fps) + ":d=" + std::to_string(spec.seconds) +
+        ",geq=lum='if(lt(X,W/2),mod(N,16)*12+22,floor(N/16)*12+22)':cb=128:cr=128\"";
+    const std::string extension = out.extension().string();
+    const bool webm = extension == ".webm";
+    std::string audioCodec = spec.audioCodec;
+    if (audioCodec.empty())
+        audioCodec = webm ? "libopus" : extension == ".ts" || extension == ".m2ts" ? "mp2" : "aac";
     if (spec.audio)
-        cmd += " -f lavfi -i \"sine=f=440:d=" + std::to_string(spec.seconds) + "\" -c:a aac";
-    cmd += " -c:v libx264 -preset ultrafast -pix_fmt yuv420p -g " +
-           std::to_string(spec.keyframeInterval) + " -keyint_min " +
-           std::to_string(spec.keyframeInterval) + " -sc_threshold 0 -bf " +
-           std::to_string(spec.bFrames);
+        cmd +=
+            " -f lavfi -i \"sine=f=440:d=" + std::to_string(spec.seconds) + "\" -c:a " + audioCodec;
+    const std::string keyframes = " -g " + std::to_string(spec.keyframeInterval) + " -keyint_min " +
+                                  std::to_string(spec.keyframeInterval);
+    if (spec.codec == "vp8" || spec.codec == "vp9") {
+        // Realtime speed, high quality; no hidden reference frames, so
+        // every packet is one shown frame.
+        cmd += " -c:v " + std::string(spec.codec == "vp8" ? "libvpx" : "libvpx-vp9") +
+               " -deadline realtime -cpu-used 8 -crf 10 -b:v 2M -auto-alt-ref 0 -lag-in-frames 0" +
+               keyframes;
+    } else if (spec.codec == "av1") {
+        cmd += " -c:v libsvtav1 -preset 12 -crf 20 -svtav1-params lp=2:enable-stat-report=0" +
+               keyframes;
+    } else if (spec.codec == "mpeg4" || spec.codec == "mpeg2video") {
+        cmd +=
+            " -c:v " + spec.codec + " -q:v 2" + keyframes + " -bf " + std::to_string(spec.bFrames);
+    } else {
+        const bool hevc = spec.codec == "hevc";
+        cmd += std::string(hevc ? " -c:v libx265 -x265-params log-level=none:open-gop=0"
+                                : " -c:v libx264") +
+               " -preset ultrafast" + keyframes + " -sc_threshold 0 -bf " +
+               std::to_string(spec.bFrames);
+        if (hevc && (extension == ".mp4" || extension == ".mov"))
+            cmd += " -tag:v hvc1";
+    }
+    cmd += " -pix_fmt yuv420p";
     if (spec.faststart)
         cmd += " -movflags +faststart";
     cmd += " \"" + out.string() + "\"";

@@ -20,6 +20,12 @@ struct ClipParameters {
     bool audio = false;
     bool faststart = false; // index at the front of the file
     int bFrames = 0;        // frames decoded after the later frame they refer to
+    // "h264", "hevc", "mpeg2video", "mpeg4", "vp8", "vp9" or "av1"; the
+    // container follows the file's extension (.mp4, .mov, .mkv, .webm, .ts,
+    // .m2ts).
+    std::string codec = "h264";
+    // FFmpeg's encoder for the sound; empty for the container's usual one.
+    std::string audioCodec{};
 };
 
 // Makes the clip; false (with the command's output on stderr) when ffmpeg fails.
