@@ -25,7 +25,15 @@ perl -e 'print "GIF89a", pack("vvCCC", 1, 1, 0x80, 0, 0), "\0\0\0\xff\xff\xff";
          for $d ((65535) x 30000, 1) {
              print "\x21\xf9\x04\0", pack("v", $d), "\0\0", "\x2c\0\0\0\0\x01\0\x01\0\0", "\x02\x02\x44\x01\0" }
          print "\x3b"' > "$tmp/bomb.gif"
-(ulimit -v 262144; "$cli" info "$tmp/bomb.gif" --json > "$tmp/bomb.json")
+# Under the sanitizers their shadow memory alone takes terabytes of address
+# space: there the commands run without caps, and only what they print is
+# checked.
+runs() { # KiB, command…
+    local kib=$1
+    shift
+    if [ -n "${FLICKBOOK_SANITIZED:-}" ]; then timeout 60 "$@"; else (ulimit -v "$kib"; timeout 60 "$@"); fi
+}
+runs 262144 "$cli" info "$tmp/bomb.gif" --json > "$tmp/bomb.json"
 check "info of a timing bomb in bounded memory" grep -q '\],"step_cs":1,"list_length":1966050001,"duration_s":19660500.01}$' "$tmp/bomb.json"
 
 check "frames writes one PNG per frame" "$cli" frames "$suite/animated_loop.gif" "$tmp/frames"
@@ -70,8 +78,8 @@ check "nothing left from a failed render" test ! -e "$tmp/x.gif" -a -z "$(ls -A 
 # status 1, never a signal. The address space the command needs merely to
 # start (its shared libraries) is found first, so that the caps below fall
 # inside Flickbook's own work whatever the machine.
-runs() { (ulimit -v "$1"; shift; timeout 60 "$@"); }
 low=0 high=4194304
+[ -n "${FLICKBOOK_SANITIZED:-}" ] && low=$((high - 1))
 while [ $((high - low)) -gt 1024 ]; do
     mid=$(((low + high) / 2))
     if runs $mid "$cli" list >/dev/null 2>&1; then high=$mid; else low=$mid; fi
@@ -88,7 +96,9 @@ for extra in 0 2048 4096 8192 16384 32768 65536; do
         badEnds="$badEnds +${extra}KiB:$status"
     fi
 done
-check "short of memory, frames ends with an error line and status 1 ($badEnds)" test -z "$badEnds" -a $cleanFailures -gt 0
+if [ -z "${FLICKBOOK_SANITIZED:-}" ]; then
+    check "short of memory, frames ends with an error line and status 1 ($badEnds)" test -z "$badEnds" -a $cleanFailures -gt 0
+fi
 
 # Frames of 1000×1000 (4 MB each once drawn) in a file of a few kilobytes:
 # info reads only the blocks and frames writes each frame as it is drawn, so

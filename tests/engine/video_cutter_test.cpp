@@ -314,7 +314,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 void put(Bytes& out, std::uint64_t value, int bytes) {
     for (int i = bytes - 1; i >= 0; --i)
-        out.push_back(std::uint8_t(value >> (8 * i)));
+        out.push_back(i < 8 ? std::uint8_t(value >> (8 * i)) : 0); // wider fields: zeros
 }
 
 Bytes box(const char* type, const Bytes& payload) {
