@@ -308,6 +308,11 @@ int encodeCapped(unsigned threads, std::uint64_t headroom) {
 // Each run is a fresh process (a "threadsafe" death test starts the test
 // binary anew), so no memory left free by earlier tests can soften the cap.
 TEST(GifEncoder, RunningOutOfMemoryIsAnErrorResult) {
+#ifdef __SANITIZE_ADDRESS__
+    // Under an address-space cap the sanitizer's own allocator stalls
+    // instead of failing; the plain build runs this.
+    GTEST_SKIP() << "address-space caps do not apply under the sanitizers";
+#endif
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     const auto encodedOrRefused = [](int status) {
         return WIFEXITED(status) && (WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == 1);
