@@ -7,14 +7,7 @@ cli=$1
 data=$2
 tmp=$(mktemp -d)
 trap 'umount "$tmp/full" 2>/dev/null; chmod -R u+w "$tmp"; rm -rf "$tmp"' EXIT
-export XDG_DATA_HOME="$tmp/data"
-failures=0
-passes=0
-check() { # description, then a command that must succeed
-    local what=$1; shift
-    if "$@"; then echo "ok   $what"; passes=$((passes + 1)); else echo "FAIL $what"; failures=$((failures + 1)); fi
-}
-fails() { ! "$@" 2>"$tmp/err" && grep -q '^flickbook-cli: error: ' "$tmp/err"; }
+. "$(dirname "$0")/harness.sh"
 photo="$data/photos/Dune.jpg"
 work="$XDG_DATA_HOME/Flickbook/Documents/MyWork"
 
@@ -122,5 +115,4 @@ check "a killed render leaves its files behind" test -n "$(ls -A "$private")$(ls
 "$cli" list >/dev/null 2>&1
 check "the next start removes them" test -z "$(ls -A "$private")$(ls -A "$work" | grep '\.part$')"
 
-echo "$passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+summary

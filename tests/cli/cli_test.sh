@@ -5,13 +5,7 @@ cli=$1
 data=$2
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-export XDG_DATA_HOME="$tmp/data"
-failures=0
-passes=0
-check() { # description, then a command that must succeed
-    local what=$1; shift
-    if "$@"; then echo "ok   $what"; passes=$((passes + 1)); else echo "FAIL $what"; failures=$((failures + 1)); fi
-}
+. "$(dirname "$0")/harness.sh"
 
 suite="$data/gif-suite/gifs"
 json=$("$cli" info "$suite/animated_loop_variable_delay.gif" --json)
@@ -51,7 +45,6 @@ check "list --json" sh -c "'$cli' list --json | grep -q '^\[{\"name\":\"Animatio
 check "delete" "$cli" delete Animation_1800000000.gif
 check "deleted file gone" test ! -e "$work/Animation_1800000000.gif"
 
-fails() { ! "$@" 2>"$tmp/err" && grep -q '^flickbook-cli: error: ' "$tmp/err"; }
 check "delete of an unknown name fails" fails "$cli" delete Animation_1.gif
 check "delete never leaves the work folder" fails "$cli" delete ../../../../etc/passwd
 check "info on a missing file fails" fails "$cli" info "$tmp/missing.gif"
@@ -134,5 +127,4 @@ check "nothing left from a failed cut" test ! -e "$tmp/z.mp4" -a -z "$(ls -A "$t
 check "video of a stretch: 2.5 s at 1x is 10 frames" sh -c "'$cli' video '$car' --start 1 --end 3.5 -o '$tmp/stretch.gif' >/dev/null && '$cli' info '$tmp/stretch.gif' | grep -q '^frames:      10$'"
 check "the stretch's cut is not kept" test -z "$(ls -A "$tmp/data/Flickbook/tmp" 2>/dev/null)"
 
-echo "$passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+summary

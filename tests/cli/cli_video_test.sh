@@ -5,14 +5,7 @@ set -u
 cli=$1
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-export XDG_DATA_HOME="$tmp/data"
-failures=0
-passes=0
-check() { # description, then a command that must succeed
-    local what=$1; shift
-    if "$@"; then echo "ok   $what"; passes=$((passes + 1)); else echo "FAIL $what"; failures=$((failures + 1)); fi
-}
-fails() { ! "$@" 2>"$tmp/err" && grep -q '^flickbook-cli: error: ' "$tmp/err"; }
+. "$(dirname "$0")/harness.sh"
 counter="nullsrc=s=160x120:r=25:d=12,geq=lum='if(lt(X,W/2),mod(N,16)*12+22,floor(N/16)*12+22)':cb=128:cr=128"
 clip() { # file, then encoder options
     local out=$1; shift
@@ -43,5 +36,4 @@ check "and no frozen frames after it" sh -c "test \$('$cli' info '$tmp/short.gif
 check "a stretch under a second is refused" fails "$cli" video "$tmp/whole.mp4" --start 1 --end 1.5 -o "$tmp/x.gif"
 check "naming the user's file, not a temporary one" sh -c "grep -q '$tmp/whole.mp4' '$tmp/err' && ! grep -q 'tmp/cut-' '$tmp/err'"
 
-echo "$passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+summary
