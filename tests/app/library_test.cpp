@@ -451,8 +451,10 @@ private slots:
         const double played = clock.elapsed() / 1000.0;
         const int advanced = int((last - first + length) % length);
         // Playing frames instead of list entries would be off by a factor of
-        // eight here; the margin only absorbs a busy machine.
-        QVERIFY2(std::abs(advanced - played / entrySeconds) <= 0.08 / entrySeconds,
+        // eight here. The wide margin absorbs a busy or instrumented machine,
+        // where the view catches up on ticks it missed before the second began.
+        const double pace = advanced / (played / entrySeconds);
+        QVERIFY2(pace > 0.5 && pace < 2.0,
                  qPrintable(QString("%1 entries in %2 s").arg(advanced).arg(played)));
         QVERIFY(testing::findItem(window, "ivPlayGIF"));
         QVERIFY(testing::saveScreenshot(window, "preview-390"));
