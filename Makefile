@@ -43,7 +43,7 @@ bench: deps
 	@./bench/run-camera
 
 fuzz: deps
-	@FUZZ_SECONDS=$${FUZZ_SECONDS:-600} ./scripts/fuzz-gif
+	@FUZZ_SECONDS=$${FUZZ_SECONDS:-600} ./scripts/fuzz
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
