@@ -5,7 +5,7 @@ BUILD ?= build
 ARGS ?= list
 JOBS ?= $(shell nproc)
 
-.PHONY: run cli test deps configure build bench fuzz format clean
+.PHONY: run cli test deps configure build bench fuzz monkey format clean
 
 deps:
 	@./scripts/install-deps
@@ -44,6 +44,11 @@ bench: deps
 
 fuzz: deps
 	@FUZZ_SECONDS=$${FUZZ_SECONDS:-600} ./scripts/fuzz
+
+# The window driven by random input under the sanitizers for an hour:
+# make monkey MONKEY_SEED=N MONKEY_MINUTES=M
+monkey: deps
+	@./scripts/monkey
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
