@@ -20,8 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!date)
         return 0;
     if (date->year < 1 || date->year > 9999 || date->month < 1 || date->month > 12 ||
-        date->day < 1 || date->day > 31 || date->hour < 0 || date->hour > 23 ||
-        date->minute < 0 || date->minute > 59 || date->second < 0 || date->second > 60)
+        date->day < 1 || date->day > 31 || date->hour < 0 || date->hour > 23 || date->minute < 0 ||
+        date->minute > 59 || date->second < 0 || date->second > 60)
         std::abort();
     const auto again = image::exifDateTimeOriginal(std::span<const std::uint8_t>(bytes));
     if (!again || again->year != date->year || again->second != date->second)
