@@ -25,11 +25,13 @@
 #include <QQuickStyle>
 #include <QQuickWindow>
 #include <QRandomGenerator>
+#include <QSettings>
 #include <QTimer>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <map>
+#include <random>
 #include <thread>
 #include <unistd.h>
 
@@ -79,11 +81,12 @@ QList<QUrl> furnish(const testing::PrivateHome& home) {
             QUrl(QStringLiteral("https://example.org/clip.mp4"))};
 }
 
-// A delete alert is up: the next event may confirm it.
+// The work list's delete question is up: the next event may confirm it.
 bool deletionOffered(QQuickWindow* window) {
     for (auto* item : window->contentItem()->findChildren<QQuickItem*>()) {
-        if (item->objectName().startsWith(QLatin1String("alertAction_")) && item->isVisible() &&
-            item->property("text").toString().contains(QLatin1String("Delete")))
+        if (item->objectName() == QLatin1String("alertMessage") && item->isVisible() &&
+            item->property("text").toString().contains(QLatin1String("delete"),
+                                                       Qt::CaseInsensitive))
             return true;
     }
     return false;
@@ -166,17 +169,21 @@ int main(int argc, char* argv[]) {
             }
         });
 
+        std::mt19937_64 sideRandom(seed + 1);
+        std::bernoulli_distribution forgetChance(0.01);
         QElapsedTimer clock;
         clock.start();
         std::map<QString, int> visits;
         QString lastScreen;
         long events = 0;
-        bool offered = false;
+        qint64 offeredAt = -1'000'000;
         QTimer tick;
         tick.setSingleShot(true);
         QObject::connect(&tick, &QTimer::timeout, [&] {
             // What the last event did to the work folder.
-            const QStringList problems = watch->look(offered);
+            // The file goes once the answer is given, on a background
+            // thread; a question seen in the last 3 s covers it.
+            const QStringList problems = watch->look(clock.elapsed() - offeredAt < 3000);
             auto* top = app->navigation().topViewController();
             const QString screen =
                 top ? QString::fromLatin1(top->metaObject()->className()).section("::", -1)
@@ -199,8 +206,17 @@ int main(int argc, char* argv[]) {
                 QGuiApplication::quit();
                 return;
             }
-            offered = deletionOffered(window);
+            if (deletionOffered(window))
+                offeredAt = clock.elapsed();
             ++events;
+            // Now and then the user takes back what they allowed or denied
+            // (on the privacy page or in the system's settings), so the
+            // questions come again and get new answers.
+            if (forgetChance(sideRandom)) {
+                QSettings(home.configHome() + "/Flickbook/privacy.conf", QSettings::IniFormat)
+                    .clear();
+                log.write("forget the privacy answers\n");
+            }
             const QString line =
                 QStringLiteral("%1 s [%2] ").arg(clock.elapsed() / 1000.0, 0, 'f', 3).arg(screen);
             log.write(line.toUtf8()); // before sending: a crash leaves the line
