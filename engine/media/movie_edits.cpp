@@ -65,7 +65,9 @@ public:
             } else if (*size == 0) {
                 size = std::uint64_t(to - at);
             }
-            if (*size < std::uint64_t(box.payload - at) || at + off_t(*size) > to)
+            // Compared as sizes, before any offset arithmetic: a 64-bit size
+            // near 2^64 would otherwise step backwards and loop for ever.
+            if (*size < std::uint64_t(box.payload - at) || *size > std::uint64_t(to - at))
                 return false;
             box.end = at + off_t(*size);
             if (!visit(box))

@@ -356,6 +356,16 @@ Bytes movie(std::uint64_t count, int entries, int tkhdPayload = 84, int mvhdVers
                box("mvhd", mvhd) + box("trak", box("tkhd", tkhd) + box("edts", box("elst", elst))));
 }
 
+// A box whose 64-bit size says it reaches `size` bytes, whatever it holds.
+Bytes largeBox(const char* type, std::uint64_t size) {
+    Bytes out;
+    put(out, 1, 4);
+    out.insert(out.end(), type, type + 4);
+    put(out, size >> 32, 4);
+    put(out, size & 0xffffffffu, 4);
+    return out;
+}
+
 std::uint32_t at(const Bytes& file, std::size_t offset) {
     std::uint32_t v = 0;
     for (std::size_t i = 0; i < 4; ++i)
@@ -388,12 +398,18 @@ TEST(MovieEdits, ShortenEditsTrackAndMovieTogether) {
 }
 
 TEST(MovieEdits, RefuseCountsAndSizesTheirBoxDoesNotHold) {
+    using boxes::operator+;
     TempDir dir;
     const std::pair<const char*, boxes::Bytes> damaged[] = {
         {"more edits than the box holds", boxes::movie(1000, 1)},
         {"a count that wraps", boxes::movie(0xffffffffu, 1)},
         {"a track header too short for its duration", boxes::movie(1, 1, 12)},
         {"an unknown movie header version", boxes::movie(1, 1, 84, 7)},
+        // Taken as an offset, this size would step back 16 bytes onto the
+        // box before it, which leads to it again: a loop for ever.
+        {"a 64-bit box size past the file's end", boxes::movie(1, 1) +
+                                                      boxes::box("free", boxes::Bytes(8)) +
+                                                      boxes::largeBox("free", ~std::uint64_t(15))},
     };
     for (const auto& [what, bytes] : damaged) {
         const auto path = dir.path() / "damaged.mov";
