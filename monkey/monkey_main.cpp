@@ -29,11 +29,17 @@
 #include <QTimer>
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <execinfo.h>
 #include <map>
+#include <pthread.h>
 #include <random>
 #include <thread>
 #include <unistd.h>
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/common_interface_defs.h>
+#endif
 
 using namespace flickbook;
 
@@ -92,8 +98,21 @@ bool deletionOffered(QQuickWindow* window) {
     return false;
 }
 
-// Hangs: the GUI thread stamps the time; another thread watches the stamp.
+// Hangs: the GUI thread stamps the time; another thread watches the stamp
+// and, when it goes stale, has the GUI thread print where it is stuck.
 std::atomic<qint64> heartbeat{0};
+pthread_t guiThread;
+
+void printStack(int) {
+#if defined(__SANITIZE_ADDRESS__)
+    __sanitizer_print_stack_trace();
+#else
+    void* frames[64];
+    const int count = ::backtrace(frames, 64);
+    ::backtrace_symbols_fd(frames, count, STDERR_FILENO);
+#endif
+}
+
 qint64 nowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
@@ -153,6 +172,8 @@ int main(int argc, char* argv[]) {
         QQuickWindow* window = app->window();
         monkey::InputSource input(window, seed, droppable);
 
+        guiThread = ::pthread_self();
+        std::signal(SIGUSR2, printStack);
         QTimer beat;
         QObject::connect(&beat, &QTimer::timeout, [] { heartbeat = nowMs(); });
         heartbeat = nowMs();
@@ -162,8 +183,10 @@ int main(int argc, char* argv[]) {
             while (watching) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(250));
                 if (watching && nowMs() - heartbeat > 5000) {
-                    std::fprintf(stderr, "monkey: hang — the window has not answered for 5 s\n");
-                    log.flush();
+                    std::fprintf(stderr, "monkey: hang — the window has not answered for 5 s; "
+                                         "the GUI thread is here:\n");
+                    ::pthread_kill(guiThread, SIGUSR2);
+                    std::this_thread::sleep_for(std::chrono::seconds(2));
                     ::_exit(3);
                 }
             }
