@@ -1,11 +1,14 @@
 #include "app/app_delegate.h"
 
 #include "common/common_utils.h"
+#include "platform/dispatch.h"
 #include "platform/navigation_bar_appearance.h"
 #include "platform/user_defaults.h"
 #include "status_hud.h"
 #include "store/gif_store.h"
 
+#include <QCoreApplication>
+#include <unistd.h>
 
 namespace flickbook::app {
 
@@ -28,11 +31,23 @@ bool AppDelegate::didFinishLaunching() {
     }
 
     removeStaleTemporaryFiles();
+    // Once, however often the launch sequence runs in one process.
+    static const bool connected = bool(QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp,
+                                                        &AppDelegate::applicationWillTerminate));
+    Q_UNUSED(connected)
 
     components::StatusHUD::setDefaultStyle(components::StatusHUD::StyleDark);
     components::StatusHUD::setDefaultMaskType(components::StatusHUD::MaskGradient);
     components::StatusHUD::setMinimumDismissTimeInterval(3.0);
     return true;
+}
+
+void AppDelegate::applicationWillTerminate() {
+    platform::dispatch::waitForBackground();
+    // A GIF finished in the last moment reaches the work folder through its
+    // queued hand-over; only then are the cuts and renders left unused.
+    QCoreApplication::sendPostedEvents();
+    store::GifStore::standard().removeTemporaryFilesOf(::getpid());
 }
 
 void AppDelegate::removeStaleTemporaryFiles() {

@@ -52,4 +52,8 @@ void background(std::function<void()> fn) {
     backgroundPool().start(std::move(fn));
 }
 
+void waitForBackground() {
+    backgroundPool().waitForDone();
+}
+
 } // namespace flickbook::platform::dispatch

@@ -21,4 +21,7 @@ void mainAfter(double seconds, std::function<void()> fn);
 // Runs fn on a background thread.
 void background(std::function<void()> fn);
 
+// Waits until all background work has finished (as the app quits).
+void waitForBackground();
+
 } // namespace flickbook::platform::dispatch

@@ -95,9 +95,9 @@ bool stale(const fs::directory_entry& entry) {
     return fs::file_time_type::clock::now() - modified > std::chrono::hours(24);
 }
 
-} // namespace
-
-std::size_t GifStore::removeStaleTemporaryFiles() const {
+// Removes those of the work folder's hidden ".part" files and of the
+// temporary folder's files that `doomed` picks; how many went.
+template <typename Pick> std::size_t sweepTemporaryFiles(const GifStore& store, Pick doomed) {
     std::size_t removed = 0;
     const auto sweep = [&](const fs::path& folder, bool onlyParts) {
         std::error_code ec;
@@ -106,15 +106,27 @@ std::size_t GifStore::removeStaleTemporaryFiles() const {
             if (onlyParts && !(name.starts_with(".") && name.ends_with(".part")))
                 continue;
             std::error_code kind;
-            if (!it->is_regular_file(kind) || !stale(*it))
+            if (!it->is_regular_file(kind) || !doomed(*it))
                 continue;
             std::error_code gone;
             removed += fs::remove(it->path(), gone) ? 1 : 0;
         }
     };
-    sweep(workFolder(), true);
-    sweep(temporaryFolder(), false);
+    sweep(store.workFolder(), true);
+    sweep(store.temporaryFolder(), false);
     return removed;
+}
+
+} // namespace
+
+std::size_t GifStore::removeStaleTemporaryFiles() const {
+    return sweepTemporaryFiles(*this, stale);
+}
+
+std::size_t GifStore::removeTemporaryFilesOf(pid_t owner) const {
+    return sweepTemporaryFiles(*this, [owner](const fs::directory_entry& entry) {
+        return temporary::ownerOf(entry.path().filename().string()) == owner;
+    });
 }
 
 Result<std::vector<fs::path>> GifStore::list() const {

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <iosfwd>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace flickbook::store {
@@ -62,6 +63,10 @@ public:
     // carries no owner are removed once a day old. Returns how many were
     // removed; what cannot be removed stays for the next start.
     std::size_t removeStaleTemporaryFiles() const;
+
+    // Removes the same kinds of files made by process `owner` (the caller,
+    // as it quits, once its own work has ended). Returns how many went.
+    std::size_t removeTemporaryFilesOf(pid_t owner) const;
 
     // The stored GIFs, newest first: regular files directly in the work folder
     // whose extension is exactly "gif", hidden files left out, in descending

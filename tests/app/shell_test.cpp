@@ -11,6 +11,7 @@
 #include "home/navigation_rules.h"
 #include "home/setting_screen.h"
 #include "home/store_links.h"
+#include "platform/dispatch.h"
 #include "platform/navigation_bar_appearance.h"
 #include "platform/navigation_controller.h"
 #include "platform/share_sheet.h"
@@ -28,6 +29,8 @@
 #include <QTest>
 #include <QThread>
 #include <QUrlQuery>
+#include <atomic>
+#include <unistd.h>
 
 using namespace flickbook;
 using platform::NavigationController;
@@ -133,6 +136,32 @@ private slots:
         QVERIFY(!QFileInfo::exists(tmp + "/cut-" + gone + "-1700000000-1.mp4"));
         QVERIFY(QFileInfo::exists(tmp + "/cut-" + alive + "-1700000000-2.mp4"));
         QVERIFY(!QFileInfo::exists(work + "/.Animation_1700000000.gif." + gone + "-a1b2c3.part"));
+        QVERIFY(QFileInfo::exists(work + "/Animation_1700000000.gif"));
+    }
+
+    // Quitting lets background work end, then removes the process's own
+    // cuts and renders; other processes' files and the GIFs stay.
+    void quittingRemovesOnlyItsOwnTemporaryFiles() {
+        const QString own = QString::number(QCoreApplication::applicationPid());
+        const QString other = QString::number(::getppid()); // runs as long as we do
+        const QString tmp = home_.dataHome() + "/Flickbook/tmp";
+        const QString work = home_.documents() + "/MyWork";
+        QDir().mkpath(tmp);
+        QDir().mkpath(work);
+        writeFile(tmp + "/cut-" + own + "-1700000000-1.mp4");
+        writeFile(tmp + "/cut-" + other + "-1700000000-2.mp4");
+        writeFile(work + "/Animation_1700000000.gif");
+        std::atomic<bool> finished = false;
+        platform::dispatch::background([&] {
+            QThread::msleep(300);
+            writeFile(tmp + "/render-" + own + "-late.gif");
+            finished = true;
+        });
+        app::AppDelegate::applicationWillTerminate();
+        QVERIFY(finished);
+        QVERIFY(!QFileInfo::exists(tmp + "/cut-" + own + "-1700000000-1.mp4"));
+        QVERIFY(!QFileInfo::exists(tmp + "/render-" + own + "-late.gif"));
+        QVERIFY(QFileInfo::exists(tmp + "/cut-" + other + "-1700000000-2.mp4"));
         QVERIFY(QFileInfo::exists(work + "/Animation_1700000000.gif"));
     }
 
