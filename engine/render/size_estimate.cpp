@@ -243,7 +243,9 @@ Result<SizePlan> planSize(const FrameSample& sample, std::size_t frames, int qua
     if (!full)
         return full.error();
     SizePlan plan{largest, quality, canvas, *full, 1.75};
-    if (!budget || double(*full) <= kBudgetAim * double(*budget))
+    // Close to the budget, the GIF as asked is tried: its encode stops if it
+    // passes the budget, and a smaller one follows.
+    if (!budget || double(*full) <= kAsAskedShare * double(*budget))
         return plan;
 
     const std::uint32_t smallest = std::min(largest, kSmallestLongEdge);

@@ -91,6 +91,8 @@ struct SizePlan {
 // uses at least kBudgetFloor of it.
 inline constexpr double kBudgetAim = 0.93;
 inline constexpr double kBudgetFloor = 0.85;
+// A GIF estimated at up to this share of its budget is made as asked.
+inline constexpr double kAsAskedShare = 0.97;
 
 // Without a budget, the largest size at the requested quality. With one,
 // the largest long edge whose GIF fits the budget at the requested quality,
