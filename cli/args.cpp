@@ -52,6 +52,13 @@ std::optional<std::string> unknownOption(std::vector<std::string>& args) {
     return std::nullopt;
 }
 
+std::optional<long long> parseWholeNumber(const std::string& text) {
+    if (text.empty() || text.size() > 12 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    return std::stoll(text);
+}
+
 std::optional<double> parseSeconds(const std::string& text) {
     if (text.empty())
         return std::nullopt;

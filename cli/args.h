@@ -21,6 +21,9 @@ std::optional<std::string> takeValue(std::vector<std::string>& args, const std::
 // are taken only from before "--", so a file may be named "-x.mp4".
 std::optional<std::string> unknownOption(std::vector<std::string>& args);
 
+// A whole number written in decimal digits only, or nothing if text is not one.
+std::optional<long long> parseWholeNumber(const std::string& text);
+
 // A whole decimal number of seconds, or nothing if text is not one.
 std::optional<double> parseSeconds(const std::string& text);
 

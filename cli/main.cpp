@@ -20,10 +20,10 @@ commands:
   frames FILE.gif DIR [--force]
                            every frame composited to full-canvas RGBA PNG, frame_0000.png ...;
                            a folder already holding frame_*.png only with --force (replaced)
-  images IMG... [--frame-time S] [-o OUT.gif]
+  images IMG... [--frame-time S] [FIT] [-o OUT.gif]
                            a GIF of pictures in the order given; S is one of 0.2s ... 0.9s,
                            1s, 1.5s, 1.75s, 2s (default 1s)
-  video FILE [--start S --end E] [--speed 2x|1.5x|1x|0.75x|0.5x] [-o OUT.gif]
+  video FILE [--start S --end E] [--speed 2x|1.5x|1x|0.75x|0.5x] [FIT] [-o OUT.gif]
                            a GIF of a video (default speed 1x: 5 frames a second, 0.2 s each),
                            of the stretch from S to E seconds when given
   cut FILE --start S --end E [-o OUT]
@@ -31,6 +31,13 @@ commands:
                            re-encoding (default FILE-cut.mp4 in the current folder)
   list [--json]            the work list, newest first
   delete NAME              delete a GIF from the work list
+
+FIT, for images and video:
+  --bounce                 play forward, then back (2n-2 frames, each with the same delay)
+  --max-edge PX            the picture's long edge at most PX pixels (default 1920; never enlarged)
+  --max-size SIZE          a budget such as 10MB, 800KB or 2.5MB (KB, MB, GB are powers of 1000;
+                           KiB, MiB, GiB of 1024): the GIF is made as large as fits, never over
+  --estimate               print about how large the GIF will be, and make nothing
 
 Without -o a new GIF goes into the work list and its path is printed.
 "--" ends the options: every argument after it is a file name.

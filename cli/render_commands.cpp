@@ -2,6 +2,7 @@
 
 #include "args.h"
 #include "commands.h"
+#include "core/byte_size.h"
 #include "core/output_file.h"
 #include "core/temporary_files.h"
 #include "cut_range.h"
@@ -90,6 +91,51 @@ const render::VideoSpeed* speedFor(const std::string& label) {
     return nullptr;
 }
 
+// Below this a GIF is hardly a picture.
+constexpr long long kSmallestMaxEdge = 16;
+
+// The options every render takes: how the GIF loops, how large it may be,
+// and whether only its size is wanted.
+struct FitOptions {
+    render::Loop loop = render::Loop::forward;
+    render::OutputSize output;
+    bool estimateOnly = false;
+};
+
+Result<FitOptions> takeFitOptions(std::vector<std::string>& args, bool& missing) {
+    FitOptions options;
+    if (takeFlag(args, "--bounce"))
+        options.loop = render::Loop::bounce;
+    options.estimateOnly = takeFlag(args, "--estimate");
+    const auto edgeText = takeValue(args, "--max-edge", missing);
+    const auto sizeText = takeValue(args, "--max-size", missing);
+    if (edgeText) {
+        const auto edge = parseWholeNumber(*edgeText);
+        if (!edge || *edge < kSmallestMaxEdge || *edge > 65535)
+            return makeError("cli.max_edge", "--max-edge must be a whole number of pixels from " +
+                                                 std::to_string(kSmallestMaxEdge) +
+                                                 " to 65535, not '" + *edgeText + "'");
+        options.output.maxLongEdge = std::uint32_t(*edge);
+    }
+    if (sizeText) {
+        auto bytes = parseByteSize(*sizeText);
+        if (!bytes)
+            return makeError(bytes.error().code, "--max-size: " + bytes.error().message);
+        options.output.maxBytes = *bytes;
+    }
+    return options;
+}
+
+// "about 8.4 MB, 1280×720, 50 frames" for --estimate.
+int printEstimate(const Result<render::SizePlan>& plan, std::size_t frames) {
+    if (!plan)
+        return fail(plan.error().message);
+    std::cout << "about " << formatByteSize(plan->bytes) << ", " << plan->canvas.width << "×"
+              << plan->canvas.height << ", " << frames << (frames == 1 ? " frame" : " frames")
+              << "\n";
+    return 0;
+}
+
 } // namespace
 
 int runImages(const std::vector<std::string>& input) {
@@ -97,12 +143,16 @@ int runImages(const std::vector<std::string>& input) {
     bool missing = false;
     const auto frameTimeText = takeValue(args, "--frame-time", missing);
     const auto out = takeValue(args, "-o", missing);
+    auto fit = takeFitOptions(args, missing);
     if (missing)
         return fail("an option is missing its value");
     if (auto unknown = unknownOption(args))
         return fail("unknown option " + *unknown + " for images");
     if (args.empty())
-        return fail("usage: flickbook-cli images IMG... [--frame-time S] [-o OUT.gif]");
+        return fail("usage: flickbook-cli images IMG... [--frame-time S] [--bounce] "
+                    "[--max-edge PX] [--max-size SIZE] [--estimate] [-o OUT.gif]");
+    if (!fit)
+        return fail(fit.error().message);
 
     double frameTime = render::kFrameTimes[render::kDefaultFrameTime].seconds;
     if (frameTimeText) {
@@ -111,22 +161,29 @@ int runImages(const std::vector<std::string>& input) {
             return fail("--frame-time must be one of " + frameTimeChoices());
         frameTime = *chosen;
     }
-    auto output = outputFor(out);
-    if (!output)
-        return fail(output.error().message);
 
-    ProgressBar bar("images");
     render::ImagesRequest request;
     request.count = args.size();
-    std::optional<image::Size> bound = image::Size{1920, 1920};
+    const std::uint32_t maxEdge = fit->output.maxLongEdge;
+    std::optional<image::Size> bound = image::Size{maxEdge, maxEdge};
     request.picture = [&](std::size_t i) -> Result<image::RgbaImage> {
         auto picture = components::loadPicture(QString::fromStdString(args[i]), bound);
         if (picture && i == 0)
-            bound = image::canvasFor({picture->width, picture->height});
+            bound = image::canvasFor({picture->width, picture->height}, maxEdge);
         return picture;
     };
     request.delaySeconds = frameTime;
     request.loopCount = 0;
+    request.loop = fit->loop;
+    request.output = fit->output;
+    if (fit->estimateOnly)
+        return printEstimate(render::estimateSize(request),
+                             render::framesInFile(request.count, request.loop));
+
+    auto output = outputFor(out);
+    if (!output)
+        return fail(output.error().message);
+    ProgressBar bar("images");
     request.destination = output->renderTo;
     request.progress = [&bar](double done) { bar.update(done); };
     auto done = render::imagesToGif(request);
@@ -147,13 +204,17 @@ int runVideo(const std::vector<std::string>& input) {
     const auto endText = takeValue(args, "--end", missing);
     const auto speedText = takeValue(args, "--speed", missing);
     const auto out = takeValue(args, "-o", missing);
+    auto fit = takeFitOptions(args, missing);
     if (missing)
         return fail("an option is missing its value");
     if (auto unknown = unknownOption(args))
         return fail("unknown option " + *unknown + " for video");
     if (args.size() != 1)
         return fail("usage: flickbook-cli video FILE [--start S --end E] "
-                    "[--speed 2x|1.5x|1x|0.75x|0.5x] [-o OUT.gif]");
+                    "[--speed 2x|1.5x|1x|0.75x|0.5x] [--bounce] [--max-edge PX] "
+                    "[--max-size SIZE] [--estimate] [-o OUT.gif]");
+    if (!fit)
+        return fail(fit.error().message);
     const render::VideoSpeed* speed = &render::kVideoSpeeds[render::kDefaultVideoSpeed];
     if (speedText && !(speed = speedFor(*speedText)))
         return fail("--speed must be one of 2x, 1.5x, 1x, 0.75x, 0.5x");
@@ -183,17 +244,26 @@ int runVideo(const std::vector<std::string>& input) {
         return fail(
             (cut.path.empty() ? named.string() : "the stretch chosen from " + named.string()) +
             " is shorter than one second; a GIF needs at least one whole second of video");
-    auto output = outputFor(out);
-    if (!output)
-        return fail(output.error().message);
 
-    ProgressBar bar("video");
     render::VideoRequest request;
     request.source = source;
-    request.destination = output->renderTo;
     request.frameCount = frames;
     request.delaySeconds = speed->delaySeconds;
     request.loopCount = 0;
+    request.loop = fit->loop;
+    request.output = fit->output;
+    if (fit->estimateOnly) {
+        auto plan = render::estimateSize(request);
+        if (!plan && plan.error().code.starts_with("media."))
+            return fail(named.string() + ": " + plan.error().message);
+        return printEstimate(plan, render::framesInFile(frames, request.loop));
+    }
+
+    auto output = outputFor(out);
+    if (!output)
+        return fail(output.error().message);
+    ProgressBar bar("video");
+    request.destination = output->renderTo;
     request.progress = [&bar](double done) { bar.update(done); };
     request.endsEarly = [&](double seconds) {
         char at[32];

@@ -311,16 +311,29 @@ Result<void> GifEncoder::writeOldest() {
         return stop(frame.error());
     std::vector<std::uint8_t> bytes;
     writeFrame(bytes, *frame, pending.delay);
-    return send(bytes);
+    if (auto ok = send(bytes); !ok)
+        return ok;
+    ++framesWritten_;
+    return {};
 }
 
-Result<void> GifEncoder::writeAll() {
+Result<void> GifEncoder::writeInFlight() {
     while (!inFlight_.empty())
         if (auto ok = writeOldest(); !ok)
             return ok;
-    std::vector<std::uint8_t> bytes;
-    writeTrailer(bytes);
-    return send(bytes);
+    return {};
+}
+
+Result<void> GifEncoder::flush() {
+    if (failed_)
+        return error_;
+    if (finished_)
+        return {};
+    try {
+        return writeInFlight();
+    } catch (const std::bad_alloc&) {
+        return stop(outOfMemory());
+    }
 }
 
 Result<void> GifEncoder::finish() {
@@ -331,7 +344,11 @@ Result<void> GifEncoder::finish() {
     if (framesAdded_ == 0)
         return makeError("gif.no_frames", "A GIF needs at least one frame.");
     try {
-        if (auto ok = writeAll(); !ok)
+        if (auto ok = writeInFlight(); !ok)
+            return ok;
+        std::vector<std::uint8_t> bytes;
+        writeTrailer(bytes);
+        if (auto ok = send(bytes); !ok)
             return ok;
     } catch (const std::bad_alloc&) {
         return stop(outOfMemory());

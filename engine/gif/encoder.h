@@ -55,11 +55,16 @@ public:
 
     // The frame must have the canvas size; its alpha is composed over black.
     Result<void> addFrame(const image::RgbaImage& frame, double delaySeconds);
+    // Writes every frame still in flight, so that the sink has seen all the
+    // bytes of the frames added so far; the file goes on with the next frame.
+    Result<void> flush();
     // Writes what is still in flight and the trailer. At least one frame must
     // have been added.
     Result<void> finish();
 
     std::size_t framesAdded() const { return framesAdded_; }
+    // Frames whose bytes the sink has taken.
+    std::size_t framesWritten() const { return framesWritten_; }
 
 private:
     struct Pending {
@@ -68,7 +73,7 @@ private:
     };
     Result<void> queueFrame(const image::RgbaImage& frame, double delaySeconds);
     Result<void> writeOldest();
-    Result<void> writeAll();
+    Result<void> writeInFlight();
     Result<void> send(std::vector<std::uint8_t>& bytes);
     Result<void> stop(Error error);
 
@@ -85,6 +90,7 @@ private:
     std::deque<Pending> inFlight_;
     std::unique_ptr<WorkerPool> pool_; // made with the first frame that needs it
     std::size_t framesAdded_ = 0;
+    std::size_t framesWritten_ = 0;
     bool failed_ = false;
     bool finished_ = false;
     Error error_;

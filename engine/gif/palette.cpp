@@ -20,8 +20,25 @@ std::uint32_t cellOf(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
 
 } // namespace
 
-ColourHistogram::ColourHistogram() : cells_(kCells), exactSet_(kExactSlots, 0) {
+std::vector<ColourHistogram::Cell>& ColourHistogram::spareCells() {
+    thread_local std::vector<Cell> spare;
+    return spare;
+}
+
+ColourHistogram::ColourHistogram() : exactSet_(kExactSlots, 0) {
+    if (spareCells().size() == kCells)
+        cells_.swap(spareCells());
+    else
+        cells_.resize(kCells);
     used_.reserve(4096);
+}
+
+ColourHistogram::~ColourHistogram() {
+    // Only the cells used were touched; cleared, the grid serves the next frame.
+    for (std::uint32_t index : used_)
+        cells_[index] = Cell{};
+    if (spareCells().empty())
+        spareCells().swap(cells_);
 }
 
 void ColourHistogram::add(std::uint8_t r, std::uint8_t g, std::uint8_t b, float weight) {

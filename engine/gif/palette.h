@@ -24,6 +24,9 @@ struct ColourSample {
 class ColourHistogram {
 public:
     ColourHistogram();
+    ~ColourHistogram();
+    ColourHistogram(const ColourHistogram&) = delete;
+    ColourHistogram& operator=(const ColourHistogram&) = delete;
     void add(std::uint8_t r, std::uint8_t g, std::uint8_t b, float weight);
     std::vector<ColourSample> samples() const;
     // The distinct colours added, in first-seen order, when there are at most
@@ -36,6 +39,10 @@ private:
     struct Cell {
         float weight = 0, r = 0, g = 0, b = 0;
     };
+    // The grid's cells, cleared, kept by each thread between frames: a
+    // fresh grid is 4 MB to fault in and zero, more than a small frame's
+    // own work.
+    static std::vector<Cell>& spareCells();
     std::vector<Cell> cells_;
     std::vector<std::uint32_t> used_;
     std::vector<Rgb> exact_;

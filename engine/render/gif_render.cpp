@@ -1,77 +1,21 @@
 #include "render/gif_render.h"
 
+#include "core/byte_size.h"
 #include "core/output_file.h"
 #include "media/frame_reader.h"
+#include "render/frame_spool.h"
 #include "store/gif_store.h"
 
+#include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace flickbook::render {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-// Frames are written through an OutputFile: renamed into place on success,
-// removed on any failure.
-class GifFileWriter {
-public:
-    static Result<GifFileWriter> open(const fs::path& destination) {
-        auto file = OutputFile::create(destination);
-        if (!file)
-            return file.error();
-        return GifFileWriter(std::move(*file));
-    }
-
-    gif::ByteSink sink() {
-        return [this](std::span<const std::uint8_t> bytes) { return file_.write(bytes); };
-    }
-
-    Result<void> commit() { return file_.commit(); }
-
-private:
-    explicit GifFileWriter(OutputFile file) : file_(std::move(file)) {}
-    OutputFile file_;
-};
-
-void report(const Progress& progress, double done) {
-    if (progress)
-        progress(std::clamp(done, 0.0, 1.0));
-}
-
-} // namespace
-
-Result<void> imagesToGif(const ImagesRequest& request) {
-    if (request.count == 0 || !request.picture)
-        return makeError("render.no_frames", "There are no pictures to animate.");
-    auto writer = GifFileWriter::open(request.destination);
-    if (!writer)
-        return writer.error();
-
-    std::optional<gif::GifEncoder> encoder;
-    image::Size canvas;
-    for (std::size_t i = 0; i < request.count; ++i) {
-        auto picture = request.picture(i);
-        if (!picture)
-            return picture.error();
-        if (i == 0) {
-            canvas = image::canvasFor({picture->width, picture->height});
-            encoder.emplace(canvas.width, canvas.height, request.loopCount, writer->sink(),
-                            request.settings);
-        }
-        auto framed = image::placeCentred(*picture, canvas);
-        if (!framed)
-            return framed.error();
-        if (auto ok = encoder->addFrame(*framed, request.delaySeconds); !ok)
-            return ok.error();
-        report(request.progress, double(i + 1) / double(request.count + 1));
-    }
-    if (auto ok = encoder->finish(); !ok)
-        return ok.error();
-    if (auto ok = writer->commit(); !ok)
-        return ok.error();
-    report(request.progress, 1.0);
-    return {};
+std::size_t framesInFile(std::size_t frames, Loop loop) {
+    return loop == Loop::bounce && frames >= 2 ? 2 * frames - 2 : frames;
 }
 
 std::vector<double> sampleTimes(double durationSeconds, std::size_t frameCount) {
@@ -81,99 +25,600 @@ std::vector<double> sampleTimes(double durationSeconds, std::size_t frameCount) 
     return times;
 }
 
-Result<fs::path> videoToGif(const VideoRequest& request) {
-    if (request.frameCount == 0)
-        return makeError("render.no_frames", "A GIF of 0 frames was asked for.");
-    auto source = media::VideoSource::open(request.source);
-    if (!source)
-        return source.error();
-    const double duration = source->durationSeconds();
-    if (!std::isfinite(duration) || duration <= 0)
-        return makeError("render.duration", request.source.string() + " has no known duration.");
-    const double frameRate = source->frameRate();
-    // A frame stands for the moment closest to its timestamp: it is taken for
-    // a time up to half a frame before it.
-    const double halfFrame = frameRate > 0 ? 0.5 / frameRate : 0;
+namespace {
 
-    fs::path destination;
-    if (request.destination) {
-        destination = *request.destination;
-    } else {
-        const fs::path folder = store::GifStore::standard().temporaryFolder();
-        std::error_code ec;
-        fs::create_directories(folder, ec);
-        if (ec)
-            return makeError("file.create", "Cannot make " + folder.string() + ": " + ec.message());
-        destination = uniquePathIn(folder, "video-", ".gif");
+void report(const Progress& progress, double done) {
+    if (progress)
+        progress(std::clamp(done, 0.0, 1.0));
+}
+
+// The share from..to of a whole job's progress.
+Progress slice(const Progress& progress, double from, double to) {
+    if (!progress)
+        return {};
+    return [progress, from, to](double done) { report(progress, from + (to - from) * done); };
+}
+
+// Frames are written through an OutputFile: renamed into place on commit,
+// removed otherwise. With a cap, the file refuses to grow past it.
+class GifFileWriter {
+public:
+    static Result<std::unique_ptr<GifFileWriter>> open(const fs::path& destination,
+                                                       std::optional<std::uint64_t> cap) {
+        auto file = OutputFile::create(destination);
+        if (!file)
+            return file.error();
+        return std::unique_ptr<GifFileWriter>(new GifFileWriter(std::move(*file), cap));
     }
-    auto writer = GifFileWriter::open(destination);
-    if (!writer)
-        return writer.error();
 
-    media::FrameReader reader(std::move(*source));
-    const std::vector<double> times = sampleTimes(duration, request.frameCount);
-    const image::Size box = request.size.value_or(image::Size{1920, 1920});
-    // A video that ends more than this short of a frame's time has stopped
-    // early, rather than having its last frame stand for the last moment.
-    const double frameInterval = frameRate > 0 ? 1.0 / frameRate : 0.1;
-    std::optional<gif::GifEncoder> encoder;
-    image::Size canvas;
-    image::RgbaImage picture;
-    bool haveFrame = false, ended = false;
-    for (std::size_t i = 0; i < times.size(); ++i) {
-        // Decode forward to the first frame that is the closest to times[i];
-        // past the end, the last frame stands for the rest.
+    // Valid while the writer lives.
+    gif::ByteSink sink() {
+        return [this](std::span<const std::uint8_t> bytes) -> Result<void> {
+            if (cap_ && written_ + bytes.size() > *cap_) {
+                overCap_ = true;
+                return makeError("render.over_cap", "The GIF grows past its budget.");
+            }
+            auto ok = file_.write(bytes);
+            if (ok)
+                written_ += bytes.size();
+            return ok;
+        };
+    }
+
+    Result<void> commit() { return file_.commit(); }
+    std::uint64_t written() const { return written_; }
+    bool overCap() const { return overCap_; }
+
+private:
+    GifFileWriter(OutputFile file, std::optional<std::uint64_t> cap)
+        : file_(std::move(file)), cap_(cap) {}
+
+    OutputFile file_;
+    std::optional<std::uint64_t> cap_;
+    std::uint64_t written_ = 0;
+    bool overCap_ = false;
+};
+
+// The encoder fed with a render's frames in order; a bounce keeps them (all
+// but the first) on disk and plays them again backwards at the end.
+class AnimationWriter {
+public:
+    AnimationWriter(gif::ByteSink sink, double delaySeconds, std::uint16_t loopCount,
+                    gif::EncoderSettings settings, Loop loop, fs::path spoolFolder)
+        : sink_(std::move(sink)), delay_(delaySeconds), loopCount_(loopCount), settings_(settings),
+          loop_(loop), spoolFolder_(std::move(spoolFolder)) {}
+
+    Result<void> add(const image::RgbaImage& frame) {
+        if (!encoder_)
+            encoder_.emplace(frame.width, frame.height, loopCount_, sink_, settings_);
+        if (auto ok = encoder_->addFrame(frame, delay_); !ok)
+            return ok;
+        if (loop_ == Loop::bounce && added_ > 0) {
+            if (!spool_) {
+                auto spool = FrameSpool::open(spoolFolder_);
+                if (!spool)
+                    return spool.error();
+                spool_.emplace(std::move(*spool));
+            }
+            if (auto ok = spool_->append(frame); !ok)
+                return ok;
+        }
+        ++added_;
+        return {};
+    }
+
+    Result<void> finish(const Progress& wayBack) {
+        if (!encoder_)
+            return makeError("render.no_frames", "There are no frames to animate.");
+        // The spool holds frames 2 … n; the way back is n−1 … 2.
+        const std::size_t back = spool_ ? spool_->size() - 1 : 0;
+        for (std::size_t k = 0; k < back; ++k) {
+            auto frame = spool_->read(back - 1 - k);
+            if (!frame)
+                return frame.error();
+            if (auto ok = encoder_->addFrame(*frame, delay_); !ok)
+                return ok;
+            report(wayBack, double(k + 1) / double(back));
+        }
+        return encoder_->finish();
+    }
+
+    std::size_t framesWritten() const { return encoder_ ? encoder_->framesWritten() : 0; }
+
+private:
+    gif::ByteSink sink_;
+    double delay_;
+    std::uint16_t loopCount_;
+    gif::EncoderSettings settings_;
+    Loop loop_;
+    fs::path spoolFolder_;
+    std::optional<gif::GifEncoder> encoder_;
+    std::optional<FrameSpool> spool_;
+    std::size_t added_ = 0;
+};
+
+// Every frame of a render in order, handed over one at a time.
+using FrameVisitor = std::function<Result<void>(const image::RgbaImage& frame)>;
+// One pass over the source, making its frames with the long edge at most
+// longEdge.
+using FramePass = std::function<Result<void>(std::uint32_t longEdge, const FrameVisitor& visit,
+                                             const Progress& progress)>;
+
+// What imagesToGif and videoToGif share once their frames can be made.
+struct Job {
+    FramePass pass;
+    std::function<Result<FrameSample>()> sample;
+    std::size_t frames = 0; // as asked, before a bounce
+    double delaySeconds = 0;
+    std::uint16_t loopCount = 0;
+    Loop loop = Loop::forward;
+    std::uint32_t longEdge = 0;
+    std::optional<std::uint64_t> maxBytes;
+    gif::EncoderSettings settings;
+    fs::path destination;
+    Progress progress;
+};
+
+// One encode of the whole GIF into an uncommitted file. Stopped by the cap,
+// it says how far it got instead of failing.
+struct Attempt {
+    std::unique_ptr<GifFileWriter> file; // null when stopped by the cap
+    std::uint64_t bytes = 0;
+    std::size_t framesWritten = 0;
+};
+
+Result<Attempt> encodeAt(const Job& job, std::uint32_t longEdge, int quality,
+                         std::optional<std::uint64_t> cap, const Progress& progress) {
+    auto file = GifFileWriter::open(job.destination, cap);
+    if (!file)
+        return file.error();
+    gif::EncoderSettings settings = job.settings;
+    settings.quality = quality;
+    AnimationWriter writer((*file)->sink(), job.delaySeconds, job.loopCount, settings, job.loop,
+                           job.destination.parent_path());
+    const double forward = double(job.frames) / double(framesInFile(job.frames, job.loop));
+    auto done = job.pass(
+        longEdge, [&writer](const image::RgbaImage& frame) { return writer.add(frame); },
+        slice(progress, 0, forward));
+    if (done)
+        done = writer.finish(slice(progress, forward, 1));
+    Attempt attempt;
+    attempt.bytes = (*file)->written();
+    attempt.framesWritten = writer.framesWritten();
+    if (!done) {
+        if ((*file)->overCap())
+            return attempt;
+        return done.error();
+    }
+    attempt.file = std::move(*file);
+    return attempt;
+}
+
+Result<void> commit(Attempt& attempt, const Progress& progress) {
+    if (auto ok = attempt.file->commit(); !ok)
+        return ok.error();
+    report(progress, 1.0);
+    return {};
+}
+
+// A GIF as asked: one encode at the largest size.
+Result<void> renderAsAsked(const Job& job) {
+    auto attempt = encodeAt(job, job.longEdge, job.settings.quality, std::nullopt,
+                            slice(job.progress, 0, 0.99));
+    if (!attempt)
+        return attempt.error();
+    return commit(*attempt, job.progress);
+}
+
+// A GIF within a budget: planned from an estimate, encoded, and encoded once
+// more at a corrected size when the first is over the budget or well under
+// it (and smaller than asked). A file over the budget is never kept: its
+// encode stops as soon as it passes it.
+Result<void> renderWithin(const Job& job, std::uint64_t budget) {
+    auto sample = job.sample();
+    if (!sample)
+        return sample.error();
+    const std::size_t frames = framesInFile(job.frames, job.loop);
+    auto plan = planSize(*sample, frames, job.settings.quality, budget, job.settings.threads);
+    if (!plan)
+        return plan.error();
+    report(job.progress, 0.05);
+    auto first =
+        encodeAt(job, plan->longEdge, plan->quality, budget, slice(job.progress, 0.05, 0.9));
+    if (!first)
+        return first.error();
+
+    const image::Size canvas = sample->canvas();
+    const std::uint32_t largest = std::max(canvas.width, canvas.height);
+    const std::uint32_t smallest = std::min(largest, kSmallestLongEdge);
+    const bool asAsked = plan->longEdge >= largest && plan->quality >= job.settings.quality;
+    const double floor = kBudgetFloor * double(budget);
+    if (first->file && (double(first->bytes) >= floor || asAsked))
+        return commit(*first, job.progress);
+
+    // What the whole GIF would have weighed, from the frames it had written
+    // when it passed the budget.
+    const std::uint64_t weighed =
+        first->file
+            ? first->bytes
+            : std::max<std::uint64_t>(budget + 1, first->framesWritten
+                                                      ? first->bytes * frames / first->framesWritten
+                                                      : 2 * budget);
+    std::uint32_t edge = std::clamp(
+        edgeFor(plan->longEdge, weighed, kBudgetAim * double(budget), plan->edgeExponent), smallest,
+        largest);
+    if (first->file && edge <= plan->longEdge)
+        return commit(*first, job.progress); // no larger size is worth a try
+    if (!first->file && edge >= plan->longEdge)
+        edge = std::max(smallest, plan->longEdge - std::max(1u, plan->longEdge / 20));
+    auto second = encodeAt(job, edge, plan->quality, budget, slice(job.progress, 0.9, 0.99));
+    if (!second)
+        return second.error();
+    if (second->file)
+        return commit(*second, job.progress);
+    if (first->file)
+        return commit(*first, job.progress);
+
+    // Both passed the budget, which the estimate made unlikely: a last try
+    // well inside it.
+    const std::uint64_t weighedAgain =
+        second->framesWritten ? second->bytes * frames / second->framesWritten : 2 * budget;
+    edge = std::clamp(edgeFor(edge, std::max(weighedAgain, budget + 1), 0.75 * double(budget),
+                              plan->edgeExponent),
+                      smallest, edge);
+    auto last = encodeAt(job, edge, std::min(plan->quality, kLowestQuality), budget,
+                         slice(job.progress, 0.99, 0.99));
+    if (!last)
+        return last.error();
+    if (last->file)
+        return commit(*last, job.progress);
+    return makeError("render.over_budget",
+                     "The GIF cannot be brought under " + formatByteSize(budget) + ".");
+}
+
+Result<void> run(const Job& job) {
+    if (job.maxBytes)
+        return renderWithin(job, *job.maxBytes);
+    return renderAsAsked(job);
+}
+
+// --- Pictures ---------------------------------------------------------------
+
+FramePass picturesPass(const ImagesRequest& request) {
+    return [&request](std::uint32_t longEdge, const FrameVisitor& visit,
+                      const Progress& progress) -> Result<void> {
+        image::Size canvas;
+        for (std::size_t i = 0; i < request.count; ++i) {
+            auto picture = request.picture(i);
+            if (!picture)
+                return picture.error();
+            if (i == 0)
+                canvas = image::canvasFor({picture->width, picture->height}, longEdge);
+            auto framed = image::placeCentred(*picture, canvas);
+            if (!framed)
+                return framed.error();
+            if (auto ok = visit(*framed); !ok)
+                return ok;
+            report(progress, double(i + 1) / double(request.count));
+        }
+        return {};
+    };
+}
+
+Result<void> checkPictures(const ImagesRequest& request) {
+    if (request.count == 0 || !request.picture)
+        return makeError("render.no_frames", "There are no pictures to animate.");
+    return {};
+}
+
+// --- Videos -----------------------------------------------------------------
+
+// A video's frames for increasing times, each the frame closest to its time,
+// fitted inside a box; every frame is placed on the first one's canvas.
+class VideoFrames {
+public:
+    static Result<VideoFrames> open(const fs::path& path) {
+        auto source = media::VideoSource::open(path);
+        if (!source)
+            return source.error();
+        const double duration = source->durationSeconds();
+        if (!std::isfinite(duration) || duration <= 0)
+            return makeError("render.duration", path.string() + " has no known duration.");
+        const double frameRate = source->frameRate();
+        return VideoFrames(std::move(*source), path, duration, frameRate);
+    }
+
+    double duration() const { return duration_; }
+    // Where the last frame read ends: the GIF's end when the video stops early.
+    double endSeconds() const { return reader_.currentTime() + frameInterval_; }
+
+    // The frame for t; null when the video stopped decoding well before t.
+    Result<const image::RgbaImage*> frameAt(double t, image::Size box, bool allowEnlarge) {
+        // Decode forward to the first frame that is the closest to t; past
+        // the end, the last frame stands for the rest.
         bool advanced = false;
-        while (!ended && (!haveFrame || reader.currentTime() + halfFrame < times[i])) {
-            auto more = reader.next();
-            if (!more && !haveFrame)
+        while (!ended_ && (!haveFrame_ || reader_.currentTime() + halfFrame_ < t)) {
+            auto more = reader_.next();
+            if (!more && !haveFrame_)
                 return makeError(more.error().code,
-                                 request.source.filename().string() + ": " + more.error().message);
+                                 path_.filename().string() + ": " + more.error().message);
             if (!more || !*more) {
                 // A decoding error after good frames is a damaged tail: what
                 // came before it still makes a GIF.
-                ended = true;
+                ended_ = true;
                 break;
             }
-            haveFrame = true;
+            haveFrame_ = true;
             advanced = true;
         }
-        if (!haveFrame)
-            return makeError("media.no_frames", request.source.string() + " has no video frames.");
-        if (ended && times[i] > reader.currentTime() + 2 * frameInterval) {
-            if (request.endsEarly)
-                request.endsEarly(reader.currentTime() + frameInterval);
-            break;
-        }
-        if (advanced || i == 0) {
-            auto image =
-                reader.currentImage(int(box.width), int(box.height), request.size.has_value());
+        if (!haveFrame_)
+            return makeError("media.no_frames", path_.string() + " has no video frames.");
+        // A video that ends more than this short of a frame's time has
+        // stopped early, rather than having its last frame stand for the
+        // last moment.
+        if (ended_ && t > reader_.currentTime() + 2 * frameInterval_)
+            return nullptr;
+        if (advanced || picture_.pixels.empty()) {
+            auto image = reader_.currentImage(int(box.width), int(box.height), allowEnlarge);
             if (!image)
                 return image.error();
-            picture = std::move(*image);
-            if (!encoder) {
-                canvas = {picture.width, picture.height};
-                encoder.emplace(picture.width, picture.height, request.loopCount, writer->sink(),
-                                request.settings);
-            } else if (picture.width != canvas.width || picture.height != canvas.height) {
+            picture_ = std::move(*image);
+            if (!canvas_) {
+                canvas_ = image::Size{picture_.width, picture_.height};
+            } else if (picture_.width != canvas_->width || picture_.height != canvas_->height) {
                 // The picture changed size midway: fitted onto the first
                 // frame's canvas, as pictures of mixed sizes are.
-                auto framed = image::placeCentred(picture, canvas);
+                auto framed = image::placeCentred(picture_, *canvas_);
                 if (!framed)
                     return framed.error();
-                picture = std::move(*framed);
+                picture_ = std::move(*framed);
             }
         }
-        if (auto ok = encoder->addFrame(picture, request.delaySeconds); !ok)
-            return ok.error();
-        report(request.progress, double(i + 1) / double(times.size() + 1));
+        return &picture_;
     }
+
+private:
+    VideoFrames(media::VideoSource source, fs::path path, double duration, double frameRate)
+        : reader_(std::move(source)), path_(std::move(path)), duration_(duration),
+          // A frame stands for the moment closest to its timestamp: it is
+          // taken for a time up to half a frame before it.
+          halfFrame_(frameRate > 0 ? 0.5 / frameRate : 0),
+          frameInterval_(frameRate > 0 ? 1.0 / frameRate : 0.1) {}
+
+    media::FrameReader reader_;
+    fs::path path_;
+    double duration_;
+    double halfFrame_;
+    double frameInterval_;
+    bool haveFrame_ = false;
+    bool ended_ = false;
+    std::optional<image::Size> canvas_;
+    image::RgbaImage picture_;
+};
+
+// The largest long edge a video GIF may have.
+std::uint32_t largestEdge(const VideoRequest& request) {
+    if (request.size)
+        return std::min(request.output.maxLongEdge,
+                        std::max(request.size->width, request.size->height));
+    return request.output.maxLongEdge;
+}
+
+// The box frames are fitted in for a long edge, and whether they may grow
+// to fill it (only when a size was asked for).
+std::pair<image::Size, bool> boxFor(const VideoRequest& request, std::uint32_t longEdge) {
+    if (request.size)
+        return {image::fitInside(*request.size, {longEdge, longEdge}, false), true};
+    return {image::Size{longEdge, longEdge}, false};
+}
+
+FramePass videoPass(const VideoRequest& request, bool& toldEnd) {
+    return [&request, &toldEnd](std::uint32_t longEdge, const FrameVisitor& visit,
+                                const Progress& progress) -> Result<void> {
+        auto frames = VideoFrames::open(request.source);
+        if (!frames)
+            return frames.error();
+        const std::vector<double> times = sampleTimes(frames->duration(), request.frameCount);
+        const auto [box, allowEnlarge] = boxFor(request, longEdge);
+        for (std::size_t i = 0; i < times.size(); ++i) {
+            auto frame = frames->frameAt(times[i], box, allowEnlarge);
+            if (!frame)
+                return frame.error();
+            if (!*frame) {
+                if (request.endsEarly && !toldEnd)
+                    request.endsEarly(frames->endSeconds());
+                toldEnd = true;
+                break;
+            }
+            if (auto ok = visit(**frame); !ok)
+                return ok;
+            report(progress, double(i + 1) / double(times.size()));
+        }
+        return {};
+    };
+}
+
+Result<fs::path> videoDestination(const VideoRequest& request) {
+    if (request.destination)
+        return *request.destination;
+    const fs::path folder = store::GifStore::standard().temporaryFolder();
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec)
+        return makeError("file.create", "Cannot make " + folder.string() + ": " + ec.message());
+    return uniquePathIn(folder, "video-", ".gif");
+}
+
+// Frames of a video GIF kept for scaling its estimate: runs of two
+// consecutive frames spread over the animation, the first at its start.
+std::vector<bool> keptForSample(std::size_t frames) {
+    std::vector<bool> kept(frames, false);
+    const std::size_t runs = std::min<std::size_t>(6, (frames + 1) / 2);
+    for (std::size_t k = 0; k < runs; ++k) {
+        const std::size_t start = runs == 1 ? 0 : (k * (frames - 2) + (runs - 1) / 2) / (runs - 1);
+        kept[start] = true;
+        if (start + 1 < frames)
+            kept[start + 1] = true;
+    }
+    return kept;
+}
+
+// The long edge of a video's whole-animation pass: half the largest, so
+// that it costs about a quarter of the GIF's own encode.
+std::uint32_t smallPassEdge(std::uint32_t largest) {
+    return std::min(largest, std::max(kSmallestLongEdge * 2, largest / 2));
+}
+
+} // namespace
+
+// --- Entry points -------------------------------------------------------------
+
+Result<FrameSample> sampleFrames(const ImagesRequest& request) {
+    if (auto ok = checkPictures(request); !ok)
+        return ok.error();
+    // Up to 8 pictures spread over the set, first and last included, each
+    // as bands of its rows: a picture costs what its content costs, so the
+    // set's pictures are sampled rather than their order.
+    const std::size_t count = std::min<std::size_t>(request.count, 8);
+    std::vector<image::RgbaImage> run;
+    image::Size canvas;
+    for (std::size_t k = 0; k < count; ++k) {
+        const std::size_t i =
+            count == 1 ? 0 : (k * (request.count - 1) + (count - 1) / 2) / (count - 1);
+        auto picture = request.picture(i);
+        if (!picture)
+            return picture.error();
+        if (k == 0)
+            canvas =
+                image::canvasFor({picture->width, picture->height}, request.output.maxLongEdge);
+        auto framed = image::placeCentred(*picture, canvas);
+        if (!framed)
+            return framed.error();
+        run.push_back(bandsOf(*framed));
+    }
+    std::vector<bool> counted(run.size(), true);
+    counted[0] = false;
+    return FrameSample(std::move(run), std::move(counted), canvas);
+}
+
+Result<FrameSample> sampleFrames(const VideoRequest& request) {
+    if (request.frameCount == 0)
+        return makeError("render.no_frames", "A GIF of 0 frames was asked for.");
+    auto frames = VideoFrames::open(request.source);
+    if (!frames)
+        return frames.error();
+    const std::vector<double> times = sampleTimes(frames->duration(), request.frameCount);
+    const std::uint32_t largest = largestEdge(request);
+    const auto [box, allowEnlarge] = boxFor(request, largest);
+    const std::vector<bool> keep = keptForSample(request.frameCount);
+
+    SmallPass pass;
+    pass.longEdge = smallPassEdge(largest);
+    pass.quality = request.settings.quality;
+    std::uint64_t total = 0;
+    std::size_t calls = 0;
+    const gif::ByteSink count = [&](std::span<const std::uint8_t> bytes) -> Result<void> {
+        if (calls++ == 0)
+            pass.header = bytes.size(); // the header comes on its own
+        total += bytes.size();
+        return {};
+    };
+    std::optional<gif::GifEncoder> encoder;
+    std::vector<image::RgbaImage> kept;
+    image::Size canvas, small;
+    for (std::size_t i = 0; i < times.size(); ++i) {
+        auto frame = frames->frameAt(times[i], box, allowEnlarge);
+        if (!frame)
+            return frame.error();
+        if (!*frame)
+            break; // the video stops early: the GIF will too
+        if (i == 0) {
+            canvas = {(*frame)->width, (*frame)->height};
+            small = image::fitInside(canvas, {pass.longEdge, pass.longEdge}, false);
+            encoder.emplace(small.width, small.height, request.loopCount, count,
+                            gif::EncoderSettings{pass.quality, request.settings.threads});
+        }
+        auto reduced = image::resize(**frame, small);
+        if (!reduced)
+            return reduced.error();
+        if (auto ok = encoder->addFrame(*reduced, request.delaySeconds); !ok)
+            return ok.error();
+        if (i == 0) {
+            if (auto ok = encoder->flush(); !ok)
+                return ok.error();
+            pass.first = total - pass.header;
+        }
+        if (keep[i])
+            kept.push_back(**frame);
+        ++pass.frames;
+    }
+    if (!encoder)
+        return makeError("media.no_frames", request.source.string() + " has no video frames.");
     if (auto ok = encoder->finish(); !ok)
         return ok.error();
-    if (auto ok = writer->commit(); !ok)
+    pass.rest = total - pass.header - pass.first - 1; // less the trailer
+    return FrameSample(std::move(kept), {}, canvas, pass);
+}
+
+Result<SizePlan> estimateSize(const ImagesRequest& request) {
+    auto sample = sampleFrames(request);
+    if (!sample)
+        return sample.error();
+    return planSize(*sample, framesInFile(request.count, request.loop), request.settings.quality,
+                    request.output.maxBytes, request.settings.threads);
+}
+
+Result<SizePlan> estimateSize(const VideoRequest& request) {
+    auto sample = sampleFrames(request);
+    if (!sample)
+        return sample.error();
+    return planSize(*sample, framesInFile(request.frameCount, request.loop),
+                    request.settings.quality, request.output.maxBytes, request.settings.threads);
+}
+
+Result<void> imagesToGif(const ImagesRequest& request) {
+    if (auto ok = checkPictures(request); !ok)
+        return ok;
+    Job job;
+    job.pass = picturesPass(request);
+    job.sample = [&request] { return sampleFrames(request); };
+    job.frames = request.count;
+    job.delaySeconds = request.delaySeconds;
+    job.loopCount = request.loopCount;
+    job.loop = request.loop;
+    job.longEdge = request.output.maxLongEdge;
+    job.maxBytes = request.output.maxBytes;
+    job.settings = request.settings;
+    job.destination = request.destination;
+    job.progress = request.progress;
+    return run(job);
+}
+
+Result<fs::path> videoToGif(const VideoRequest& request) {
+    if (request.frameCount == 0)
+        return makeError("render.no_frames", "A GIF of 0 frames was asked for.");
+    // The source is looked at before anything is written.
+    if (auto frames = VideoFrames::open(request.source); !frames)
+        return frames.error();
+    auto destination = videoDestination(request);
+    if (!destination)
+        return destination.error();
+    bool toldEnd = false;
+    Job job;
+    job.pass = videoPass(request, toldEnd);
+    job.sample = [&request] { return sampleFrames(request); };
+    job.frames = request.frameCount;
+    job.delaySeconds = request.delaySeconds;
+    job.loopCount = request.loopCount;
+    job.loop = request.loop;
+    job.longEdge = largestEdge(request);
+    job.maxBytes = request.output.maxBytes;
+    job.settings = request.settings;
+    job.destination = *destination;
+    job.progress = request.progress;
+    if (auto ok = run(job); !ok)
         return ok.error();
-    report(request.progress, 1.0);
-    return destination;
+    return *destination;
 }
 
 } // namespace flickbook::render

@@ -6,6 +6,7 @@
 #include "core/result.h"
 #include "gif/encoder.h"
 #include "image/fit.h"
+#include "render/size_estimate.h"
 
 #include <cstddef>
 #include <filesystem>
@@ -18,8 +19,29 @@ namespace flickbook::render {
 using Progress = std::function<void(double)>;
 
 // Produces picture i (0-based); pictures are asked for in order, one at a
-// time, so only one full-size picture needs to be in memory.
+// time, so only one full-size picture needs to be in memory. An estimate
+// asks for a few of them in order; a budget may have them all asked for once
+// more.
 using PictureSource = std::function<Result<image::RgbaImage>(std::size_t index)>;
+
+// How the animation runs: forward, or forward then back (a bounce). A bounce
+// of n frames plays 1 … n, then n−1 … 2 (2n − 2 frames, the two ends shown
+// once each; one frame stays one), every frame with the same delay.
+enum class Loop { forward, bounce };
+
+// How many frames a GIF of `frames` pictures or video frames holds.
+std::size_t framesInFile(std::size_t frames, Loop loop);
+
+// What every render may be asked about the GIF's size. With a budget, the
+// long edge and the encoder's quality are chosen from an estimate so that
+// the GIF fits: it is never over the budget, and it uses most of it when the
+// GIF as asked would be larger. The frames and their timing are never
+// changed. When even the smallest size cannot fit, nothing is rendered and
+// the error ("render.over_budget") names the smallest budget that fits.
+struct OutputSize {
+    std::uint32_t maxLongEdge = image::kMaxCanvasLongEdge; // never enlarged
+    std::optional<std::uint64_t> maxBytes;
+};
 
 struct ImagesRequest {
     std::size_t count = 0;
@@ -29,12 +51,14 @@ struct ImagesRequest {
     std::filesystem::path destination;
     Progress progress;
     gif::EncoderSettings settings;
+    Loop loop = Loop::forward;
+    OutputSize output;
 };
 
 // The canvas takes the first picture's proportions with its long edge at most
-// 1920 pixels; every picture is fitted inside it, centred on black. Errors:
-// "render.no_frames", "file.exists" (never overwrites), a picture's own
-// error, or a write error.
+// output.maxLongEdge (1920) pixels; every picture is fitted inside it, centred
+// on black. Errors: "render.no_frames", "file.exists" (never overwrites), a
+// picture's own error, "render.over_budget", or a write error.
 Result<void> imagesToGif(const ImagesRequest& request);
 
 struct VideoRequest {
@@ -43,9 +67,13 @@ struct VideoRequest {
     std::size_t frameCount = 0;
     double delaySeconds = 0.2;
     std::uint16_t loopCount = 0;
-    std::optional<image::Size> size; // fit inside; else the long edge at most 1920, never enlarged
+    // Fit inside (enlarged if need be); else the long edge at most
+    // output.maxLongEdge, never enlarged.
+    std::optional<image::Size> size;
     Progress progress;
     gif::EncoderSettings settings;
+    Loop loop = Loop::forward;
+    OutputSize output;
     // Called once when the video stops decoding well before the end it
     // states (a file cut short), with the seconds where its last frame ends;
     // the GIF then ends there too. Optional.
@@ -60,6 +88,20 @@ struct VideoRequest {
 // "media.*" for unreadable sources, "render.duration" when the duration is
 // unknown, "file.exists" and write errors. Returns the GIF's path.
 Result<std::filesystem::path> videoToGif(const VideoRequest& request);
+
+// About how big the request's GIF will be, and at what size and quality it
+// will be made: a few of its real frames (pairs of consecutive video frames;
+// pictures in bands of rows) are encoded with the real encoder and the cost
+// scaled to the whole animation. With a budget, the size the budget makes
+// the GIF. Nothing is written; progress and endsEarly are not called. Safe to
+// call from any thread. Errors: as the render's.
+Result<SizePlan> estimateSize(const ImagesRequest& request);
+Result<SizePlan> estimateSize(const VideoRequest& request);
+
+// The sample an estimate is made from, for callers that ask again for other
+// sizes or budgets of the same frames (planSize, FrameSample::estimate).
+Result<FrameSample> sampleFrames(const ImagesRequest& request);
+Result<FrameSample> sampleFrames(const VideoRequest& request);
 
 // Times at which the frames of a video GIF are taken.
 std::vector<double> sampleTimes(double durationSeconds, std::size_t frameCount);

@@ -137,6 +137,35 @@ TEST(GifEncoder, RoundTripKeepsFramesTimingLoopsAndPictures) {
         EXPECT_EQ(reference->frames[i], animation.frames[i].rgba) << "frame " << i;
 }
 
+TEST(GifEncoder, FlushHandsOverEveryFrameAddedAndChangesNothingInTheFile) {
+    const std::vector<image::RgbaImage> frames{photo("Aqua.jpg"), photo("Garden.jpg"),
+                                               photo("LadyBird.jpg")};
+    auto whole = gif::encodeAnimation(frames, {0.1, 0.1, 0.1}, 0, {.quality = 80, .threads = 2});
+    ASSERT_TRUE(whole.ok());
+
+    std::vector<std::uint8_t> out;
+    gif::GifEncoder encoder(frames[0].width, frames[0].height, 0,
+                            [&out](std::span<const std::uint8_t> bytes) -> Result<void> {
+                                out.insert(out.end(), bytes.begin(), bytes.end());
+                                return {};
+                            },
+                            {.quality = 80, .threads = 2});
+    std::vector<std::size_t> seen;
+    for (const auto& frame : frames) {
+        ASSERT_TRUE(encoder.addFrame(frame, 0.1).ok());
+        ASSERT_TRUE(encoder.flush().ok());
+        seen.push_back(out.size());
+    }
+    ASSERT_TRUE(encoder.finish().ok());
+    EXPECT_EQ(out, *whole);
+    // After each flush the bytes so far decode to exactly the frames added.
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        std::vector<std::uint8_t> head(out.begin(), out.begin() + std::ptrdiff_t(seen[i]));
+        head.push_back(0x3B); // the trailer
+        EXPECT_EQ(decode(head).frames.size(), i + 1);
+    }
+}
+
 TEST(GifEncoder, FewColoursAreStoredExactly) {
     image::RgbaImage a{64, 48, std::vector<std::uint8_t>(64 * 48 * 4)};
     for (std::size_t i = 0; i < 64 * 48; ++i) {

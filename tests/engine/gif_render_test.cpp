@@ -1,8 +1,10 @@
 // Whole GIFs from pictures and videos: sizes, frame choice and the rule that
 // a destination holds a complete GIF or nothing.
 
+#include "core/byte_size.h"
 #include "core/output_file.h"
 #include "gif/animation.h"
+#include "media/frame_reader.h"
 #include "media_fixtures.h"
 #include "render/gif_render.h"
 #include "render/presets.h"
@@ -128,6 +130,90 @@ TEST(ImagesToGif, AFullDiskIsAnErrorWithNothingLeft) {
     ASSERT_FALSE(result.ok());
     EXPECT_EQ(result.error().code, "file.write");
     EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+
+// The order a bounce of n frames plays them in: 0 … n−1, then n−2 … 1.
+std::vector<int> bounceOrder(int n) {
+    std::vector<int> order;
+    for (int i = 0; i < n; ++i)
+        order.push_back(i);
+    for (int i = n - 2; i >= 1; --i)
+        order.push_back(i);
+    return order;
+}
+
+TEST(ImagesToGif, ABounceGoesForwardThenBackWithoutRepeatingTheEnds) {
+    for (int n : {1, 2, 3, 6}) {
+        TempDir dir;
+        std::vector<image::RgbaImage> pictures;
+        for (int i = 0; i < n; ++i)
+            pictures.push_back(flat(48, 32, std::uint8_t(20 + 40 * i), 90, 90));
+        auto request = picturesRequest(pictures, dir.path() / "bounce.gif");
+        request.loop = render::Loop::bounce;
+        ASSERT_TRUE(render::imagesToGif(request).ok());
+        auto gif = gif::decodeAnimation(dir.path() / "bounce.gif");
+        ASSERT_TRUE(gif.ok());
+        const auto order = bounceOrder(n);
+        ASSERT_EQ(gif->frames.size(), order.size()) << n << " pictures";
+        EXPECT_EQ(render::framesInFile(std::size_t(n), render::Loop::bounce), order.size());
+        for (std::size_t k = 0; k < order.size(); ++k) {
+            EXPECT_EQ(pixelAt(gif->frames[k], 48, 24, 16)[0], 20 + 40 * order[k])
+                << n << " pictures, frame " << k;
+            EXPECT_EQ(gif->frames[k].info.control->delayCs, 50);
+        }
+        EXPECT_TRUE(onlyFile(dir.path(), dir.path() / "bounce.gif")); // the spool has no name
+    }
+}
+
+TEST(ImagesToGif, TheLongEdgeFollowsItsMaximumAndIsNeverEnlarged) {
+    TempDir dir;
+    std::vector<image::RgbaImage> pictures{flat(400, 300, 200, 30, 30),
+                                           flat(300, 400, 30, 30, 200)};
+    auto request = picturesRequest(pictures, dir.path() / "small.gif");
+    request.output.maxLongEdge = 200;
+    ASSERT_TRUE(render::imagesToGif(request).ok());
+    auto gif = gif::decodeAnimation(dir.path() / "small.gif");
+    ASSERT_TRUE(gif.ok());
+    EXPECT_EQ(gif->screen.width, 200u);
+    EXPECT_EQ(gif->screen.height, 150u);
+
+    request.destination = dir.path() / "large.gif";
+    request.output.maxLongEdge = 1000;
+    ASSERT_TRUE(render::imagesToGif(request).ok());
+    gif = gif::decodeAnimation(dir.path() / "large.gif");
+    ASSERT_TRUE(gif.ok());
+    EXPECT_EQ(gif->screen.width, 400u);
+    EXPECT_EQ(gif->screen.height, 300u);
+}
+
+TEST(ByteSize, ReadsSizesAsPeopleWriteThem) {
+    EXPECT_EQ(*parseByteSize("10MB"), 10'000'000u);
+    EXPECT_EQ(*parseByteSize("800KB"), 800'000u);
+    EXPECT_EQ(*parseByteSize("2.5MB"), 2'500'000u);
+    EXPECT_EQ(*parseByteSize("2.5 mb"), 2'500'000u);
+    EXPECT_EQ(*parseByteSize("1GB"), 1'000'000'000u);
+    EXPECT_EQ(*parseByteSize("10MiB"), 10u * 1024 * 1024);
+    EXPECT_EQ(*parseByteSize("512KiB"), 512u * 1024);
+    EXPECT_EQ(*parseByteSize("1200B"), 1200u);
+    EXPECT_EQ(*parseByteSize(".5MB"), 500'000u);
+    for (const char* bad : {"", "MB", "10", "ten MB", "10XB", "-1MB", "1e3KB", "1.2.3MB", "10 M",
+                            "10MB extra", "0x10MB"})
+        EXPECT_EQ(parseByteSize(bad).error().code, "size.syntax") << bad;
+    for (const char* bad : {"0MB", "0.0000001KB", "2000GB", "1001GB"})
+        EXPECT_EQ(parseByteSize(bad).error().code, "size.range") << bad;
+    EXPECT_NE(parseByteSize("10").error().message.find("no unit"), std::string::npos);
+}
+
+TEST(ByteSize, WritesSizesForPeople) {
+    EXPECT_EQ(formatByteSize(1), "1 byte");
+    EXPECT_EQ(formatByteSize(999), "999 bytes");
+    EXPECT_EQ(formatByteSize(1000), "1.0 KB");
+    EXPECT_EQ(formatByteSize(840'000), "840 KB");
+    EXPECT_EQ(formatByteSize(8'400'000), "8.4 MB");
+    EXPECT_EQ(formatByteSize(8'449'999), "8.4 MB");
+    EXPECT_EQ(formatByteSize(9'960'000), "10 MB");
+    EXPECT_EQ(formatByteSize(999'960), "1.0 MB");
+    EXPECT_EQ(formatByteSize(23'400'000), "23 MB");
 }
 
 TEST(OutputFile, ADestinationTakenWhileWritingIsNotReplaced) {
@@ -272,6 +358,42 @@ TEST_F(VideoToGif, AVideoCutShortGivesWhatDecodesAndSaysWhereItStops) {
     EXPECT_TRUE(stops.empty());
 }
 
+TEST_F(VideoToGif, ABounceReadsTheSameFramesBackwards) {
+    render::VideoRequest request;
+    request.source = clip;
+    request.destination = dir.path() / "bounce.gif";
+    request.frameCount = 10;
+    request.delaySeconds = 0.15;
+    request.loop = render::Loop::bounce;
+    auto made = render::videoToGif(request);
+    ASSERT_TRUE(made.ok()) << made.error().message;
+    auto gif = gif::decodeAnimation(*made);
+    ASSERT_TRUE(gif.ok());
+    const auto order = bounceOrder(10);
+    ASSERT_EQ(gif->frames.size(), 18u);
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        image::RgbaImage shown{gif->screen.width, gif->screen.height, gif->frames[k].rgba};
+        // Frame i shows the video at i·4/10 s, 25 frames a second.
+        EXPECT_EQ(testsupport::readCounter(shown), order[k] * 10) << "frame " << k;
+        EXPECT_EQ(gif->frames[k].info.control->delayCs, 15);
+    }
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+        EXPECT_NE(entry.path().filename().string()[0], '.') << "left behind: " << entry.path();
+}
+
+TEST_F(VideoToGif, TheLongEdgeFollowsItsMaximum) {
+    render::VideoRequest request;
+    request.source = clip;
+    request.destination = dir.path() / "small.gif";
+    request.frameCount = 4;
+    request.output.maxLongEdge = 80;
+    ASSERT_TRUE(render::videoToGif(request).ok());
+    auto gif = gif::decodeAnimation(dir.path() / "small.gif");
+    ASSERT_TRUE(gif.ok());
+    EXPECT_EQ(gif->screen.width, 80u);
+    EXPECT_EQ(gif->screen.height, 60u);
+}
+
 TEST_F(VideoToGif, NoFramesOrNoVideoGivesNothing) {
     render::VideoRequest request;
     request.source = clip;
@@ -289,6 +411,135 @@ TEST_F(VideoToGif, NoFramesOrNoVideoGivesNothing) {
     request.source = dir.path() / "text.mp4";
     EXPECT_EQ(render::videoToGif(request).error().code, "media.unreadable");
     EXPECT_FALSE(fs::exists(dir.path() / "none.gif"));
+}
+
+// --- Budgets, on the shared footage and photographs -------------------------
+
+std::uint64_t fileSize(const fs::path& file) {
+    return fs::file_size(file);
+}
+
+// A photograph as the app would load it, at most 1920 on its long edge.
+Result<image::RgbaImage> loadPhoto(const std::string& name) {
+    auto source = media::VideoSource::open(testsupport::testdata() / "photos" / name);
+    if (!source)
+        return source.error();
+    media::FrameReader reader(std::move(*source));
+    if (auto more = reader.next(); !more)
+        return more.error();
+    return reader.currentImage(1920, 1920);
+}
+
+render::ImagesRequest photosRequest(const std::vector<std::string>& names, fs::path to) {
+    render::ImagesRequest request;
+    request.count = names.size();
+    request.picture = [names](std::size_t i) { return loadPhoto(names[i]); };
+    request.delaySeconds = 1.0;
+    request.destination = std::move(to);
+    return request;
+}
+
+const std::vector<std::string> kPhotos{"Dune.jpg", "Storm.jpg", "Aqua.jpg"};
+
+render::VideoRequest bookRequest(fs::path to) {
+    render::VideoRequest request;
+    request.source = testsupport::testdata() / "media" / "book.mkv";
+    request.destination = std::move(to);
+    request.frameCount = 15; // 3 whole seconds at 1x
+    request.delaySeconds = 0.2;
+    return request;
+}
+
+void expectFramesAsAsked(const fs::path& file, std::size_t frames, int delayCs) {
+    auto timing = gif::readTiming(file);
+    ASSERT_TRUE(timing.ok());
+    EXPECT_EQ(timing->delaysCs.size(), frames);
+    for (auto delay : timing->delaysCs)
+        EXPECT_EQ(delay, delayCs);
+}
+
+TEST(SizeEstimate, IsWithinFifteenPerCentOfTheGifMade) {
+    TempDir dir;
+    auto video = bookRequest(dir.path() / "book.gif");
+    auto videoEstimate = render::estimateSize(video);
+    ASSERT_TRUE(videoEstimate.ok()) << videoEstimate.error().message;
+    ASSERT_TRUE(render::videoToGif(video).ok());
+    EXPECT_NEAR(double(videoEstimate->bytes), double(fileSize(dir.path() / "book.gif")),
+                0.15 * double(fileSize(dir.path() / "book.gif")));
+    EXPECT_EQ(videoEstimate->canvas, (image::Size{640, 480}));
+
+    auto photos = photosRequest(kPhotos, dir.path() / "photos.gif");
+    auto photosEstimate = render::estimateSize(photos);
+    ASSERT_TRUE(photosEstimate.ok()) << photosEstimate.error().message;
+    ASSERT_TRUE(render::imagesToGif(photos).ok());
+    EXPECT_NEAR(double(photosEstimate->bytes), double(fileSize(dir.path() / "photos.gif")),
+                0.15 * double(fileSize(dir.path() / "photos.gif")));
+    EXPECT_EQ(photosEstimate->canvas, (image::Size{1680, 1050}));
+}
+
+class BudgetOnBook : public ::testing::TestWithParam<std::uint64_t> {};
+
+TEST_P(BudgetOnBook, IsNeverExceededAndMostlyUsed) {
+    TempDir dir;
+    const std::uint64_t budget = GetParam();
+    auto plain = bookRequest(dir.path() / "plain.gif");
+    ASSERT_TRUE(render::videoToGif(plain).ok());
+    const std::uint64_t unconstrained = fileSize(dir.path() / "plain.gif");
+
+    auto request = bookRequest(dir.path() / "fitted.gif");
+    request.output.maxBytes = budget;
+    auto made = render::videoToGif(request);
+    ASSERT_TRUE(made.ok()) << made.error().message;
+    const std::uint64_t size = fileSize(*made);
+    EXPECT_LE(size, budget);
+    if (unconstrained > budget)
+        EXPECT_GE(double(size), render::kBudgetFloor * double(budget));
+    else
+        EXPECT_EQ(size, unconstrained); // a GIF that fits is made as asked
+    expectFramesAsAsked(*made, 15, 20);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Budgets, BudgetOnBook, ::testing::Values(150'000u, 400'000u, 2'000'000u));
+
+TEST(Budget, PhotographsStayUnderItWithTheirTimingAndBounce) {
+    TempDir dir;
+    for (std::uint64_t budget : {600'000u, 1'500'000u}) {
+        auto request = photosRequest(kPhotos, dir.path() / ("fitted-" + std::to_string(budget)));
+        request.loop = render::Loop::bounce;
+        request.output.maxBytes = budget;
+        ASSERT_TRUE(render::imagesToGif(request).ok());
+        const std::uint64_t size = fileSize(request.destination);
+        EXPECT_LE(size, budget);
+        EXPECT_GE(double(size), render::kBudgetFloor * double(budget));
+        expectFramesAsAsked(request.destination, 4, 100);
+    }
+}
+
+TEST(Budget, TooSmallFailsBeforeRenderingAndNamesABudgetThatFits) {
+    TempDir dir;
+    auto request = bookRequest(dir.path() / "tiny.gif");
+    request.output.maxBytes = 10'000;
+    auto made = render::videoToGif(request);
+    ASSERT_FALSE(made.ok());
+    EXPECT_EQ(made.error().code, "render.over_budget");
+    EXPECT_TRUE(fs::is_empty(dir.path()));
+    const std::string& message = made.error().message;
+    const std::string lead = "the smallest budget it fits is ";
+    const auto at = message.find(lead);
+    ASSERT_NE(at, std::string::npos) << message;
+    std::string named = message.substr(at + lead.size());
+    named.pop_back(); // the full stop
+    named.erase(std::remove(named.begin(), named.end(), ' '), named.end());
+    auto fits = parseByteSize(named);
+    ASSERT_TRUE(fits.ok()) << named;
+
+    // The budget named does fit.
+    request.output.maxBytes = *fits;
+    made = render::videoToGif(request);
+    ASSERT_TRUE(made.ok()) << made.error().message;
+    EXPECT_LE(fileSize(*made), *fits);
+    expectFramesAsAsked(*made, 15, 20);
 }
 
 } // namespace

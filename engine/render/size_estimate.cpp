@@ -1,0 +1,292 @@
+#include "render/size_estimate.h"
+
+#include "core/byte_size.h"
+#include "gif/encoder.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace flickbook::render {
+
+namespace {
+
+// Bands a picture taller than this is sampled in, and the share of its rows
+// they hold: 8 bands of 1/32 of the height each, a quarter of the pixels.
+constexpr std::uint32_t kBands = 8;
+constexpr std::uint32_t kBandShare = 32;
+constexpr std::uint32_t kRowsKeptWhole = 4 * kBands * kBandShare / 2; // 512
+
+// What the sample's frames cost when encoded in order: the bytes before the
+// first frame (header, colour table, loop extension), then each frame's.
+struct SampleCost {
+    std::uint64_t header = 0;
+    std::vector<std::uint64_t> frames;
+};
+
+Result<SampleCost> encodeSample(const std::vector<image::RgbaImage>& frames, int quality,
+                                unsigned threads) {
+    SampleCost cost;
+    std::uint64_t total = 0;
+    std::size_t calls = 0;
+    gif::GifEncoder encoder(frames[0].width, frames[0].height, 0,
+                            [&](std::span<const std::uint8_t> bytes) -> Result<void> {
+                                // The encoder hands the header over on its own, before any frame.
+                                if (calls++ == 0)
+                                    cost.header = bytes.size();
+                                total += bytes.size();
+                                return {};
+                            },
+                            {.quality = quality, .threads = threads});
+    for (const auto& frame : frames) {
+        const std::uint64_t before = total;
+        if (auto ok = encoder.addFrame(frame, 0.1); !ok)
+            return ok.error();
+        if (auto ok = encoder.flush(); !ok)
+            return ok.error();
+        cost.frames.push_back(total - before - (cost.frames.empty() ? cost.header : 0));
+    }
+    return cost;
+}
+
+// Rounded up to two significant figures, so that a size said to a person is
+// never below the real one.
+std::uint64_t roundUpForPeople(std::uint64_t bytes) {
+    std::uint64_t unit = 1;
+    while (bytes / unit >= 100)
+        unit *= 10;
+    return (bytes + unit - 1) / unit * unit;
+}
+
+} // namespace
+
+FrameSample::FrameSample(std::vector<image::RgbaImage> frames, std::vector<bool> counted,
+                         image::Size canvas, std::optional<SmallPass> smallPass)
+    : frames_(std::move(frames)), counted_(std::move(counted)), canvas_(canvas),
+      smallPass_(smallPass) {}
+
+image::RgbaImage bandsOf(const image::RgbaImage& picture) {
+    if (picture.height <= kRowsKeptWhole)
+        return picture;
+    const std::uint32_t bandRows = picture.height / kBandShare;
+    image::RgbaImage out;
+    out.width = picture.width;
+    out.height = bandRows * kBands;
+    out.pixels.resize(std::size_t(out.width) * out.height * 4);
+    const std::size_t rowBytes = std::size_t(picture.width) * 4;
+    for (std::uint32_t band = 0; band < kBands; ++band) {
+        // Centred in its eighth of the picture.
+        const std::uint32_t top = (2 * band + 1) * picture.height / (2 * kBands) - bandRows / 2;
+        std::copy_n(picture.pixels.begin() + std::ptrdiff_t(top * rowBytes), bandRows * rowBytes,
+                    out.pixels.begin() + std::ptrdiff_t(band * bandRows * rowBytes));
+    }
+    return out;
+}
+
+Result<std::uint64_t> FrameSample::sampleBytes(std::uint32_t longEdge, int quality,
+                                               unsigned threads,
+                                               std::vector<std::uint64_t>* perFrame,
+                                               std::uint64_t* header) const {
+    if (frames_.empty())
+        return makeError("render.no_frames", "There are no frames to estimate.");
+    const image::Size canvas = image::fitInside(canvas_, {longEdge, longEdge}, false);
+    const std::uint32_t sampledRows = frames_[0].height;
+    const std::uint32_t rows =
+        sampledRows == canvas_.height
+            ? canvas.height
+            : std::max<std::uint32_t>(
+                  1,
+                  std::uint32_t(std::lround(double(sampledRows) * canvas.height / canvas_.height)));
+    std::vector<image::RgbaImage> scaled;
+    for (const auto& frame : frames_) {
+        auto resized = image::resize(frame, {canvas.width, rows});
+        if (!resized)
+            return resized.error();
+        scaled.push_back(std::move(*resized));
+    }
+    auto cost = encodeSample(scaled, quality, threads);
+    if (!cost)
+        return cost.error();
+    std::uint64_t total = cost->header;
+    for (auto bytes : cost->frames)
+        total += bytes;
+    if (perFrame)
+        *perFrame = cost->frames;
+    if (header)
+        *header = cost->header;
+    return total;
+}
+
+Result<std::uint64_t> FrameSample::estimate(std::uint32_t longEdge, int quality, std::size_t frames,
+                                            unsigned threads) const {
+    if (frames_.empty() || frames == 0)
+        return makeError("render.no_frames", "There are no frames to estimate.");
+    if (smallPass_) {
+        // The whole animation's cost at the small size, for this many
+        // frames, scaled as the sampled frames scale.
+        const SmallPass& pass = *smallPass_;
+        const double later = pass.frames > 1
+                                 ? double(pass.rest) * double(frames - 1) / double(pass.frames - 1)
+                                 : double(pass.first) * double(frames - 1);
+        const double atSmall = double(pass.header + pass.first) + later + 1;
+        auto there = sampleBytes(longEdge, quality, threads, nullptr, nullptr);
+        if (!there)
+            return there;
+        if (!atSmallPass_) {
+            auto here = sampleBytes(pass.longEdge, pass.quality, threads, nullptr, nullptr);
+            if (!here)
+                return here;
+            atSmallPass_ = *here;
+        }
+        return std::uint64_t(std::llround(atSmall * double(*there) / double(*atSmallPass_)));
+    }
+
+    const image::Size canvas = image::fitInside(canvas_, {longEdge, longEdge}, false);
+    std::vector<std::uint64_t> perFrame;
+    std::uint64_t header = 0;
+    if (auto total = sampleBytes(longEdge, quality, threads, &perFrame, &header); !total)
+        return total;
+    const std::uint32_t sampledRows =
+        frames_[0].height == canvas_.height
+            ? canvas.height
+            : std::max<std::uint32_t>(1,
+                                      std::uint32_t(std::lround(double(frames_[0].height) *
+                                                                canvas.height / canvas_.height)));
+    const double rowScale = double(canvas.height) / sampledRows;
+    const double first = double(perFrame[0]);
+    double following = 0;
+    std::size_t counted = 0;
+    for (std::size_t i = 1; i < perFrame.size(); ++i) {
+        if (i < counted_.size() && counted_[i]) {
+            following += double(perFrame[i]);
+            ++counted;
+        }
+    }
+    // With no frame sampled after another (a GIF of one frame), a later frame
+    // is taken to cost what the first does.
+    const double perLater = counted ? following / double(counted) : first;
+    const double bytes =
+        double(header) + rowScale * (first + double(frames - 1) * perLater) + 1; // trailer
+    return std::uint64_t(std::llround(bytes));
+}
+
+std::uint32_t edgeFor(std::uint32_t edge, std::uint64_t bytes, double target, double exponent) {
+    if (bytes == 0)
+        return edge;
+    const double scaled = double(edge) * std::pow(target / double(bytes), 1.0 / exponent);
+    return std::uint32_t(std::clamp(std::floor(scaled), 1.0, 65535.0));
+}
+
+namespace {
+
+// The largest long edge in [smallest, largest] whose estimate fits the
+// budget at this quality, found by secant steps on log(bytes) against
+// log(edge); nothing when even the smallest does not fit.
+class EdgeSearch {
+public:
+    EdgeSearch(const FrameSample& sample, std::size_t frames, std::uint64_t budget,
+               unsigned threads)
+        : sample_(sample), frames_(frames), budget_(budget), threads_(threads) {}
+
+    Result<std::optional<SizePlan>> largestFitting(int quality, std::uint32_t largest,
+                                                   std::uint32_t smallest,
+                                                   std::uint64_t bytesAtLargest) {
+        const double target = kBudgetAim * double(budget_);
+        // Accepted up to a little over the aim: the estimate's own error
+        // must still leave the GIF inside the budget.
+        const double accept = 0.96 * double(budget_);
+        std::optional<SizePlan> best;
+        std::uint32_t edge = largest;
+        std::uint64_t bytes = bytesAtLargest;
+        double exponent = 1.75; // bytes grow a little slower than the pixels
+        for (int step = 0; step < 4; ++step) {
+            const std::uint32_t next =
+                std::clamp(edgeFor(edge, bytes, target, exponent), smallest, largest);
+            if (next == edge)
+                break;
+            auto nextBytes = sample_.estimate(next, quality, frames_, threads_);
+            if (!nextBytes)
+                return nextBytes.error();
+            if (*nextBytes != bytes && next != edge) {
+                const double measured = std::log(double(bytes) / double(*nextBytes)) /
+                                        std::log(double(edge) / double(next));
+                if (std::isfinite(measured))
+                    exponent = std::clamp(measured, 0.8, 3.0);
+            }
+            edge = next;
+            bytes = *nextBytes;
+            if (double(bytes) <= accept && (!best || edge > best->longEdge))
+                best =
+                    SizePlan{edge, quality, image::fitInside(sample_.canvas(), {edge, edge}, false),
+                             bytes, exponent};
+            if (std::abs(double(bytes) / target - 1) < 0.03)
+                break;
+            if (edge == smallest && double(bytes) > accept)
+                break;
+        }
+        return best;
+    }
+
+private:
+    const FrameSample& sample_;
+    std::size_t frames_;
+    std::uint64_t budget_;
+    unsigned threads_;
+};
+
+} // namespace
+
+Result<SizePlan> planSize(const FrameSample& sample, std::size_t frames, int quality,
+                          std::optional<std::uint64_t> budget, unsigned threads) {
+    const image::Size canvas = sample.canvas();
+    const std::uint32_t largest = std::max(canvas.width, canvas.height);
+    auto full = sample.estimate(largest, quality, frames, threads);
+    if (!full)
+        return full.error();
+    SizePlan plan{largest, quality, canvas, *full, 1.75};
+    // Close to the budget, the GIF as asked is tried: its encode stops if it
+    // passes the budget, and a smaller one follows.
+    if (!budget || double(*full) <= kAsAskedShare * double(*budget))
+        return plan;
+
+    const std::uint32_t smallest = std::min(largest, kSmallestLongEdge);
+    EdgeSearch search(sample, frames, *budget, threads);
+    auto asAsked = search.largestFitting(quality, largest, smallest, *full);
+    if (!asAsked)
+        return asAsked.error();
+    // A picture this small or smaller is worth a lower quality if that
+    // keeps it clearly larger.
+    const std::uint32_t comfortable = std::min(largest, 2 * kSmallestLongEdge);
+    if (*asAsked && (*asAsked)->longEdge >= comfortable)
+        return **asAsked;
+    if (quality > kLowestQuality) {
+        auto lowFull = sample.estimate(largest, kLowestQuality, frames, threads);
+        if (!lowFull)
+            return lowFull.error();
+        std::optional<SizePlan> low;
+        if (double(*lowFull) <= 0.96 * double(*budget)) {
+            low = SizePlan{largest, kLowestQuality, canvas, *lowFull, 1.75};
+        } else {
+            auto found = search.largestFitting(kLowestQuality, largest, smallest, *lowFull);
+            if (!found)
+                return found.error();
+            low = *found;
+        }
+        if (low && (!*asAsked || double(low->longEdge) > 1.2 * (*asAsked)->longEdge))
+            return *low;
+    }
+    if (*asAsked)
+        return **asAsked;
+
+    auto least = sample.estimate(smallest, std::min(quality, kLowestQuality), frames, threads);
+    if (!least)
+        return least.error();
+    const auto needed = roundUpForPeople(std::uint64_t(std::ceil(double(*least) / kBudgetAim)));
+    return makeError("render.over_budget",
+                     "Even at " + std::to_string(smallest) +
+                         " pixels on the long edge and the lowest quality, this GIF would take "
+                         "about " +
+                         formatByteSize(*least) + ", more than " + formatByteSize(*budget) +
+                         "; the smallest budget it fits is " + formatByteSize(needed) + ".");
+}
+
+} // namespace flickbook::render

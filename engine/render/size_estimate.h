@@ -1,0 +1,109 @@
+#pragma once
+
+// How many bytes a GIF will take, known before it is made: a few of its real
+// frames are encoded with the real encoder, and what they cost is scaled up
+// to the whole animation. The same sample answers for every long edge and
+// quality, so a size or budget that changes needs no new frames.
+
+#include "core/result.h"
+#include "image/fit.h"
+#include "image/png_io.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace flickbook::render {
+
+// The smallest long edge a budget may bring a GIF down to, and the encoder
+// quality used when even that needs more than the requested quality allows.
+inline constexpr std::uint32_t kSmallestLongEdge = 160;
+inline constexpr int kLowestQuality = 40;
+
+// What every frame of a GIF cost when the whole animation was encoded at a
+// small size: the measure a video's estimate is scaled from.
+struct SmallPass {
+    std::uint32_t longEdge = 0;
+    int quality = 80;
+    std::size_t frames = 0;
+    std::uint64_t header = 0; // header, colour table, loop extension
+    std::uint64_t first = 0;  // the first frame
+    std::uint64_t rest = 0;   // every later frame
+};
+
+// Frames taken from a GIF-to-be, at the largest size it may have, from which
+// its size is estimated at any long edge and quality.
+//
+// Pictures: the frames are the GIF's first picture and a spread of the
+// others, encoded in order; what those marked as counted cost after the one
+// before them stands for every later frame. Frames may hold bands of rows
+// rather than whole frames: bands spread down the picture, stacked, stand
+// for its whole height at the cost of a share of its pixels.
+//
+// Videos, whose frames cost what the motion in them costs and change from
+// one stretch to the next: the whole animation is encoded once at a small
+// size (the SmallPass), and the sampled frames (runs of consecutive frames)
+// tell how that cost scales to another size and quality.
+class FrameSample {
+public:
+    FrameSample(std::vector<image::RgbaImage> frames, std::vector<bool> counted, image::Size canvas,
+                std::optional<SmallPass> smallPass = std::nullopt);
+
+    // The canvas at the largest size.
+    image::Size canvas() const { return canvas_; }
+    // About how many bytes a GIF of `frames` frames takes with its long edge
+    // at most longEdge (never enlarged) at the encoder's quality.
+    Result<std::uint64_t> estimate(std::uint32_t longEdge, int quality, std::size_t frames,
+                                   unsigned threads = 0) const;
+
+private:
+    Result<std::uint64_t> sampleBytes(std::uint32_t longEdge, int quality, unsigned threads,
+                                      std::vector<std::uint64_t>* perFrame,
+                                      std::uint64_t* header) const;
+
+    std::vector<image::RgbaImage> frames_;
+    std::vector<bool> counted_;
+    image::Size canvas_;
+    std::optional<SmallPass> smallPass_;
+    // The sampled frames' bytes at the small pass's size, once known. A
+    // sample is used by one thread at a time.
+    mutable std::optional<std::uint64_t> atSmallPass_;
+};
+
+// A picture's rows as a few evenly spread bands stacked into one shorter
+// picture; pictures of up to a few hundred rows are kept whole.
+image::RgbaImage bandsOf(const image::RgbaImage& picture);
+
+// The long edge and quality a GIF is made at, and what it is expected to weigh.
+struct SizePlan {
+    std::uint32_t longEdge = 0;
+    int quality = 80;
+    image::Size canvas;
+    std::uint64_t bytes = 0;
+    // Log-log slope of bytes against the long edge near the chosen size:
+    // what a second try uses to correct the edge.
+    double edgeExponent = 1.75;
+};
+
+// Share of a budget a plan aims at: the estimate's error must not carry a
+// GIF over it, nor far under. A GIF made smaller than asked for a budget
+// uses at least kBudgetFloor of it.
+inline constexpr double kBudgetAim = 0.93;
+inline constexpr double kBudgetFloor = 0.85;
+// A GIF estimated at up to this share of its budget is made as asked.
+inline constexpr double kAsAskedShare = 0.97;
+
+// Without a budget, the largest size at the requested quality. With one,
+// the largest long edge whose GIF fits the budget at the requested quality,
+// or at the lowest quality when that keeps the picture clearly larger.
+// Errors: "render.over_budget" when even the smallest edge at the lowest
+// quality would not fit; its message names the smallest budget that would.
+Result<SizePlan> planSize(const FrameSample& sample, std::size_t frames, int quality,
+                          std::optional<std::uint64_t> budget, unsigned threads = 0);
+
+// The long edge that scales a GIF of `bytes` at `edge` to about `target`
+// bytes, given how bytes grow with the edge.
+std::uint32_t edgeFor(std::uint32_t edge, std::uint64_t bytes, double target, double exponent);
+
+} // namespace flickbook::render
