@@ -5,6 +5,8 @@
 #include "platform/desktop.h"
 #include "platform/view_pictures.h"
 
+#include <algorithm>
+#include <cmath>
 #include <new>
 #include <span>
 #include <vector>
@@ -32,7 +34,7 @@ public:
     Result<void> add(const QImage& canvas) {
         QImage picture = platform::viewPicture(canvas, box_);
         while (used_ + cost(picture) > budget_) {
-            if (!shrinkFor(canvas.size()))
+            if (!shrinkFor(canvas.size(), picture.hasAlphaChannel()))
                 return makeError("preview.too_many_frames",
                                  "The GIF has too many frames to play in " + mib(budget_) +
                                      ", even as small pictures.");
@@ -50,11 +52,19 @@ private:
         return platform::heldBytes(picture) + kPerFrame;
     }
 
-    // Three quarters of the size pictures have now, each side; false when
-    // they are as small as they go.
-    bool shrinkFor(QSize canvas) {
+    // Makes the pictures small enough for half as many frames again as seen so
+    // far, so that a GIF of N frames is shrunk a few times at most, each side
+    // by at least a tenth; false when they are as small as they go. Shrunk
+    // pictures are reckoned at three bytes a pixel (four with transparency),
+    // as smoothing leaves few of them with 256 colours or fewer.
+    bool shrinkFor(QSize canvas, bool transparent) {
         const QSize now = platform::fittedSize(canvas, box_);
-        const QSize smaller(now.width() * 3 / 4, now.height() * 3 / 4);
+        const double frames = 1.5 * double(pictures_.size() + 1);
+        const double pixels =
+            (double(budget_) / frames - double(cost(QImage()))) / (transparent ? 4.0 : 3.0);
+        const double side =
+            std::min(0.9, std::sqrt(std::max(0.0, pixels) / (double(now.width()) * now.height())));
+        const QSize smaller(int(now.width() * side), int(now.height() * side));
         if (std::max(smaller.width(), smaller.height()) < kSmallestSide || smaller.isEmpty())
             return false;
         // Every picture of the GIF is the size its canvas fits the box at.
