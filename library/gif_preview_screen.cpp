@@ -11,6 +11,7 @@
 #include "status_hud.h"
 
 #include <QPointer>
+#include <algorithm>
 
 namespace flickbook::library {
 
@@ -19,16 +20,16 @@ namespace {
 // Time a resized window must hold still before the GIF is decoded again for it.
 constexpr int kResizeSettleMs = 300;
 
-// Pictures fitted inside `held` when it was made for `box` are worth making
-// again for `wanted` when the box limited them and the new one is larger by
-// more than a quarter.
+// Pictures of size `held`, made for `box`, are worth making again for
+// `wanted` when the box made them smaller than the GIF and they could grow
+// by more than a quarter in the new one (aspect kept).
 bool worthDecodingAgain(QSize held, QSize box, QSize wanted) {
     if (held.isEmpty() || box.isEmpty() || wanted.isEmpty())
         return false;
     const bool limitedByBox = held.width() >= box.width() || held.height() >= box.height();
-    const bool muchLarger =
-        wanted.width() * 4 > box.width() * 5 && wanted.height() * 4 > box.height() * 5;
-    return limitedByBox && muchLarger;
+    const double growth =
+        std::min(double(wanted.width()) / held.width(), double(wanted.height()) / held.height());
+    return limitedByBox && growth > 1.25;
 }
 
 } // namespace
