@@ -123,7 +123,7 @@ void FileOpener::openPictures(const QList<QString>& paths) {
     platform::dispatch::background([self, paths] {
         QList<QImage> images;
         for (const QString& path : paths) {
-            QImage image = platform::PhotoLibrary::requestFullSizeImage({path, {}});
+            QImage image = platform::PhotoLibrary::requestFrameImage({path, {}});
             if (image.isNull()) {
                 platform::dispatch::main([self, path] {
                     components::StatusHUD::dismiss();

@@ -1,6 +1,7 @@
 #include "library/first_frame_provider.h"
 
 #include "gif/animation.h"
+#include "library/decode_budgets.h"
 
 #include <QUrl>
 
@@ -19,14 +20,21 @@ QImage FirstFrameProvider::requestImage(const QString& id, QSize* size,
                                         const QSize& requestedSize) {
     const QString path = QUrl::fromPercentEncoding(id.toLatin1());
     QImage picture;
-    if (auto frame = gif::decodeFirstFrame(path.toStdString())) {
+    // Several cells decode at once, beside whatever else the app is doing:
+    // each within a desktop's share, so a file declaring a huge canvas is
+    // refused rather than growing the process.
+    gif::DecodeOptions options;
+    options.limits.maxDecodedBytes = kFirstFrameDecodeBytes;
+    if (auto frame = gif::decodeFirstFrame(path.toStdString(), options)) {
         const int width = int(frame->canvasWidth);
         const int height = int(frame->canvasHeight);
-        picture =
-            QImage(frame->rgba.data(), width, height, width * 4, QImage::Format_RGBA8888).copy();
-        if (requestedSize.isValid() && !picture.isNull() &&
-            (picture.width() > requestedSize.width() || picture.height() > requestedSize.height()))
-            picture = picture.scaled(requestedSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        // Read in place; the scaled picture or the one copy outlives the frame.
+        const QImage decoded(frame->rgba.data(), width, height, width * 4, QImage::Format_RGBA8888);
+        if (requestedSize.isValid() &&
+            (width > requestedSize.width() || height > requestedSize.height()))
+            picture = decoded.scaled(requestedSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        else
+            picture = decoded.copy();
     }
     if (size)
         *size = picture.size();

@@ -7,6 +7,7 @@
 #include "library/gif_preview_screen.h"
 #include "platform/desktop.h"
 #include "platform/dispatch.h"
+#include "platform/view_pictures.h"
 #include "render/presets.h"
 #include "status_hud.h"
 #include "store/gif_store.h"
@@ -22,6 +23,12 @@ ImageAnimationScreen::ImageAnimationScreen(QObject* parent)
       labels_(new components::CamelLabels(this)) {
     connect(slider_, &components::DiscreteSlider::valueChanged, this,
             &ImageAnimationScreen::valueChange);
+    constexpr int kResizeSettleMs = 200;
+    previewResized_.setSingleShot(true);
+    previewResized_.setInterval(kResizeSettleMs);
+    connect(&previewResized_, &QTimer::timeout, this, &ImageAnimationScreen::makePreviewPictures);
+    connect(imageView_, &platform::AnimatedImageView::pixelSizeChanged, &previewResized_,
+            qOverload<>(&QTimer::start));
 }
 
 void ImageAnimationScreen::viewDidLoad() {
@@ -58,16 +65,42 @@ void ImageAnimationScreen::setUp() {
 
     QPointer<ImageAnimationScreen> self(this);
     platform::dispatch::main([self] {
-        if (self)
-            self->startPreview(1.0f);
+        if (!self)
+            return;
+        self->startPreview(1.0f);
+        self->makePreviewPictures();
     });
 }
 
 void ImageAnimationScreen::startPreview(float frameTime) {
     platform::AnimatedImage animation;
-    animation.images = arrOfSelectedImages;
+    // Until the pictures made for the page are there, the photos themselves
+    // play, shrunk by the view as they are drawn.
+    animation.images = previewPictures_.size() == arrOfSelectedImages.size() ? previewPictures_
+                                                                             : arrOfSelectedImages;
     animation.duration = double(float(arrOfSelectedImages.size()) * frameTime);
     imageView_->setImage(std::move(animation));
+}
+
+void ImageAnimationScreen::makePreviewPictures() {
+    const QSize box = imageView_->pixelSize();
+    if (box.isEmpty() || arrOfSelectedImages.isEmpty() || box == previewBox_)
+        return;
+    previewBox_ = box;
+    const int generation = ++previewGeneration_;
+    QPointer<ImageAnimationScreen> self(this);
+    platform::dispatch::background([self, generation, box, photos = arrOfSelectedImages] {
+        QList<QImage> pictures;
+        pictures.reserve(photos.size());
+        for (const QImage& photo : photos)
+            pictures << platform::viewPicture(photo, box);
+        platform::dispatch::main([self, generation, pictures] {
+            if (!self || generation != self->previewGeneration_)
+                return;
+            self->previewPictures_ = pictures;
+            self->imageView_->setPictures(pictures);
+        });
+    });
 }
 
 void ImageAnimationScreen::stopPreview() {

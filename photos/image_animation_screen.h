@@ -11,6 +11,8 @@
 
 #include <QImage>
 #include <QList>
+#include <QSize>
+#include <QTimer>
 #include <QUrl>
 #include <QtQml/qqmlregistration.h>
 
@@ -49,12 +51,26 @@ public:
     // cannot be had.
     static QUrl destinationFor(double epochSeconds);
 
+    // The chosen photos as Done loaded them, at most the largest frame a GIF
+    // shows them at (PhotoLibrary::requestFrameImage).
     QList<QImage> arrOfSelectedImages;
     double animationTime = 1.0;
     QUrl gifURL = QUrl::fromLocalFile(QString());
 
 private:
     void rendered(const QUrl& destination, const std::optional<QString>& error);
+    // Makes the photos again at the size the page draws them, on the
+    // background queue, and has the preview play those.
+    void makePreviewPictures();
+
+    // The photos at previewBox_, once made; the preview plays these when
+    // they are there.
+    QList<QImage> previewPictures_;
+    QSize previewBox_;
+    int previewGeneration_ = 0;
+    // A window being resized reports many sizes: the pictures are made again
+    // for the last one, once it holds still.
+    QTimer previewResized_;
 
     components::DiscreteSlider* slider_;
     platform::AnimatedImageView* imageView_;

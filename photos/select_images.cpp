@@ -126,7 +126,7 @@ void SelectImages::btnDone() {
     platform::dispatch::background([self, chosen] {
         QList<QImage> images;
         for (const platform::PhotoAsset& photo : chosen) {
-            QImage image = PhotoLibrary::requestFullSizeImage(photo);
+            QImage image = PhotoLibrary::requestFrameImage(photo);
             if (image.isNull()) {
                 platform::dispatch::main([self, path = photo.path] {
                     if (self)

@@ -34,6 +34,7 @@ AnimatedImageView::~AnimatedImageView() {
 void AnimatedImageView::setImage(AnimatedImage image) {
     timer_.stop();
     image_ = std::move(image);
+    ++revision_;
     entry_ = 0;
     picture_ = image_.isEmpty() ? 0 : image_.pictureAt(0);
     const double entrySeconds = image_.entrySeconds();
@@ -46,6 +47,16 @@ void AnimatedImageView::setImage(AnimatedImage image) {
     Q_EMIT imageChanged();
     Q_EMIT entryChanged();
     Q_EMIT frameChanged();
+}
+
+bool AnimatedImageView::setPictures(QList<QImage> pictures) {
+    if (pictures.size() != image_.images.size())
+        return false;
+    image_.images = std::move(pictures);
+    ++revision_;
+    Q_EMIT imageChanged();
+    Q_EMIT frameChanged();
+    return true;
 }
 
 void AnimatedImageView::stopAnimating() {
@@ -78,11 +89,18 @@ void AnimatedImageView::advance() {
 QUrl AnimatedImageView::frameSource() const {
     if (image_.images.isEmpty())
         return QUrl();
-    return QUrl(QStringLiteral("image://animation/%1/%2").arg(id_).arg(picture_));
+    return QUrl(QStringLiteral("image://animation/%1/%2/%3").arg(id_).arg(revision_).arg(picture_));
 }
 
 QSize AnimatedImageView::imageSize() const {
     return image_.images.isEmpty() ? QSize() : image_.images.first().size();
+}
+
+void AnimatedImageView::setPixelSize(QSize size) {
+    if (size == pixelSize_)
+        return;
+    pixelSize_ = size;
+    Q_EMIT pixelSizeChanged();
 }
 
 QImage AnimatedImageView::pictureImage(quint64 viewId, qsizetype picture) {
@@ -96,10 +114,11 @@ QImage AnimatedImageProvider::requestImage(const QString& id, QSize* size,
                                            const QSize& requestedSize) {
     const QStringList parts = id.split(QLatin1Char('/'));
     QImage image;
-    if (parts.size() == 2)
-        image = AnimatedImageView::pictureImage(parts[0].toULongLong(), parts[1].toLongLong());
-    // Photos can be far larger than the view: shrink them to what is shown,
-    // roughly first (cheap), then smoothly.
+    if (parts.size() == 3)
+        image = AnimatedImageView::pictureImage(parts[0].toULongLong(), parts[2].toLongLong());
+    // Pictures are normally made at the view's size already; one that is
+    // larger still (a size the page asked for after it was made) is shrunk
+    // to what is shown, roughly first (cheap), then smoothly.
     if (!image.isNull() && requestedSize.isValid() && requestedSize.width() > 0 &&
         requestedSize.height() > 0 &&
         (image.width() > requestedSize.width() || image.height() > requestedSize.height())) {

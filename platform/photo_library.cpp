@@ -150,13 +150,25 @@ QImage PhotoLibrary::requestImage(const PhotoAsset& asset, QSize targetSize) {
         image::Size{std::uint32_t(targetSize.width()), std::uint32_t(targetSize.height())});
 }
 
-QImage PhotoLibrary::requestFullSizeImage(const PhotoAsset& asset) {
-    QImage image = components::readPictureUpright(asset.path);
-    // Full-size photos are held together until they are rendered: opaque
-    // ones keep three bytes a pixel instead of four.
+namespace {
+
+// Photos are held together until they are rendered: opaque ones keep three
+// bytes a pixel instead of four.
+QImage compact(QImage image) {
     if (!image.isNull() && !image.hasAlphaChannel() && image.format() != QImage::Format_RGB888)
         image.convertTo(QImage::Format_RGB888);
     return image;
+}
+
+} // namespace
+
+QImage PhotoLibrary::requestFullSizeImage(const PhotoAsset& asset) {
+    return compact(components::readPictureUpright(asset.path));
+}
+
+QImage PhotoLibrary::requestFrameImage(const PhotoAsset& asset) {
+    const image::Size bound{image::kMaxCanvasLongEdge, image::kMaxCanvasLongEdge};
+    return compact(components::readPictureUpright(asset.path, bound));
 }
 
 QString PhotoLibrary::flickbookAlbum() {

@@ -98,6 +98,12 @@ public:
     static QImage requestImage(const PhotoAsset& asset, QSize targetSize);
     // The photo upright at its full size; null when it cannot be read.
     static QImage requestFullSizeImage(const PhotoAsset& asset);
+    // The photo upright at the largest size a GIF frame shows it: fitted
+    // inside image::kMaxCanvasLongEdge a side (never enlarged), decoded at a
+    // reduced size where the format allows, three bytes a pixel when opaque.
+    // What the photo flow holds from Done until the render; null when the
+    // file cannot be read.
+    static QImage requestFrameImage(const PhotoAsset& asset);
 
     // --- adding
     // $XDG_PICTURES_DIR (or ~/Pictures) + "/Flickbook".

@@ -2,11 +2,20 @@ import QtQuick
 import Flickbook.Platform
 
 // Draws the current picture of an animated image view, fitted, on a light
-// checkerboard so transparent pixels read as such.
+// checkerboard so transparent pixels read as such. The view is told the
+// device pixels it is drawn in, so its pictures come made to that size.
 Item {
     id: view
 
     property AnimatedImageOutlet imageView: null
+
+    Binding {
+        target: view.imageView
+        property: "pixelSize"
+        value: Qt.size(Math.ceil(view.width * Screen.devicePixelRatio),
+                       Math.ceil(view.height * Screen.devicePixelRatio))
+        when: view.imageView !== null && view.width > 0 && view.height > 0
+    }
 
     Image {
         anchors.fill: picture
@@ -25,8 +34,9 @@ Item {
         width: natural.width * scale
         height: natural.height * scale
         source: view.imageView ? view.imageView.frameSource : ""
-        // Big photos are shrunk to what is shown before they reach the screen.
-        sourceSize { width: Math.ceil(view.width * 2); height: Math.ceil(view.height * 2) }
+        // Pictures come at the view's size; anything larger is shrunk to it
+        // before it reaches the screen.
+        sourceSize: view.imageView ? view.imageView.pixelSize : Qt.size(0, 0)
         cache: false
         smooth: scale < 2
         fillMode: Image.Stretch

@@ -29,6 +29,14 @@ Item {
                 imageView: page.controller ? page.controller.ivPlayGIF : null
             }
 
+            // Shown while the GIF is decoded, which a long one takes a moment for.
+            BusyIndicator {
+                objectName: "gifLoading"
+                anchors.centerIn: parent
+                running: page.controller !== null && page.controller.loading
+                visible: running
+            }
+
             // A file that does not play says so, with its name.
             Column {
                 objectName: "gifProblem"

@@ -9,11 +9,13 @@
 #include "home/home_screen.h"
 #include "home/navigation_flags.h"
 #include "library/animated_gif.h"
+#include "library/first_frame_provider.h"
 #include "library/gif_preview_screen.h"
 #include "library/history_screen.h"
 #include "platform/navigation_controller.h"
 #include "platform/photo_library.h"
 #include "platform/save_as.h"
+#include "platform/view_pictures.h"
 #include "status_hud.h"
 
 #include <QAbstractItemModelTester>
@@ -26,7 +28,9 @@
 #include <QQuickWindow>
 #include <QSignalSpy>
 #include <QTest>
+#include <cmath>
 #include <memory>
+#include <span>
 
 using namespace flickbook;
 using library::GIFPreviewScreen;
@@ -47,6 +51,81 @@ QByteArray gifWithDelays(const std::vector<int>& delaysCs) {
     }
     const auto bytes = builder.finish();
     return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+}
+
+QByteArray bytesOf(const std::vector<std::uint8_t>& bytes) {
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+}
+
+// A GIF of `frames` frames of 10 cs on a width × height canvas: the whole
+// canvas in the first, then a 64 × 48 block in a new colour each frame,
+// moving across it and left in place, as screen recordings are made.
+QByteArray movingBlockGif(int width, int height, int frames) {
+    testsupport::GifBuilder builder(std::uint16_t(width), std::uint16_t(height),
+                                    testsupport::rampPalette(8));
+    builder.loop(0);
+    testsupport::FrameDescription whole;
+    whole.width = std::uint16_t(width);
+    whole.height = std::uint16_t(height);
+    whole.indices.assign(std::size_t(width) * std::size_t(height), 0);
+    whole.delayCs = 10;
+    builder.image(whole);
+    const int across = std::max(1, (width - 64) / 16), down = std::max(1, (height - 48) / 16);
+    for (int i = 1; i < frames; ++i) {
+        testsupport::FrameDescription block;
+        block.left = std::uint16_t((i % across) * 16);
+        block.top = std::uint16_t((i / across % down) * 16);
+        block.width = 64;
+        block.height = 48;
+        block.indices.assign(64 * 48, std::uint8_t(1 + i % 255));
+        block.delayCs = 10;
+        block.disposal = 1;
+        builder.image(block);
+    }
+    return bytesOf(builder.finish());
+}
+
+// A file of a few hundred bytes that declares a frame far larger than any
+// screen: the whole canvas, or one image on a small canvas.
+QByteArray hugeFrameGif(std::uint16_t canvasSide, std::uint16_t imageSide) {
+    auto bytes =
+        testsupport::GifBuilder(canvasSide, canvasSide, testsupport::rampPalette(1)).finish(false);
+    const std::uint8_t image[] = {0x2C,
+                                  0,
+                                  0,
+                                  0,
+                                  0,
+                                  std::uint8_t(imageSide & 0xFF),
+                                  std::uint8_t(imageSide >> 8),
+                                  std::uint8_t(imageSide & 0xFF),
+                                  std::uint8_t(imageSide >> 8),
+                                  0,
+                                  2,
+                                  2,
+                                  0x44,
+                                  0x01,
+                                  0,
+                                  0x3B};
+    bytes.insert(bytes.end(), std::begin(image), std::end(image));
+    return bytesOf(bytes);
+}
+
+// The most memory this process has held so far, from the kernel's books.
+qint64 peakResidentBytes() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+    return -1;
+}
+
+quint64 heldBytes(const platform::AnimatedImage& image) {
+    quint64 held = 0;
+    for (const QImage& picture : image.images)
+        held += platform::heldBytes(picture);
+    return held;
 }
 
 void writeFile(const QString& path, const QByteArray& bytes) {
@@ -164,6 +243,113 @@ private slots:
             QUrl::fromLocalFile(home_.dataHome() + "/cut.gif"));
         QVERIFY(partial); // the frames before the damage still play
         QVERIFY(partial->images.size() < 3);
+    }
+
+    // A file declaring a frame no desktop shows is refused by the preview
+    // and by the grid's first frames before the memory is taken, with the
+    // reason; the preview says so where the GIF would play.
+    void aHugeDeclaredFrameIsRefusedInLittleMemory_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("canvas of 12000 a side") << hugeFrameGif(12000, 12000);
+        QTest::newRow("image of 16384 a side") << hugeFrameGif(64, 16384);
+    }
+    void aHugeDeclaredFrameIsRefusedInLittleMemory() {
+        QFETCH(QByteArray, bytes);
+        QVERIFY(bytes.size() < 1000);
+        const QString path = storeGif("Animation_1700000300.gif", bytes);
+        const qint64 peakBefore = peakResidentBytes();
+
+        auto decoded = library::decodeForPlayback(path);
+        QVERIFY(!decoded);
+        QCOMPARE(decoded.error().code, std::string("gif.too_large"));
+        QVERIFY2(decoded.error().message.find("256 MiB") != std::string::npos,
+                 decoded.error().message.c_str());
+
+        library::FirstFrameProvider provider;
+        QSize size(-1, -1);
+        const QImage first = provider.requestImage(
+            QString::fromLatin1(QUrl::toPercentEncoding(path)), &size, QSize(200, 200));
+        QVERIFY(first.isNull());
+        QCOMPARE(size, QSize(0, 0));
+
+        GIFPreviewScreen preview;
+        preview.gifURL = QUrl::fromLocalFile(path);
+        testing::ConsoleCapture console;
+        preview.loadGIF();
+        QTRY_VERIFY(!preview.problem().isEmpty());
+        QVERIFY(!preview.isLoading());
+        QVERIFY(preview.ivPlayGIF()->image().isEmpty());
+        QVERIFY2(preview.problem().startsWith("“Animation_1700000300.gif” can't be played.") &&
+                     preview.problem().contains("memory limit of 256 MiB"),
+                 qPrintable(preview.problem()));
+        QCOMPARE(console.lines().size(), 1);
+
+        // The default limit of the engine (1 GiB) would have let these
+        // through at 576 MB and 256 MB.
+        QVERIFY2(peakResidentBytes() - peakBefore < (64 << 20),
+                 qPrintable(QString::number(peakResidentBytes() - peakBefore)));
+    }
+
+    // Pictures are made at the size the view draws them; a GIF's frame that
+    // fits is kept pixel for pixel, in one byte a pixel.
+    void previewPicturesFitTheViewAndStayCompact() {
+        const QByteArray bytes = movingBlockGif(640, 480, 12);
+        const auto* raw = reinterpret_cast<const std::uint8_t*>(bytes.constData());
+        auto reference = gif::decodeAnimation(std::span(raw, std::size_t(bytes.size())));
+        QVERIFY(reference);
+
+        library::PlaybackLimits whole;
+        whole.box = QSize(800, 600);
+        auto kept = library::decodeForPlayback(bytes, whole);
+        QVERIFY(kept);
+        QCOMPARE(kept->images.size(), 12);
+        for (qsizetype i = 0; i < 12; ++i) {
+            const QImage& picture = kept->images[i];
+            QCOMPARE(picture.format(), QImage::Format_Indexed8);
+            const QImage expected(reference->frames[std::size_t(i)].rgba.data(), 640, 480,
+                                  QImage::Format_RGBA8888);
+            QCOMPARE(picture.convertToFormat(QImage::Format_RGBA8888), expected);
+        }
+
+        library::PlaybackLimits phone;
+        phone.box = QSize(334, 400);
+        auto fitted = library::decodeForPlayback(bytes, phone);
+        QVERIFY(fitted);
+        QCOMPARE(fitted->images.size(), 12);
+        for (const QImage& picture : fitted->images) {
+            QCOMPARE(picture.size(), QSize(334, 250));
+            QVERIFY(picture.format() == QImage::Format_Indexed8 ||
+                    picture.format() == QImage::Format_RGB888);
+        }
+        // The first frame is one colour, whatever its size.
+        const auto palette = testsupport::rampPalette(8);
+        QCOMPARE(fitted->images[0].pixelColor(100, 100),
+                 QColor(palette[0], palette[1], palette[2]));
+        QCOMPARE(fitted->entryCount(), kept->entryCount());
+        QCOMPARE(fitted->duration, 1.2);
+    }
+
+    // However many frames a GIF has, the pictures held stay within their
+    // budget: they are made smaller instead, and every frame still plays.
+    void aLongGifIsHeldWithinItsBudget() {
+        const QByteArray bytes = movingBlockGif(640, 480, 300);
+        library::PlaybackLimits limits;
+        limits.box = QSize(640, 480);
+        limits.pictureBytes = 8 << 20; // 300 frames of 640 × 480 take 92 MB at one byte a pixel
+        auto image = library::decodeForPlayback(bytes, limits);
+        QVERIFY(image);
+        QCOMPARE(image->images.size(), 300);
+        QCOMPARE(image->entryCount(), quint64(300));
+        QVERIFY(heldBytes(*image) <= limits.pictureBytes);
+        const QSize size = image->images[0].size();
+        QVERIFY(size.width() < 640 && size.width() >= 50);
+        for (const QImage& picture : image->images)
+            QCOMPARE(picture.size(), size);
+
+        limits.pictureBytes = 300 * 200; // not even thumbnails
+        auto refused = library::decodeForPlayback(bytes, limits);
+        QVERIFY(!refused);
+        QCOMPARE(refused.error().code, std::string("preview.too_many_frames"));
     }
 
     void theViewPlaysEachEntryForItsShareLooping() {
@@ -389,6 +575,9 @@ private slots:
         GIFPreviewScreen preview;
         preview.gifURL = QUrl::fromLocalFile(broken);
         preview.loadGIF();
+        QVERIFY(preview.isLoading());
+        QTRY_VERIFY(!preview.problem().isEmpty());
+        QVERIFY(!preview.isLoading());
         QVERIFY(preview.ivPlayGIF()->image().isEmpty());
         QVERIFY(preview.problem().contains("“Animation_1700000300.gif” can't be played"));
         preview.btnSave();
@@ -465,6 +654,63 @@ private slots:
         QCOMPARE(testing::findItems(window, "lblTitle").size(), 4);
         QVERIFY(testing::clickItem(window, testing::findItem(window, "leftBarButton")));
         QVERIFY(qobject_cast<home::HomeScreen*>(navigation.topViewController()));
+    }
+
+    // A GIF of a thousand frames is decoded on the background queue: the
+    // window keeps drawing (the spinner turns) until it plays, and what it
+    // holds is pictures the size of the view, not of the GIF.
+    void aLongGifDecodesWhileTheWindowKeepsDrawing() {
+        storeGif("Animation_1700000100.gif", movingBlockGif(640, 480, 1000));
+        app_ = testing::launchToHome({390, 780});
+        QVERIFY(app_);
+        QQuickWindow* window = app_->window();
+        auto& navigation = app_->navigation();
+        navigation.topViewController()->performSegueWithIdentifier("segue_history");
+        auto* history = qobject_cast<HistoryScreen*>(navigation.topViewController());
+        QVERIFY(history);
+        QTRY_COMPARE(history->arrOfFile.size(), 1);
+        QVERIFY(testing::waitForPagesToSettle(window));
+
+        int drawnWhileLoading = 0;
+        GIFPreviewScreen* preview = nullptr;
+        connect(window, &QQuickWindow::frameSwapped, this, [&] {
+            if (preview && preview->isLoading())
+                ++drawnWhileLoading;
+        });
+        history->collectionViewDidSelectItem(0);
+        preview = qobject_cast<GIFPreviewScreen*>(navigation.topViewController());
+        QVERIFY(preview);
+        QTRY_VERIFY(preview->isLoading());
+        QVERIFY(testing::waitForPagesToSettle(window));
+        // A thousand frames take a while to decode: the spinner is still up
+        // on any machine this runs on.
+        if (preview->isLoading()) {
+            QVERIFY(testing::findItem(window, "gifLoading")->isVisible());
+            QVERIFY(testing::waitForFrame(window));
+            QVERIFY(testing::saveScreenshot(window, "preview-loading-390"));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(preview->ivPlayGIF()->isAnimating(), 60000);
+        QVERIFY(!preview->isLoading());
+        QVERIFY(preview->problem().isEmpty());
+        QVERIFY2(drawnWhileLoading >= 3, qPrintable(QString::number(drawnWhileLoading)));
+
+        const platform::AnimatedImage& image = preview->ivPlayGIF()->image();
+        QCOMPARE(image.images.size(), 1000);
+        QCOMPARE(image.entryCount(), quint64(1000));
+        // The view's area in device pixels, as the page reports it.
+        QQuickItem* picture = testing::findItem(window, "ivPlayGIF");
+        QVERIFY(picture);
+        const QQuickItem* view = picture->parentItem();
+        const qreal ratio = window->effectiveDevicePixelRatio();
+        const QSize pixels(int(std::ceil(view->width() * ratio)),
+                           int(std::ceil(view->height() * ratio)));
+        QCOMPARE(preview->ivPlayGIF()->pixelSize(), pixels);
+        for (const QImage& held : image.images)
+            QVERIFY(held.width() <= pixels.width() && held.height() <= pixels.height());
+        QCOMPARE(image.images[0].size(), platform::fittedSize(QSize(640, 480), pixels));
+        QVERIFY(heldBytes(image) <= library::kPreviewPictureBytes);
+        QVERIFY(testing::waitForFrame(window));
+        QVERIFY(testing::saveScreenshot(window, "preview-long-390"));
     }
 
     // A GIF's share popover in a wide window, opened from a cell and closed

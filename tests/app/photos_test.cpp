@@ -8,11 +8,13 @@
 #include "gif/animation.h"
 #include "home/home_screen.h"
 #include "home/navigation_flags.h"
+#include "image/fit.h"
 #include "library/gif_preview_screen.h"
 #include "photos/image_animation_screen.h"
 #include "photos/select_images.h"
 #include "platform/navigation_controller.h"
 #include "platform/photo_library.h"
+#include "platform/view_pictures.h"
 #include "status_hud.h"
 #include "store/gif_store.h"
 
@@ -315,10 +317,13 @@ private slots:
         auto* animation =
             qobject_cast<photos::ImageAnimationScreen*>(stack.navigation->topViewController());
         QCOMPARE(animation->arrOfSelectedImages.size(), 4);
+        // Each at the largest size a GIF shows it: 2560 × 1600 photos come
+        // down to 1920 × 1200, smaller ones stay as they are.
         const char* names[] = {"Dune.jpg", "Garden.jpg", "Aqua.jpg", "Blinds.jpg"};
+        const QSize frame(int(image::kMaxCanvasLongEdge), int(image::kMaxCanvasLongEdge));
         for (int i = 0; i < 4; ++i)
             QCOMPARE(animation->arrOfSelectedImages[i].size(),
-                     QImageReader(realPhoto(names[i])).size());
+                     platform::fittedSize(QImageReader(realPhoto(names[i])).size(), frame));
     }
 
     void anEmptyLibraryShowsTheMessage() {
