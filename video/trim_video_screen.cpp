@@ -165,7 +165,7 @@ void TrimVideoScreen::btnTrim() {
     QPointer<TrimVideoScreen> self(this);
     components::VideoCutter::current().cut(
         *selectedvideoAsset, *start, *end,
-        [self](std::optional<QUrl> video, std::optional<QString> error) {
+        [self, cutStart = *start](std::optional<QUrl> video, std::optional<QString> error) {
             if (self)
                 self->cutting_ = false;
             if (!video) {
@@ -179,6 +179,7 @@ void TrimVideoScreen::btnTrim() {
                 return;
             }
             self->videoSongURL = *video;
+            self->cutStart_ = cutStart;
             self->performSegueWithIdentifier(QStringLiteral("segue_videoAnimation"));
         });
 }
@@ -186,8 +187,12 @@ void TrimVideoScreen::btnTrim() {
 void TrimVideoScreen::prepareForSegue(const platform::StoryboardSegue& segue) {
     if (segue.identifier != QStringLiteral("segue_videoAnimation"))
         return;
-    if (auto* speed = qobject_cast<VideoAnimationScreen*>(segue.destination))
+    if (auto* speed = qobject_cast<VideoAnimationScreen*>(segue.destination)) {
         speed->videoSongURL = videoSongURL;
+        if (selectedvideoAsset)
+            speed->sourceVideoURL = *selectedvideoAsset;
+        speed->sourceStartSeconds = cutStart_;
+    }
 }
 
 void TrimVideoScreen::btnBack() {

@@ -380,6 +380,10 @@ private slots:
         auto* speed =
             qobject_cast<video::VideoAnimationScreen*>(stack.navigation->topViewController());
         QCOMPARE(speed->videoSongURL, screen->videoSongURL);
+        // What the speed screen tells the user names this file and its times.
+        QCOMPARE(speed->sourceVideoURL, QUrl::fromLocalFile(clip6_));
+        QCOMPARE(speed->sourceStartSeconds, *screen->trimmerView()->startTime());
+        QVERIFY(speed->sourceStartSeconds > 1.9 && speed->sourceStartSeconds < 2.1);
         const QString cut = screen->videoSongURL.toLocalFile();
         QCOMPARE(QFileInfo(cut).absolutePath(), home_.dataHome() + "/Flickbook/tmp");
         QVERIFY(QFile::exists(cut));
