@@ -162,6 +162,7 @@ void TrimVideoScreen::btnTrim() {
         return;
     }
     cutting_ = true;
+    cutStopsAt_.reset();
     QPointer<TrimVideoScreen> self(this);
     components::VideoCutter::current().cut(
         *selectedvideoAsset, *start, *end,
@@ -181,6 +182,10 @@ void TrimVideoScreen::btnTrim() {
             self->videoSongURL = *video;
             self->cutStart_ = cutStart;
             self->performSegueWithIdentifier(QStringLiteral("segue_videoAnimation"));
+        },
+        [self](double stopsAt) {
+            if (self)
+                self->cutStopsAt_ = stopsAt;
         });
 }
 
@@ -192,6 +197,7 @@ void TrimVideoScreen::prepareForSegue(const platform::StoryboardSegue& segue) {
         if (selectedvideoAsset)
             speed->sourceVideoURL = *selectedvideoAsset;
         speed->sourceStartSeconds = cutStart_;
+        speed->sourceStopsAt = cutStopsAt_;
     }
 }
 

@@ -72,8 +72,10 @@ private:
     platform::Button* btnPlay_;
     bool dragging_ = false;
     bool cutting_ = false;
-    // Where the cut handed on begins in the video.
+    // Where the cut handed on begins in the video, and where the video
+    // stops decoding when the stretch reached past that.
     double cutStart_ = 0;
+    std::optional<double> cutStopsAt_;
 };
 
 } // namespace flickbook::video

@@ -223,19 +223,23 @@ void VideoAnimationScreen::move(const QUrl& gif, const QUrl& destination,
     home::openedFromHistory = false;
     components::StatusHUD::dismiss();
     performSegueWithIdentifier(QStringLiteral("segue_previewGIF"));
-    if (stoppedAt) {
+    // Times in the cut are from its start; the cut may itself have ended
+    // where the user's file stops.
+    const std::optional<double> stopsAt =
+        stoppedAt ? std::optional<double>(sourceStartSeconds + *stoppedAt) : sourceStopsAt;
+    if (stopsAt) {
         // The GIF is made and shown; the notice passes over it on its own.
-        const QString notice = endsEarlyNotice(*stoppedAt);
+        const QString notice = endsEarlyNotice(*stopsAt);
         platform::consoleLine(notice);
         components::StatusHUD::showInfoWithStatus(notice);
     }
 }
 
-QString VideoAnimationScreen::endsEarlyNotice(double stoppedAt) const {
+QString VideoAnimationScreen::endsEarlyNotice(double stopsAtInSource) const {
     const QUrl named = sourceVideoURL.isEmpty() ? videoSongURL : sourceVideoURL;
     return tr("“%1” stops at %2 s: the file is cut short or damaged. The GIF ends there.")
         .arg(named.fileName())
-        .arg(sourceStartSeconds + stoppedAt, 0, 'f', 2);
+        .arg(stopsAtInSource, 0, 'f', 2);
 }
 
 void VideoAnimationScreen::failed(const QString& notice) {

@@ -58,6 +58,8 @@ public:
     // for what the user is told; empty when the video is the user's own.
     QUrl sourceVideoURL;
     double sourceStartSeconds = 0;
+    // Where the user's file stops decoding, when the cut reached past it.
+    std::optional<double> sourceStopsAt;
     QUrl gifURL = QUrl::fromLocalFile(QString());
     float playerRate = 1.0f;
     qsizetype frameC = 5;
@@ -73,7 +75,7 @@ private:
     void move(const QUrl& gif, const QUrl& destination, std::optional<double> stoppedAt);
     void failed(const QString& notice);
     // Names the user's file and the time in it where the video stops.
-    QString endsEarlyNotice(double stoppedAt) const;
+    QString endsEarlyNotice(double stopsAtInSource) const;
 
     platform::Player* player_ = nullptr;
     platform::PlayerLayer* layer_;

@@ -359,6 +359,7 @@ private slots:
     void aVideoCutShortMakesItsGifAndSaysWhereItStops_data() {
         QTest::addColumn<QString>("extension");
         QTest::newRow("Matroska") << "mkv";
+        QTest::newRow("MP4") << "mp4";
     }
     void aVideoCutShortMakesItsGifAndSaysWhereItStops() {
         QFETCH(QString, extension);
@@ -409,6 +410,24 @@ private slots:
         QVERIFY(temporaryFiles().isEmpty());
         // A notice, not a question: it goes by itself.
         QTRY_VERIFY_WITH_TIMEOUT(!hud.isVisible(), 15000);
+    }
+
+    // The trim screen's cut already ended where the user's file stops: the
+    // GIF of the cut is made, and the notice names the file and that time.
+    void aCutThatEndedEarlySaysWhereTheFileStops() {
+        SpeedStack stack;
+        VideoAnimationScreen* screen = stack.open(clip10_);
+        screen->sourceVideoURL = QUrl::fromLocalFile("/home/someone/Videos/Holiday.mp4");
+        screen->sourceStartSeconds = 3;
+        screen->sourceStopsAt = 13.96;
+        QTRY_VERIFY(screen->player());
+        screen->btnCreateGIF();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            qobject_cast<library::GIFPreviewScreen*>(stack.navigation->topViewController()), 30000);
+        auto& hud = components::StatusHUD::shared();
+        QTRY_VERIFY(hud.isVisible() && hud.kind() == components::StatusHUD::Information);
+        QCOMPARE(hud.status(), QString("“Holiday.mp4” stops at 13.96 s: the file is cut short or "
+                                       "damaged. The GIF ends there."));
     }
 
     // A whole video says nothing after its GIF.
