@@ -9,6 +9,7 @@
 #include "progress_bar.h"
 #include "store/gif_store.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
 
@@ -50,6 +51,11 @@ Result<void> cutToTemporary(media::CutRequest request, TemporaryCut& cut) {
     request.folder = store::GifStore::standard().temporaryFolder();
     ProgressBar bar("cut");
     request.progress = [&bar](double done) { bar.update(done); };
+    if (auto told = request.endsEarly)
+        request.endsEarly = [&bar, told](double seconds) {
+            bar.finish();
+            told(seconds);
+        };
     auto made = media::cutVideo(request);
     bar.finish();
     if (!made)
@@ -57,6 +63,13 @@ Result<void> cutToTemporary(media::CutRequest request, TemporaryCut& cut) {
     cut.path = *made;
     temporary::track(cut.path);
     return {};
+}
+
+void warnStopsDecoding(const fs::path& named, double seconds, const std::string& made) {
+    char at[32];
+    std::snprintf(at, sizeof at, "%.2f", seconds);
+    warn(named.string() + " stops decoding at " + at + " s (the file is cut short or damaged); " +
+         made + " ends there");
 }
 
 int runCut(const std::vector<std::string>& input) {
@@ -84,6 +97,10 @@ int runCut(const std::vector<std::string>& input) {
     }
     ProgressBar bar("cut");
     request->progress = [&bar](double done) { bar.update(done); };
+    request->endsEarly = [&](double seconds) {
+        bar.finish();
+        warnStopsDecoding(source, seconds, "the cut");
+    };
     auto made = media::cutVideo(*request);
     bar.finish();
     if (!made)

@@ -28,4 +28,8 @@ struct TemporaryCut {
 
 Result<void> cutToTemporary(media::CutRequest request, TemporaryCut& cut);
 
+// Warns that the file named stops decoding at the seconds given (it is cut
+// short or damaged) and that what is made ("the cut", "the GIF") ends there.
+void warnStopsDecoding(const std::filesystem::path& named, double seconds, const std::string& made);
+
 } // namespace flickbook::cli

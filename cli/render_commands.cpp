@@ -228,6 +228,7 @@ int runVideo(const std::vector<std::string>& input) {
         auto request = cutRequestFor(source, startText, endText);
         if (!request)
             return fail(request.error().message);
+        request->endsEarly = [&](double seconds) { warnStopsDecoding(named, seconds, "the GIF"); };
         if (auto made = cutToTemporary(*request, cut); !made)
             return fail(made.error().code.starts_with("media.")
                             ? source.string() + ": " + made.error().message
@@ -266,10 +267,7 @@ int runVideo(const std::vector<std::string>& input) {
     request.destination = output->renderTo;
     request.progress = [&bar](double done) { bar.update(done); };
     request.endsEarly = [&](double seconds) {
-        char at[32];
-        std::snprintf(at, sizeof at, "%.2f", offset + seconds);
-        warn(named.string() + " stops decoding at " + at +
-             " s (the file is cut short or damaged); the GIF ends there");
+        warnStopsDecoding(named, offset + seconds, "the GIF");
     };
     auto gif = render::videoToGif(request);
     bar.finish();

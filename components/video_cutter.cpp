@@ -23,12 +23,17 @@ QString VideoCutter::temporaryFolder() {
 }
 
 void VideoCutter::cut(const QUrl& source, double startSeconds, double endSeconds,
-                      Completion completion) {
-    auto finish = [this, completion = std::move(completion)](std::optional<QUrl> video,
-                                                             std::optional<QString> error) {
-        platform::dispatch::main([self = QPointer(this), completion, video = std::move(video),
-                                  error = std::move(error)] {
-            if (self && completion)
+                      Completion completion, EndsEarly endsEarly) {
+    auto finish = [this, completion = std::move(completion), endsEarly = std::move(endsEarly)](
+                      std::optional<QUrl> video, std::optional<QString> error,
+                      std::optional<double> stoppedAt = std::nullopt) {
+        platform::dispatch::main([self = QPointer(this), completion, endsEarly,
+                                  video = std::move(video), error = std::move(error), stoppedAt] {
+            if (!self)
+                return;
+            if (video && stoppedAt && endsEarly)
+                endsEarly(*stoppedAt);
+            if (completion)
                 completion(video, error);
         });
     };
@@ -41,10 +46,13 @@ void VideoCutter::cut(const QUrl& source, double startSeconds, double endSeconds
     request.startSeconds = startSeconds;
     request.endSeconds = endSeconds;
     request.folder = temporaryFolder().toStdString();
-    QThreadPool::globalInstance()->start([request = std::move(request), finish] {
+    QThreadPool::globalInstance()->start([request = std::move(request), finish]() mutable {
+        std::optional<double> stoppedAt;
+        request.endsEarly = [&stoppedAt](double seconds) { stoppedAt = seconds; };
         auto made = media::cutVideo(request);
         if (made)
-            finish(QUrl::fromLocalFile(QString::fromStdString(made->string())), std::nullopt);
+            finish(QUrl::fromLocalFile(QString::fromStdString(made->string())), std::nullopt,
+                   stoppedAt);
         else
             finish(std::nullopt, QString::fromStdString(made.error().message));
     });

@@ -9,7 +9,8 @@ namespace flickbook::components {
 void VideoGifEncoder::createGIFFromSource(const QUrl& source,
                                           std::optional<QUrl> destinationFileURL, int frameCount,
                                           float delayTime, int loopCount, std::optional<QSize> size,
-                                          const Progress& progress, const Completion& completion) {
+                                          const Progress& progress, const Completion& completion,
+                                          const EndsEarly& endsEarly) {
     auto finish = [&](std::optional<QUrl> gif, const QString& failure = {}) {
         if (!gif)
             qWarning().noquote() << "VideoGifEncoder: no GIF made from" << source.toString() << "-"
@@ -29,6 +30,7 @@ void VideoGifEncoder::createGIFFromSource(const QUrl& source,
     if (size && size->isValid())
         request.size = image::Size{std::uint32_t(size->width()), std::uint32_t(size->height())};
     request.progress = progress;
+    request.endsEarly = endsEarly;
     auto gif = render::videoToGif(request);
     if (!gif)
         return finish(std::nullopt, QString::fromStdString(gif.error().message));

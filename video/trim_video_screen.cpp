@@ -162,10 +162,11 @@ void TrimVideoScreen::btnTrim() {
         return;
     }
     cutting_ = true;
+    cutStopsAt_.reset();
     QPointer<TrimVideoScreen> self(this);
     components::VideoCutter::current().cut(
         *selectedvideoAsset, *start, *end,
-        [self](std::optional<QUrl> video, std::optional<QString> error) {
+        [self, cutStart = *start](std::optional<QUrl> video, std::optional<QString> error) {
             if (self)
                 self->cutting_ = false;
             if (!video) {
@@ -179,15 +180,25 @@ void TrimVideoScreen::btnTrim() {
                 return;
             }
             self->videoSongURL = *video;
+            self->cutStart_ = cutStart;
             self->performSegueWithIdentifier(QStringLiteral("segue_videoAnimation"));
+        },
+        [self](double stopsAt) {
+            if (self)
+                self->cutStopsAt_ = stopsAt;
         });
 }
 
 void TrimVideoScreen::prepareForSegue(const platform::StoryboardSegue& segue) {
     if (segue.identifier != QStringLiteral("segue_videoAnimation"))
         return;
-    if (auto* speed = qobject_cast<VideoAnimationScreen*>(segue.destination))
+    if (auto* speed = qobject_cast<VideoAnimationScreen*>(segue.destination)) {
         speed->videoSongURL = videoSongURL;
+        if (selectedvideoAsset)
+            speed->sourceVideoURL = *selectedvideoAsset;
+        speed->sourceStartSeconds = cutStart_;
+        speed->sourceStopsAt = cutStopsAt_;
+    }
 }
 
 void TrimVideoScreen::btnBack() {

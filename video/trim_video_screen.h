@@ -17,7 +17,8 @@
 
 namespace flickbook::video {
 
-class TrimVideoScreen : public flickbook::platform::ViewController, public components::TrimmerViewDelegate {
+class TrimVideoScreen : public flickbook::platform::ViewController,
+                        public components::TrimmerViewDelegate {
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("Screens are made by the storyboard")
@@ -71,6 +72,10 @@ private:
     platform::Button* btnPlay_;
     bool dragging_ = false;
     bool cutting_ = false;
+    // Where the cut handed on begins in the video, and where the video
+    // stops decoding when the stretch reached past that.
+    double cutStart_ = 0;
+    std::optional<double> cutStopsAt_;
 };
 
 } // namespace flickbook::video

@@ -166,10 +166,12 @@ void VideoAnimationScreen::render(QPointer<VideoAnimationScreen> self, const QUr
         return;
     }
     const int frameCount = int(std::trunc(duration)) * framesPerSecond;
+    // The encoder reports an early end before it completes, on this thread.
+    std::optional<double> stoppedAt;
     components::VideoGifEncoder::createGIFFromSource(
         video, std::nullopt, frameCount, delay, 0, std::nullopt, nullptr,
-        [self, frameCount](std::optional<QUrl> gif, const QString& failure) {
-            platform::dispatch::main([self, gif, failure, frameCount] {
+        [self, frameCount, &stoppedAt](std::optional<QUrl> gif, const QString& failure) {
+            platform::dispatch::main([self, gif, failure, frameCount, stoppedAt] {
                 if (!self) {
                     // Nobody is left to show it: the unplaced GIF goes.
                     if (gif)
@@ -181,12 +183,13 @@ void VideoAnimationScreen::render(QPointer<VideoAnimationScreen> self, const QUr
                                      ? tr("The video is shorter than one second.")
                                      : tr("The GIF could not be made. %1").arg(failure));
                 else
-                    self->place(*gif);
+                    self->place(*gif, stoppedAt);
             });
-        });
+        },
+        [&stoppedAt](double seconds) { stoppedAt = seconds; });
 }
 
-void VideoAnimationScreen::place(const QUrl& gif) {
+void VideoAnimationScreen::place(const QUrl& gif, std::optional<double> stoppedAt) {
     auto destination = store::GifStore::standard().newGifPath(store::nowEpochSeconds());
     if (!destination) {
         QFile::remove(gif.toLocalFile());
@@ -195,15 +198,16 @@ void VideoAnimationScreen::place(const QUrl& gif) {
     }
     const QUrl target = QUrl::fromLocalFile(QString::fromStdString(destination->string()));
     QPointer<VideoAnimationScreen> self(this);
-    platform::dispatch::main([self, gif, target] {
+    platform::dispatch::main([self, gif, target, stoppedAt] {
         if (self)
-            self->move(gif, target);
+            self->move(gif, target, stoppedAt);
         else
             QFile::remove(gif.toLocalFile());
     });
 }
 
-void VideoAnimationScreen::move(const QUrl& gif, const QUrl& destination) {
+void VideoAnimationScreen::move(const QUrl& gif, const QUrl& destination,
+                                std::optional<double> stoppedAt) {
     const auto moved = moveWithoutReplacing(gif.toLocalFile().toStdString(),
                                             destination.toLocalFile().toStdString());
     if (!moved) {
@@ -219,6 +223,23 @@ void VideoAnimationScreen::move(const QUrl& gif, const QUrl& destination) {
     home::openedFromHistory = false;
     components::StatusHUD::dismiss();
     performSegueWithIdentifier(QStringLiteral("segue_previewGIF"));
+    // Times in the cut are from its start; the cut may itself have ended
+    // where the user's file stops.
+    const std::optional<double> stopsAt =
+        stoppedAt ? std::optional<double>(sourceStartSeconds + *stoppedAt) : sourceStopsAt;
+    if (stopsAt) {
+        // The GIF is made and shown; the notice passes over it on its own.
+        const QString notice = endsEarlyNotice(*stopsAt);
+        platform::consoleLine(notice);
+        components::StatusHUD::showInfoWithStatus(notice);
+    }
+}
+
+QString VideoAnimationScreen::endsEarlyNotice(double stopsAtInSource) const {
+    const QUrl named = sourceVideoURL.isEmpty() ? videoSongURL : sourceVideoURL;
+    return tr("“%1” stops at %2 s: the file is cut short or damaged. The GIF ends there.")
+        .arg(named.fileName())
+        .arg(stopsAtInSource, 0, 'f', 2);
 }
 
 void VideoAnimationScreen::failed(const QString& notice) {

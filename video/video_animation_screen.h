@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <QUrl>
 #include <QtQml/qqmlregistration.h>
+#include <optional>
 
 namespace flickbook::video {
 
@@ -53,6 +54,12 @@ public:
     void itemDidFinishPlaying();
 
     QUrl videoSongURL = QUrl::fromLocalFile(QString());
+    // The user's file the video was cut from and where the cut begins in it,
+    // for what the user is told; empty when the video is the user's own.
+    QUrl sourceVideoURL;
+    double sourceStartSeconds = 0;
+    // Where the user's file stops decoding, when the cut reached past it.
+    std::optional<double> sourceStopsAt;
     QUrl gifURL = QUrl::fromLocalFile(QString());
     float playerRate = 1.0f;
     qsizetype frameC = 5;
@@ -63,9 +70,12 @@ private:
     // the encoder; the outcome goes back to the screen, if it is still there.
     static void render(QPointer<VideoAnimationScreen> self, const QUrl& video, int framesPerSecond,
                        float delay);
-    void place(const QUrl& gif);
-    void move(const QUrl& gif, const QUrl& destination);
+    // stoppedAt: where the video stopped decoding, when it ended early.
+    void place(const QUrl& gif, std::optional<double> stoppedAt);
+    void move(const QUrl& gif, const QUrl& destination, std::optional<double> stoppedAt);
     void failed(const QString& notice);
+    // Names the user's file and the time in it where the video stops.
+    QString endsEarlyNotice(double stopsAtInSource) const;
 
     platform::Player* player_ = nullptr;
     platform::PlayerLayer* layer_;

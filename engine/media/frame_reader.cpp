@@ -42,6 +42,10 @@ Result<bool> FrameReader::next() {
                 av_frame_ref(frame_.get(), last_.get());
             return false;
         }
+        // A damaged frame is lost; the frames the decoder still holds, and
+        // those after it, come on.
+        if (rc == AVERROR_INVALIDDATA)
+            continue;
         if (rc != AVERROR(EAGAIN))
             return keepLastFrame(
                 makeError("media.decode", "The video cannot be decoded: " + errorText(rc)));

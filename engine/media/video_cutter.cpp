@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <limits>
@@ -313,6 +314,12 @@ std::optional<CutPlan> planFor(const VideoSource& source) {
     return pictureOnly;
 }
 
+std::string secondsText(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", seconds);
+    return text;
+}
+
 struct CutOutput {
     OutputHandle format;
     AvioHandle io;
@@ -334,8 +341,21 @@ Result<fs::path> cutVideo(const CutRequest& request) {
         request.endSeconds > duration + frame)
         return makeError("cut.range", "The range to cut lies outside " + name + ", which lasts " +
                                           std::to_string(duration) + " s.");
+    // A file cut short gives what decodes of the range.
+    const double available = info->decodesUntil.value_or(duration);
+    if (request.startSeconds >= available - frame / 2)
+        return makeError("cut.range", name + " stops decoding at " + secondsText(available) +
+                                          " s, before the range to cut begins.");
+    const bool endsEarly = request.endSeconds > available + 1e-6;
     const double start = std::max(0.0, request.startSeconds);
-    const double end = std::min(duration, request.endSeconds);
+    const double end = std::min({duration, request.endSeconds, available});
+    std::error_code sizeError;
+    const std::uint64_t sourceSize = fs::file_size(path, sizeError);
+    // The packet a file cut short breaks off in is never copied.
+    auto isBrokenOff = [&](const AVPacket& packet) {
+        return info->decodesUntil && !sizeError && packet.pos >= 0 &&
+               std::uint64_t(packet.pos) + std::uint64_t(packet.size) >= sourceSize;
+    };
 
     auto opened = VideoSource::open(path);
     if (!opened)
@@ -410,9 +430,12 @@ Result<fs::path> cutVideo(const CutRequest& request) {
                 request.progress(cut.progress(ts));
             return taken;
         };
-        for (auto& packet : *pending)
+        for (auto& packet : *pending) {
+            if (isBrokenOff(*packet))
+                continue;
             if (rc = feed(std::move(packet)); rc < 0)
                 return writeError(destination, rc);
+        }
         while (!cut.done()) {
             PacketHandle packet(av_packet_alloc());
             if (!packet)
@@ -422,6 +445,8 @@ Result<fs::path> cutVideo(const CutRequest& request) {
                 continue;
             if (rc < 0)
                 break; // the end of the source, or its damaged tail
+            if (isBrokenOff(*packet))
+                continue;
             if (rc = feed(std::move(packet)); rc < 0)
                 return writeError(destination, rc);
         }
@@ -444,6 +469,8 @@ Result<fs::path> cutVideo(const CutRequest& request) {
         return placed.error();
     if (request.progress)
         request.progress(1.0);
+    if (endsEarly && request.endsEarly)
+        request.endsEarly(available);
     return destination;
 }
 

@@ -28,10 +28,15 @@ struct CutRequest {
     std::filesystem::path folder;
     std::string baseName;
     std::function<void(double)> progress; // 0..1, optional
+    // Called once, when the cut is made, if the range reached past where a
+    // file cut short stops decoding (MediaInfo::decodesUntil), with those
+    // seconds: the cut ends there. Optional.
+    std::function<void(double)> endsEarly;
 };
 
 // The path of the complete new file. Errors: those of probe() for the source;
-// "cut.range" for a start not before the end or a range outside the video;
+// "cut.range" for a start not before the end, a range outside the video or
+// one that begins where a file cut short no longer decodes;
 // "cut.format" for video that cannot be cut (sound that the new file cannot
 // carry is left out instead); "cut.seek" when no keyframe before the start
 // can be found; "cut.encode" when the start of a VP8 cut cannot be converted;

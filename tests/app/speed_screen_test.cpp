@@ -21,6 +21,7 @@
 #include <QQuickItem>
 #include <QQuickStyle>
 #include <QQuickWindow>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QVideoSink>
@@ -330,6 +331,117 @@ private slots:
         }
         QCOMPARE(QDir(home_.workFolder()).entryList(QDir::Files | QDir::Hidden).size(), 60);
         QVERIFY(temporaryFiles().isEmpty());
+
+        // The user creates again once a name is free: a new GIF, and the
+        // other work still as it was.
+        for (qint64 t = now + 1; t < now + 60; ++t)
+            QVERIFY(QFile::remove(home_.workFolder() + QString("/Animation_%1.gif").arg(t)));
+        // The name kept is the one of the second this began in.
+        QTRY_VERIFY(QDateTime::currentSecsSinceEpoch() > now);
+        components::StatusHUD::dismiss();
+        screen->btnCreateGIF();
+        QVERIFY(waitForOutcome(stack));
+        auto* preview =
+            qobject_cast<library::GIFPreviewScreen*>(stack.navigation->topViewController());
+        QVERIFY2(preview, qPrintable(hud.status()));
+        QVERIFY(preview->gifURL !=
+                QUrl::fromLocalFile(home_.workFolder() + QString("/Animation_%1.gif").arg(now)));
+        QVERIFY(gif::decodeAnimation(preview->gifURL.toLocalFile().toStdString()));
+        QFile first(home_.workFolder() + QString("/Animation_%1.gif").arg(now));
+        QVERIFY(first.open(QIODevice::ReadOnly));
+        QCOMPARE(first.readAll(), other);
+        QCOMPARE(QDir(home_.workFolder()).entryList({"*.gif"}, QDir::Files).size(), 2);
+    }
+
+    // A video cut short still makes its GIF of what decodes, which opens in
+    // the preview; a notice over it names the user's file and the time in
+    // it where the video stops, and then goes by itself.
+    void aVideoCutShortMakesItsGifAndSaysWhereItStops_data() {
+        QTest::addColumn<QString>("extension");
+        QTest::newRow("Matroska") << "mkv";
+        QTest::newRow("MP4") << "mp4";
+    }
+    void aVideoCutShortMakesItsGifAndSaysWhereItStops() {
+        QFETCH(QString, extension);
+        testsupport::ClipParameters shape;
+        shape.seconds = 4;
+        shape.keyframeInterval = 25;
+        shape.faststart = true; // the index first, as phones write it
+        const QString whole = clips_.filePath("whole." + extension);
+        QVERIFY(testsupport::makeCounterClip(whole.toStdString(), shape));
+        QFile source(whole);
+        QVERIFY(source.open(QIODevice::ReadOnly));
+        const QByteArray bytes = source.readAll();
+        const QString cutShort = clips_.filePath("cut-short." + extension);
+        QFile truncated(cutShort);
+        QVERIFY(truncated.open(QIODevice::WriteOnly));
+        truncated.write(bytes.left(bytes.size() / 2));
+        truncated.close();
+
+        SpeedStack stack;
+        VideoAnimationScreen* screen = stack.open(cutShort);
+        // As the trim screen hands it on: a cut from 10 s into the user's file.
+        screen->sourceVideoURL = QUrl::fromLocalFile("/home/someone/Videos/Holiday.mp4");
+        screen->sourceStartSeconds = 10;
+        QTRY_VERIFY(screen->player());
+        testing::ConsoleCapture console;
+        screen->btnCreateGIF();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            qobject_cast<library::GIFPreviewScreen*>(stack.navigation->topViewController()), 30000);
+        auto& hud = components::StatusHUD::shared();
+        QTRY_VERIFY(hud.isVisible() && hud.kind() == components::StatusHUD::Information);
+        const QRegularExpression notice(
+            "^“Holiday\\.mp4” stops at (1[0-3]\\.\\d\\d) s: the file is cut short or damaged\\. "
+            "The GIF ends there\\.$");
+        const auto match = notice.match(hud.status());
+        QVERIFY2(match.hasMatch(), qPrintable(hud.status()));
+        const double stop = match.captured(1).toDouble();
+        QVERIFY2(stop > 10.5 && stop < 13.5, qPrintable(hud.status()));
+        QVERIFY(console.lines().contains(hud.status()));
+
+        // The GIF holds what decodes, nothing frozen past the stop.
+        const QString gif = workGif();
+        QCOMPARE(screen->gifURL, QUrl::fromLocalFile(gif));
+        auto decoded = gif::decodeAnimation(gif.toStdString());
+        QVERIFY(decoded);
+        QVERIFY(!decoded->frames.empty());
+        QVERIFY2(double(decoded->frames.size()) <= (stop - 10) * 5 + 1,
+                 qPrintable(QString::number(decoded->frames.size())));
+        QVERIFY(temporaryFiles().isEmpty());
+        // A notice, not a question: it goes by itself.
+        QTRY_VERIFY_WITH_TIMEOUT(!hud.isVisible(), 15000);
+    }
+
+    // The trim screen's cut already ended where the user's file stops: the
+    // GIF of the cut is made, and the notice names the file and that time.
+    void aCutThatEndedEarlySaysWhereTheFileStops() {
+        SpeedStack stack;
+        VideoAnimationScreen* screen = stack.open(clip10_);
+        screen->sourceVideoURL = QUrl::fromLocalFile("/home/someone/Videos/Holiday.mp4");
+        screen->sourceStartSeconds = 3;
+        screen->sourceStopsAt = 13.96;
+        QTRY_VERIFY(screen->player());
+        screen->btnCreateGIF();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            qobject_cast<library::GIFPreviewScreen*>(stack.navigation->topViewController()), 30000);
+        auto& hud = components::StatusHUD::shared();
+        QTRY_VERIFY(hud.isVisible() && hud.kind() == components::StatusHUD::Information);
+        QCOMPARE(hud.status(), QString("“Holiday.mp4” stops at 13.96 s: the file is cut short or "
+                                       "damaged. The GIF ends there."));
+    }
+
+    // A whole video says nothing after its GIF.
+    void aWholeVideoAddsNoNotice() {
+        SpeedStack stack;
+        VideoAnimationScreen* screen = stack.open(clip10_);
+        QTRY_VERIFY(screen->player());
+        testing::ConsoleCapture console;
+        screen->btnCreateGIF();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            qobject_cast<library::GIFPreviewScreen*>(stack.navigation->topViewController()), 30000);
+        QCoreApplication::processEvents();
+        QVERIFY(!components::StatusHUD::shared().isVisible());
+        QVERIFY(console.lines().filter("stops at").isEmpty());
     }
 
     void backPausesAndPops() {

@@ -11,6 +11,7 @@
 #include "home/home_screen.h"
 #include "home/navigation_flags.h"
 #include "library/gif_preview_screen.h"
+#include "media/probe.h"
 #include "media/thumbnails.h"
 #include "media_fixtures.h"
 #include "platform/navigation_controller.h"
@@ -380,6 +381,10 @@ private slots:
         auto* speed =
             qobject_cast<video::VideoAnimationScreen*>(stack.navigation->topViewController());
         QCOMPARE(speed->videoSongURL, screen->videoSongURL);
+        // What the speed screen tells the user names this file and its times.
+        QCOMPARE(speed->sourceVideoURL, QUrl::fromLocalFile(clip6_));
+        QCOMPARE(speed->sourceStartSeconds, *screen->trimmerView()->startTime());
+        QVERIFY(speed->sourceStartSeconds > 1.9 && speed->sourceStartSeconds < 2.1);
         const QString cut = screen->videoSongURL.toLocalFile();
         QCOMPARE(QFileInfo(cut).absolutePath(), home_.dataHome() + "/Flickbook/tmp");
         QVERIFY(QFile::exists(cut));
@@ -388,6 +393,45 @@ private slots:
         speed->btnBack();
         QTRY_VERIFY(!QFile::exists(cut));
         QVERIFY(QFile::exists(clip6_));
+    }
+
+    // A file cut short: the stretch to the end it states is cut where the
+    // file stops decoding, and the speed screen hears where that is.
+    void aStretchPastWhereAFileCutShortStopsEndsThere() {
+        testsupport::ClipParameters shape;
+        shape.seconds = 6;
+        shape.faststart = true; // the index first, as phones write it
+        const QString whole = clips_.filePath("whole-front.mp4");
+        QVERIFY(testsupport::makeCounterClip(whole.toStdString(), shape));
+        QFile source(whole);
+        QVERIFY(source.open(QIODevice::ReadOnly));
+        const QByteArray bytes = source.readAll();
+        const QString cutShort = clips_.filePath("cut-short.mp4");
+        QFile truncated(cutShort);
+        QVERIFY(truncated.open(QIODevice::WriteOnly));
+        truncated.write(bytes.left(bytes.size() * 6 / 10));
+        truncated.close();
+
+        TrimStack stack;
+        TrimVideoScreen* screen = stack.open(cutShort);
+        QVERIFY(ready(screen));
+        screen->trimmerView()->moveHandle(TrimmerView::StartHandle, 1.0);
+        screen->trimmerView()->stopMoving();
+        screen->btnTrim();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            qobject_cast<video::VideoAnimationScreen*>(stack.navigation->topViewController()),
+            10000);
+        auto* speed =
+            qobject_cast<video::VideoAnimationScreen*>(stack.navigation->topViewController());
+        QCOMPARE(speed->sourceVideoURL, QUrl::fromLocalFile(cutShort));
+        QVERIFY(speed->sourceStopsAt);
+        QVERIFY2(*speed->sourceStopsAt > 2 && *speed->sourceStopsAt < 5,
+                 qPrintable(QString::number(*speed->sourceStopsAt)));
+        auto cut = media::probe(speed->videoSongURL.toLocalFile().toStdString());
+        QVERIFY(cut);
+        QVERIFY(!cut->decodesUntil);
+        QVERIFY(std::abs(cut->durationSeconds -
+                         (*speed->sourceStopsAt - speed->sourceStartSeconds)) < 0.001);
     }
 
     void trimWhileStillLeavesTheButton() {

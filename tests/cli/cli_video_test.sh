@@ -32,6 +32,17 @@ check "a video cut short makes a GIF" sh -c "'$cli' video '$tmp/short.mp4' -o '$
 check "with a warning naming the file and where it stops" \
     grep -Eq "^flickbook-cli: warning: $tmp/short.mp4 stops decoding at [0-9]+\.[0-9]{2} s" "$tmp/warn"
 check "and no frozen frames after it" sh -c "test \$('$cli' info '$tmp/short.gif' | sed -n 's/^frames: *//p') -lt 55"
+check "a stretch of it that decodes cuts without a word" sh -c "'$cli' cut '$tmp/short.mp4' --start 1 --end 3 -o '$tmp/short-cut.mp4' >/dev/null 2>'$tmp/warn' && test ! -s '$tmp/warn'"
+check "exactly: 2.00 s" test "$(duration "$tmp/short-cut.mp4")" = "2.000000"
+check "and 50 frames" test "$(frames "$tmp/short-cut.mp4")" = "50"
+check "a cut reaching past where it stops gives what decodes" sh -c "'$cli' cut '$tmp/short.mp4' --start 1 --end 11 -o '$tmp/short-past.mp4' >/dev/null 2>'$tmp/warn'"
+check "with the warning naming the file and where it stops" \
+    grep -Eq "^flickbook-cli: warning: $tmp/short.mp4 stops decoding at [0-9]+\.[0-9]{2} s \(the file is cut short or damaged\); the cut ends there$" "$tmp/warn"
+stop=$(sed -n 's/.* stops decoding at \([0-9.]*\) s.*/\1/p' "$tmp/warn")
+check "lasting from the start to there" awk -v d="$(duration "$tmp/short-past.mp4")" -v s="$stop" 'BEGIN { exit !(s > 2 && (d - (s - 1))^2 < 0.000001) }'
+check "video of a stretch reaching past it warns too" sh -c "'$cli' video '$tmp/short.mp4' --start 2 --end 10 -o '$tmp/short-past.gif' >/dev/null 2>'$tmp/warn' && grep -Eq '^flickbook-cli: warning: $tmp/short.mp4 stops decoding at [0-9]+\.[0-9]{2} s .*the GIF ends there$' '$tmp/warn'"
+check "a stretch beginning after it is refused" fails "$cli" cut "$tmp/short.mp4" --start 10 --end 11 -o "$tmp/late.mp4"
+check "saying where it stops" grep -q "stops decoding at" "$tmp/err"
 
 check "a stretch under a second is refused" fails "$cli" video "$tmp/whole.mp4" --start 1 --end 1.5 -o "$tmp/x.gif"
 check "naming the user's file, not a temporary one" sh -c "grep -q '$tmp/whole.mp4' '$tmp/err' && ! grep -q 'tmp/cut-' '$tmp/err'"

@@ -6,6 +6,7 @@
 #include "media_fixtures.h"
 #include "test_paths.h"
 
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -58,7 +59,11 @@ TEST_F(Clips, ProbeReportsSizeRotationRateAndAudio) {
 
 TEST_F(Clips, ProbeRefusesWhatIsNotUsableVideo) {
     const auto bytes = readBytes(path("front.mp4"));
-    writeBytes(path("cut-short.mp4"), {bytes.begin(), bytes.begin() + long(bytes.size() * 2 / 3)});
+    // The index is whole but the data stops before the first frame's end.
+    const std::string mdat = "mdat";
+    const auto data = std::search(bytes.begin(), bytes.end(), mdat.begin(), mdat.end());
+    ASSERT_NE(data, bytes.end());
+    writeBytes(path("cut-before-a-frame.mp4"), {bytes.begin(), data + 64});
     writeBytes(path("no-index.mp4"), {bytes.end() - long(bytes.size() / 2), bytes.end()});
     writeBytes(path("text.mp4"), {'h', 'e', 'l', 'l', 'o'});
     ASSERT_EQ(std::system(("ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=d=1 " +
@@ -67,7 +72,7 @@ TEST_F(Clips, ProbeRefusesWhatIsNotUsableVideo) {
               0);
     const std::pair<const char*, const char*> cases[] = {
         {"missing.mp4", "media.not_found"},   {"text.mp4", "media.unreadable"},
-        {"no-index.mp4", "media.unreadable"}, {"cut-short.mp4", "media.truncated"},
+        {"no-index.mp4", "media.unreadable"}, {"cut-before-a-frame.mp4", "media.truncated"},
         {"sound.m4a", "media.no_video"},
     };
     for (const auto& [name, code] : cases) {
@@ -75,6 +80,25 @@ TEST_F(Clips, ProbeRefusesWhatIsNotUsableVideo) {
         ASSERT_FALSE(info) << name;
         EXPECT_EQ(info.error().code, code) << name << ": " << info.error().message;
     }
+}
+
+// A file cut short is what decodes of it: the probe says where that stops.
+TEST_F(Clips, ProbeSaysWhereAFileCutShortStopsDecoding) {
+    const auto bytes = readBytes(path("front.mp4"));
+    writeBytes(path("cut-short.mp4"), {bytes.begin(), bytes.begin() + long(bytes.size() * 2 / 3)});
+    auto info = media::probe(path("cut-short.mp4"));
+    ASSERT_TRUE(info) << info.error().message;
+    EXPECT_NEAR(info->durationSeconds, 4.0, 0.05); // as the index says
+    ASSERT_TRUE(info->decodesUntil);
+    EXPECT_GT(*info->decodesUntil, 1.0);
+    EXPECT_LT(*info->decodesUntil, 3.5);
+    // On a frame's end: 25 fps.
+    EXPECT_NEAR(std::remainder(*info->decodesUntil, 0.04), 0.0, 1e-6);
+    EXPECT_EQ(info->width, 160);
+
+    auto whole = media::probe(path("front.mp4"));
+    ASSERT_TRUE(whole);
+    EXPECT_FALSE(whole->decodesUntil);
 }
 
 TEST_F(Clips, ThumbnailShowsTheFrameAtTheTime) {

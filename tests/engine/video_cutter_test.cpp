@@ -114,6 +114,101 @@ TEST_F(Cutting, ShowsExactlyTheChosenFramesEvenFarFromAKeyframe) {
     EXPECT_TRUE(leftovers().empty());
 }
 
+// A file cut short, index first as phones write it: the index names every
+// frame, the data stops halfway. What decodes cuts as exactly as a whole
+// file; a range reaching past it gives what decodes and says where it stops.
+TEST_F(Cutting, AFileCutShortCutsWhatDecodes) {
+    for (const bool reordered : {false, true}) {
+        ClipParameters shape;
+        shape.seconds = 8;
+        shape.keyframeInterval = 50;
+        shape.faststart = true;
+        shape.bFrames = reordered ? 3 : 0;
+        shape.audio = reordered;
+        const std::string whole = reordered ? "whole-reordered.mp4" : "whole-plain.mp4";
+        const std::string clip = reordered ? "short-reordered.mp4" : "short-plain.mp4";
+        ASSERT_TRUE(makeCounterClip(path(whole), shape));
+        const auto bytes = readBytes(path(whole));
+        writeBytes(path(clip), {bytes.begin(), bytes.begin() + long(bytes.size() * 6 / 10)});
+        auto info = media::probe(path(clip));
+        ASSERT_TRUE(info) << clip << ": " << info.error().message;
+        EXPECT_NEAR(info->durationSeconds, 8.0, 0.05) << clip;
+        ASSERT_TRUE(info->decodesUntil) << clip;
+        const double stop = *info->decodesUntil;
+        EXPECT_GT(stop, 3.0) << clip;
+        EXPECT_LT(stop, 6.5) << clip;
+        // The frames that decode in one run from the start end where it says
+        // (the decoder then reports the damage).
+        std::vector<int> decoded;
+        {
+            auto source = media::VideoSource::open(path(clip));
+            ASSERT_TRUE(source);
+            media::FrameReader reader(std::move(*source));
+            for (auto more = reader.next(); more && *more; more = reader.next())
+                decoded.push_back(readCounter(*reader.currentImage(160, 160)));
+        }
+        ASSERT_FALSE(decoded.empty());
+        EXPECT_EQ(decoded.front(), 0);
+        EXPECT_NEAR(stop, (decoded.back() + 1) * 0.04, 0.001) << clip;
+        for (std::size_t i = 1; i * 0.04 < stop; ++i)
+            ASSERT_EQ(decoded[i], decoded[i - 1] + 1) << clip << " at " << i;
+
+        // Inside what decodes: exact, and nothing said.
+        {
+            std::vector<double> stops;
+            media::CutRequest request;
+            request.source = path(clip);
+            request.startSeconds = 1.5;
+            request.endSeconds = 2.5;
+            request.destination = path("inside-" + clip);
+            request.endsEarly = [&](double seconds) { stops.push_back(seconds); };
+            auto made = media::cutVideo(request);
+            ASSERT_TRUE(made) << clip << ": " << made.error().message;
+            EXPECT_TRUE(stops.empty());
+            auto cutInfo = media::probe(*made);
+            ASSERT_TRUE(cutInfo) << cutInfo.error().message;
+            EXPECT_FALSE(cutInfo->decodesUntil);
+            EXPECT_NEAR(cutInfo->durationSeconds, 1.0, 0.001) << clip;
+            const auto frames = shownFrames(*made);
+            ASSERT_FALSE(frames.empty());
+            EXPECT_EQ(frames.front(), 37) << clip;
+            EXPECT_NEAR(frames.back(), 62, 1) << clip;
+        }
+        // Past it: what decodes, from the start chosen to where it stops.
+        {
+            std::vector<double> stops;
+            media::CutRequest request;
+            request.source = path(clip);
+            request.startSeconds = 2.5;
+            request.endSeconds = 7.5;
+            request.destination = path("past-" + clip);
+            request.endsEarly = [&](double seconds) { stops.push_back(seconds); };
+            auto made = media::cutVideo(request);
+            ASSERT_TRUE(made) << clip << ": " << made.error().message;
+            ASSERT_EQ(stops.size(), 1u) << clip;
+            EXPECT_DOUBLE_EQ(stops[0], stop);
+            auto cutInfo = media::probe(*made);
+            ASSERT_TRUE(cutInfo) << cutInfo.error().message;
+            EXPECT_FALSE(cutInfo->decodesUntil) << clip;
+            EXPECT_NEAR(cutInfo->durationSeconds, stop - 2.5, 0.001) << clip;
+            const auto frames = shownFrames(*made);
+            ASSERT_FALSE(frames.empty());
+            EXPECT_EQ(frames.front(), 62) << clip;
+            EXPECT_NEAR(frames.back(), decoded.back(), 1) << clip;
+            for (std::size_t i = 1; i < frames.size(); ++i)
+                ASSERT_EQ(frames[i], frames[i - 1] + 1) << clip << " at " << i;
+        }
+        // Beginning where nothing decodes any more: refused, nothing written.
+        auto late = cut(clip, stop + 0.5, 7.5, "late-" + clip);
+        ASSERT_FALSE(late) << clip;
+        EXPECT_EQ(late.error().code, "cut.range") << late.error().message;
+        EXPECT_NE(late.error().message.find("stops decoding at"), std::string::npos)
+            << late.error().message;
+        EXPECT_FALSE(fs::exists(path("late-" + clip)));
+    }
+    EXPECT_TRUE(leftovers().empty());
+}
+
 TEST_F(Cutting, KeepsSoundInStepAndTheRotation) {
     auto made = cut("rotated.mp4", 2.5, 6.0, "rotated-cut.mp4");
     ASSERT_TRUE(made) << made.error().message;
