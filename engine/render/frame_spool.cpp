@@ -17,10 +17,12 @@ std::string systemError(int error) {
     return std::strerror(error);
 }
 
-// The whole buffer at offset, across short writes and interruptions.
-bool writeAt(int fd, const std::uint8_t* data, std::size_t size, off_t offset) {
+// The whole buffer at offset, across short transfers and interruptions;
+// `transfer` is pread or pwrite.
+template <typename Byte, typename Transfer>
+bool wholeAt(Transfer transfer, int fd, Byte* data, std::size_t size, off_t offset) {
     while (size > 0) {
-        const ssize_t n = ::pwrite(fd, data, size, offset);
+        const ssize_t n = transfer(fd, data, size, offset);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -32,18 +34,12 @@ bool writeAt(int fd, const std::uint8_t* data, std::size_t size, off_t offset) {
     return true;
 }
 
+bool writeAt(int fd, const std::uint8_t* data, std::size_t size, off_t offset) {
+    return wholeAt(::pwrite, fd, data, size, offset);
+}
+
 bool readAt(int fd, std::uint8_t* data, std::size_t size, off_t offset) {
-    while (size > 0) {
-        const ssize_t n = ::pread(fd, data, size, offset);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= std::size_t(n);
-        offset += n;
-    }
-    return true;
+    return wholeAt(::pread, fd, data, size, offset);
 }
 
 } // namespace
