@@ -327,6 +327,53 @@ struct CutOutput {
 
 } // namespace
 
+namespace {
+
+// Where the packets read really end. A file cut short whose index did not
+// give it away (Matroska, WebM and MPEG-TS keep theirs at the end or have
+// none) shows it here: the source ran out before any stream reached the
+// duration its header states.
+class ReadEnd {
+public:
+    explicit ReadEnd(const VideoSource& source)
+        : format_(source.format()), videoIndex_(source.streamIndex()),
+          videoStart_(source.startSeconds()),
+          formatStart_(format_->start_time != AV_NOPTS_VALUE
+                           ? format_->start_time / double(AV_TIME_BASE)
+                           : 0.0) {}
+
+    void note(const AVPacket& packet) {
+        if (packet.pts == AV_NOPTS_VALUE || packet.stream_index < 0 ||
+            unsigned(packet.stream_index) >= format_->nb_streams)
+            return;
+        const AVStream* stream = format_->streams[packet.stream_index];
+        const double ends = double(packet.pts + std::max<std::int64_t>(packet.duration, 0)) *
+                            av_q2d(stream->time_base);
+        anyStream_ = std::max(anyStream_, ends - formatStart_);
+        if (packet.stream_index == videoIndex_)
+            video_ = std::max(video_, ends - videoStart_);
+    }
+
+    // The seconds where the video stops, when the source ended before both
+    // the cut's end and the file's stated duration (by more than a frame).
+    std::optional<double> stopsShortOf(double statedDuration, double cutEnd, double frame) const {
+        if (!reachedTheEnd || video_ <= 0 || video_ + frame / 2 >= cutEnd ||
+            anyStream_ + 1.5 * frame >= statedDuration)
+            return std::nullopt;
+        return video_;
+    }
+
+    bool reachedTheEnd = false;
+
+private:
+    const AVFormatContext* format_;
+    int videoIndex_;
+    double videoStart_, formatStart_;
+    double anyStream_ = 0, video_ = 0;
+};
+
+} // namespace
+
 Result<fs::path> cutVideo(const CutRequest& request) {
     const fs::path& path = request.source;
     const std::string name = path.filename().string();
@@ -409,6 +456,7 @@ Result<fs::path> cutVideo(const CutRequest& request) {
     if (rc < 0)
         return writeError(destination, rc);
 
+    ReadEnd readEnd(source);
     auto pending = seekToKeyframeAtOrBefore(in, source.streamIndex(), range->start);
     if (!pending)
         return makeError(pending.error().code, name + ": " + pending.error().message);
@@ -423,6 +471,7 @@ Result<fs::path> cutVideo(const CutRequest& request) {
     } else {
         Cut cut(source, plan->audioIndex, output.get(), *range);
         auto feed = [&](PacketHandle packet) -> int {
+            readEnd.note(*packet);
             const bool isVideo = packet->stream_index == source.streamIndex();
             const std::int64_t ts = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
             const int taken = cut.take(std::move(packet));
@@ -443,8 +492,10 @@ Result<fs::path> cutVideo(const CutRequest& request) {
             rc = av_read_frame(in, packet.get());
             if (rc == AVERROR(EAGAIN))
                 continue;
-            if (rc < 0)
+            if (rc < 0) {
+                readEnd.reachedTheEnd = true;
                 break; // the end of the source, or its damaged tail
+            }
             if (isBrokenOff(*packet))
                 continue;
             if (rc = feed(std::move(packet)); rc < 0)
@@ -469,8 +520,12 @@ Result<fs::path> cutVideo(const CutRequest& request) {
         return placed.error();
     if (request.progress)
         request.progress(1.0);
-    if (endsEarly && request.endsEarly)
-        request.endsEarly(available);
+    if (request.endsEarly) {
+        if (endsEarly)
+            request.endsEarly(available);
+        else if (auto stop = readEnd.stopsShortOf(duration, end, frame))
+            request.endsEarly(*stop);
+    }
     return destination;
 }
 

@@ -29,8 +29,10 @@ struct CutRequest {
     std::string baseName;
     std::function<void(double)> progress; // 0..1, optional
     // Called once, when the cut is made, if the range reached past where a
-    // file cut short stops decoding (MediaInfo::decodesUntil), with those
-    // seconds: the cut ends there. Optional.
+    // file cut short stops decoding, with those seconds: the cut ends there.
+    // Known beforehand from an index at the front (MediaInfo::decodesUntil),
+    // else found when the packets run out before the stated duration (a
+    // Matroska or WebM file cut short). Optional.
     std::function<void(double)> endsEarly;
 };
 

@@ -209,6 +209,50 @@ TEST_F(Cutting, AFileCutShortCutsWhatDecodes) {
     EXPECT_TRUE(leftovers().empty());
 }
 
+// Matroska and WebM keep their index at the end: a file cut short says so
+// only when its packets run out before the duration its header states. The
+// cut gives what is there and says where it stops; a whole file whose sound
+// outlasts its picture is not taken for one cut short.
+TEST_F(Cutting, AMatroskaOrWebMFileCutShortSaysWhereItStops) {
+    for (const auto& [name, codec] : {std::pair{"short.mkv", "h264"}, {"short.webm", "vp9"}}) {
+        ClipParameters shape;
+        shape.seconds = 8;
+        shape.keyframeInterval = 25;
+        shape.codec = codec;
+        shape.audio = true;
+        const std::string whole = std::string("whole-") + name;
+        ASSERT_TRUE(makeCounterClip(path(whole), shape));
+        const auto bytes = readBytes(path(whole));
+        writeBytes(path(name), {bytes.begin(), bytes.begin() + long(bytes.size() / 2)});
+
+        std::vector<double> stops;
+        media::CutRequest request;
+        request.source = path(name);
+        request.startSeconds = 1.0;
+        request.endSeconds = 7.5;
+        request.destination = path(std::string("past-") + name);
+        request.endsEarly = [&](double seconds) { stops.push_back(seconds); };
+        auto made = media::cutVideo(request);
+        ASSERT_TRUE(made) << name << ": " << made.error().message;
+        ASSERT_EQ(stops.size(), 1u) << name;
+        EXPECT_GT(stops[0], 2.0) << name;
+        EXPECT_LT(stops[0], 6.0) << name;
+        const auto frames = shownFrames(*made);
+        ASSERT_FALSE(frames.empty()) << name;
+        EXPECT_EQ(frames.front(), 25) << name;
+        EXPECT_NEAR((frames.back() + 1) * 0.04, stops[0], 0.041) << name;
+
+        // The whole file, cut to its end, is whole.
+        stops.clear();
+        request.source = path(whole);
+        request.endSeconds = 8.0;
+        request.destination = path(std::string("all-") + name);
+        ASSERT_TRUE(media::cutVideo(request)) << name;
+        EXPECT_TRUE(stops.empty()) << name << " stops at " << stops.front();
+    }
+    EXPECT_TRUE(leftovers().empty());
+}
+
 TEST_F(Cutting, KeepsSoundInStepAndTheRotation) {
     auto made = cut("rotated.mp4", 2.5, 6.0, "rotated-cut.mp4");
     ASSERT_TRUE(made) << made.error().message;
