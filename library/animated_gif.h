@@ -6,8 +6,8 @@
 // for a duration of the sum of the delays.
 
 #include "core/result.h"
-#include "library/decode_budgets.h"
 #include "platform/animated_image.h"
+#include "platform/decode_budgets.h"
 
 #include <QByteArray>
 #include <QSize>
@@ -21,11 +21,11 @@ namespace flickbook::library {
 
 struct PlaybackLimits {
     // Device pixels the pictures are fitted inside (never enlarged).
-    QSize box = kPreviewDefaultPixels;
+    QSize box = platform::kPreviewDefaultPixels;
     // The decoder's budget (gif::DecodeLimits::maxDecodedBytes).
-    std::uint64_t decodeBytes = kPreviewDecodeBytes;
+    std::uint64_t decodeBytes = platform::kPreviewDecodeBytes;
     // The pictures held, together; past it they are made smaller.
-    std::uint64_t pictureBytes = kPreviewPictureBytes;
+    std::uint64_t pictureBytes = platform::kPreviewPictureBytes;
 };
 
 // Decodes frame after frame, never holding more than one full canvas beside

@@ -1,7 +1,7 @@
 #include "library/first_frame_provider.h"
 
 #include "gif/animation.h"
-#include "library/decode_budgets.h"
+#include "platform/decode_budgets.h"
 
 #include <QUrl>
 
@@ -24,7 +24,7 @@ QImage FirstFrameProvider::requestImage(const QString& id, QSize* size,
     // each within a desktop's share, so a file declaring a huge canvas is
     // refused rather than growing the process.
     gif::DecodeOptions options;
-    options.limits.maxDecodedBytes = kFirstFrameDecodeBytes;
+    options.limits.maxDecodedBytes = platform::kFirstFrameDecodeBytes;
     if (auto frame = gif::decodeFirstFrame(path.toStdString(), options)) {
         const int width = int(frame->canvasWidth);
         const int height = int(frame->canvasHeight);

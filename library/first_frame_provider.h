@@ -2,7 +2,7 @@
 
 // First frames of GIFs for grid cells: "image://firstframe/<encoded path>".
 // Decoded on QML's image threads, reading only the first frame, scaled to the
-// size the cell asks for, within kFirstFrameDecodeBytes. An unreadable file,
+// size the cell asks for, within platform::kFirstFrameDecodeBytes. An unreadable file,
 // or one that would pass that budget, gives no image, and the cell keeps its
 // placeholder.
 

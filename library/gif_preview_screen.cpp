@@ -85,7 +85,7 @@ void GIFPreviewScreen::loadGIF() {
         setLoading(true);
         return;
     }
-    decode(kPreviewDefaultPixels);
+    decode(platform::kPreviewDefaultPixels);
 }
 
 void GIFPreviewScreen::decode(QSize box) {

@@ -1,5 +1,6 @@
 #include "photo_library.h"
 
+#include "decode_budgets.h"
 #include "dispatch.h"
 #include "file_copy.h"
 #include "gif/animation.h"
@@ -192,7 +193,9 @@ void PhotoLibrary::addFileNow(const QUrl& file, const AddCompletion& completion)
         return fail(QObject::tr("%1 cannot be read: %2")
                         .arg(QFileInfo(sourcePath).fileName(), source.errorString()));
     // Only a GIF that can be read goes among the user's pictures.
-    if (!gif::decodeFirstFrame(sourcePath.toStdString()))
+    gif::DecodeOptions options;
+    options.limits.maxDecodedBytes = kFirstFrameDecodeBytes;
+    if (!gif::decodeFirstFrame(sourcePath.toStdString(), options))
         return fail(QObject::tr("“%1” is not a GIF that can be read.")
                         .arg(QFileInfo(sourcePath).fileName()));
     const QString album = flickbookAlbum();

@@ -708,7 +708,7 @@ private slots:
         for (const QImage& held : image.images)
             QVERIFY(held.width() <= pixels.width() && held.height() <= pixels.height());
         QCOMPARE(image.images[0].size(), platform::fittedSize(QSize(640, 480), pixels));
-        QVERIFY(heldBytes(image) <= library::kPreviewPictureBytes);
+        QVERIFY(heldBytes(image) <= platform::kPreviewPictureBytes);
         QVERIFY(testing::waitForFrame(window));
         QVERIFY(testing::saveScreenshot(window, "preview-long-390"));
     }

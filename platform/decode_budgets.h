@@ -11,7 +11,7 @@
 #include <QSize>
 #include <cstdint>
 
-namespace flickbook::library {
+namespace flickbook::platform {
 
 // A first frame: its canvas, the image's indices and the copy handed to the
 // cell. Enough for a 4K GIF (about 75 MiB).
@@ -32,4 +32,4 @@ inline constexpr std::uint64_t kPreviewPictureBytes = std::uint64_t(256) << 20;
 // them (a screen used without its page).
 inline constexpr QSize kPreviewDefaultPixels{1280, 1280};
 
-} // namespace flickbook::library
+} // namespace flickbook::platform
