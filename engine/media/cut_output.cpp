@@ -1,5 +1,6 @@
 #include "media/cut_output.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <limits>
@@ -56,6 +57,32 @@ AvioHandle fileWriter(std::FILE* file) {
 Error writeError(const fs::path& destination, int code) {
     return makeError("file.write",
                      "Writing " + destination.string() + " failed: " + errorText(code) + ".");
+}
+
+ReadEnd::ReadEnd(const AVFormatContext* format, int videoIndex, double videoStartSeconds)
+    : format_(format), videoIndex_(videoIndex), videoStart_(videoStartSeconds),
+      formatStart_(format->start_time != AV_NOPTS_VALUE
+                       ? double(format->start_time) / double(AV_TIME_BASE)
+                       : 0.0) {}
+
+void ReadEnd::note(const AVPacket& packet) {
+    if (packet.pts == AV_NOPTS_VALUE || packet.stream_index < 0 ||
+        unsigned(packet.stream_index) >= format_->nb_streams)
+        return;
+    const AVStream* stream = format_->streams[packet.stream_index];
+    const double ends =
+        double(packet.pts + std::max<std::int64_t>(packet.duration, 0)) * av_q2d(stream->time_base);
+    anyStream_ = std::max(anyStream_, ends - formatStart_);
+    if (packet.stream_index == videoIndex_)
+        video_ = std::max(video_, ends - videoStart_);
+}
+
+std::optional<double> ReadEnd::stopsShortOf(double statedDuration, double cutEnd,
+                                            double frame) const {
+    if (!reachedTheEnd_ || video_ <= 0 || video_ + frame / 2 >= cutEnd ||
+        anyStream_ + 1.5 * frame >= statedDuration)
+        return std::nullopt;
+    return video_;
 }
 
 Result<StreamRange> streamRange(const AVStream* video, double startSeconds, double endSeconds) {

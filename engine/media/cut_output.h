@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace flickbook::media {
 
@@ -45,6 +46,31 @@ struct StreamRange {
     std::int64_t end = 0;
 };
 Result<StreamRange> streamRange(const AVStream* video, double startSeconds, double endSeconds);
+
+// Where the packets read for a cut really end. A file cut short whose index
+// did not give it away (Matroska and WebM keep theirs at the end, MPEG-TS has
+// none) shows it here: the source ran out before any stream reached the
+// duration its header states.
+class ReadEnd {
+public:
+    ReadEnd(const AVFormatContext* format, int videoIndex, double videoStartSeconds);
+
+    // Each packet read, in any stream.
+    void note(const AVPacket& packet);
+    // The source has no more packets (its end, or its damaged tail).
+    void reachedTheEnd() { reachedTheEnd_ = true; }
+
+    // The seconds where the video stops, when the source ended before both
+    // the cut's end and the file's stated duration (by more than a frame).
+    std::optional<double> stopsShortOf(double statedDuration, double cutEnd, double frame) const;
+
+private:
+    const AVFormatContext* format_;
+    int videoIndex_;
+    double videoStart_, formatStart_;
+    double anyStream_ = 0, video_ = 0;
+    bool reachedTheEnd_ = false;
+};
 
 // Positions `format` so that decoding the video stream can begin at the last
 // keyframe at or before `ts`, and gives the packets already read from there

@@ -23,14 +23,16 @@ std::int64_t timestampOf(const AVPacket& packet) {
 // Reads packets: first those already read while seeking, then the file's.
 class PacketFeed {
 public:
-    PacketFeed(AVFormatContext* format, std::deque<PacketHandle> pending)
-        : format_(format), pending_(std::move(pending)) {}
+    PacketFeed(AVFormatContext* format, std::deque<PacketHandle> pending, ReadEnd& readEnd)
+        : format_(format), pending_(std::move(pending)), readEnd_(readEnd) {}
 
-    // Null at the end of the file (or of its readable part).
+    // Null at the end of the file (or of its readable part); each packet is
+    // noted in the ReadEnd.
     PacketHandle next() {
         if (!pending_.empty()) {
             PacketHandle packet = std::move(pending_.front());
             pending_.pop_front();
+            readEnd_.note(*packet);
             return packet;
         }
         for (;;) {
@@ -40,13 +42,19 @@ public:
             const int rc = av_read_frame(format_, packet.get());
             if (rc == AVERROR(EAGAIN))
                 continue;
-            return rc < 0 ? nullptr : std::move(packet);
+            if (rc < 0) {
+                readEnd_.reachedTheEnd();
+                return nullptr;
+            }
+            readEnd_.note(*packet);
+            return packet;
         }
     }
 
 private:
     AVFormatContext* format_;
     std::deque<PacketHandle> pending_;
+    ReadEnd& readEnd_;
 };
 
 class ReencodedCut {
@@ -347,8 +355,9 @@ Result<ReencodedCutResult> writeReencodedCut(VideoSource& source, std::deque<Pac
                                              int audioIndex, AVFormatContext* output,
                                              StreamRange range,
                                              const std::function<void(double)>& progress,
-                                             const std::filesystem::path& destination) {
-    PacketFeed feed(source.format(), std::move(pending));
+                                             const std::filesystem::path& destination,
+                                             ReadEnd& readEnd) {
+    PacketFeed feed(source.format(), std::move(pending), readEnd);
     ReencodedCut cut(source, audioIndex, output, range, destination);
     return cut.run(feed, progress);
 }

@@ -24,13 +24,15 @@ struct ReencodedCutResult {
 
 // Writes the stretch into `output`, whose header is written, with the video
 // as stream 0 and, when `audioIndex` ≥ 0, that sound stream as stream 1.
-// `pending` are the packets from seekToKeyframeAtOrBefore(). Errors:
+// `pending` are the packets from seekToKeyframeAtOrBefore(); every packet
+// read is noted in `readEnd`. Errors:
 // "cut.format" when no encoder exists for the codec, "cut.encode" when
 // encoding fails, "file.write" for the destination.
 Result<ReencodedCutResult> writeReencodedCut(VideoSource& source, std::deque<PacketHandle> pending,
                                              int audioIndex, AVFormatContext* output,
                                              StreamRange range,
                                              const std::function<void(double)>& progress,
-                                             const std::filesystem::path& destination);
+                                             const std::filesystem::path& destination,
+                                             ReadEnd& readEnd);
 
 } // namespace flickbook::media

@@ -327,53 +327,6 @@ struct CutOutput {
 
 } // namespace
 
-namespace {
-
-// Where the packets read really end. A file cut short whose index did not
-// give it away (Matroska, WebM and MPEG-TS keep theirs at the end or have
-// none) shows it here: the source ran out before any stream reached the
-// duration its header states.
-class ReadEnd {
-public:
-    explicit ReadEnd(const VideoSource& source)
-        : format_(source.format()), videoIndex_(source.streamIndex()),
-          videoStart_(source.startSeconds()),
-          formatStart_(format_->start_time != AV_NOPTS_VALUE
-                           ? format_->start_time / double(AV_TIME_BASE)
-                           : 0.0) {}
-
-    void note(const AVPacket& packet) {
-        if (packet.pts == AV_NOPTS_VALUE || packet.stream_index < 0 ||
-            unsigned(packet.stream_index) >= format_->nb_streams)
-            return;
-        const AVStream* stream = format_->streams[packet.stream_index];
-        const double ends = double(packet.pts + std::max<std::int64_t>(packet.duration, 0)) *
-                            av_q2d(stream->time_base);
-        anyStream_ = std::max(anyStream_, ends - formatStart_);
-        if (packet.stream_index == videoIndex_)
-            video_ = std::max(video_, ends - videoStart_);
-    }
-
-    // The seconds where the video stops, when the source ended before both
-    // the cut's end and the file's stated duration (by more than a frame).
-    std::optional<double> stopsShortOf(double statedDuration, double cutEnd, double frame) const {
-        if (!reachedTheEnd || video_ <= 0 || video_ + frame / 2 >= cutEnd ||
-            anyStream_ + 1.5 * frame >= statedDuration)
-            return std::nullopt;
-        return video_;
-    }
-
-    bool reachedTheEnd = false;
-
-private:
-    const AVFormatContext* format_;
-    int videoIndex_;
-    double videoStart_, formatStart_;
-    double anyStream_ = 0, video_ = 0;
-};
-
-} // namespace
-
 Result<fs::path> cutVideo(const CutRequest& request) {
     const fs::path& path = request.source;
     const std::string name = path.filename().string();
@@ -456,14 +409,15 @@ Result<fs::path> cutVideo(const CutRequest& request) {
     if (rc < 0)
         return writeError(destination, rc);
 
-    ReadEnd readEnd(source);
+    ReadEnd readEnd(in, source.streamIndex(), source.startSeconds());
     auto pending = seekToKeyframeAtOrBefore(in, source.streamIndex(), range->start);
     if (!pending)
         return makeError(pending.error().code, name + ": " + pending.error().message);
 
     if (plan->reencodeHead) {
-        auto written = writeReencodedCut(source, std::move(*pending), plan->audioIndex,
-                                         output.get(), *range, request.progress, destination);
+        auto written =
+            writeReencodedCut(source, std::move(*pending), plan->audioIndex, output.get(), *range,
+                              request.progress, destination, readEnd);
         if (!written)
             return makeError(written.error().code, written.error().code.starts_with("file.")
                                                        ? written.error().message
@@ -493,7 +447,7 @@ Result<fs::path> cutVideo(const CutRequest& request) {
             if (rc == AVERROR(EAGAIN))
                 continue;
             if (rc < 0) {
-                readEnd.reachedTheEnd = true;
+                readEnd.reachedTheEnd();
                 break; // the end of the source, or its damaged tail
             }
             if (isBrokenOff(*packet))
