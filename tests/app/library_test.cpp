@@ -713,6 +713,35 @@ private slots:
         QVERIFY(testing::saveScreenshot(window, "preview-long-390"));
     }
 
+    // Pictures made for a phone-sized view are made again, larger, once the
+    // window has grown and held still; the GIF keeps playing throughout.
+    void aPreviewMakesItsPicturesAgainWhenTheWindowGrows() {
+        storeGif("Animation_1700000100.gif", movingBlockGif(640, 480, 12));
+        app_ = testing::launchToHome({390, 780});
+        QVERIFY(app_);
+        QQuickWindow* window = app_->window();
+        auto& navigation = app_->navigation();
+        navigation.topViewController()->performSegueWithIdentifier("segue_history");
+        auto* history = qobject_cast<HistoryScreen*>(navigation.topViewController());
+        QVERIFY(history);
+        QTRY_COMPARE(history->arrOfFile.size(), 1);
+        QVERIFY(testing::waitForPagesToSettle(window));
+        history->collectionViewDidSelectItem(0);
+        auto* preview = qobject_cast<GIFPreviewScreen*>(navigation.topViewController());
+        QVERIFY(preview);
+        QTRY_VERIFY_WITH_TIMEOUT(preview->ivPlayGIF()->isAnimating(), 20000);
+        const QSize small = preview->ivPlayGIF()->image().images[0].size();
+        QVERIFY2(small.width() < 640, qPrintable(QString::number(small.width())));
+
+        QVERIFY(testing::resizeTo(window, {1280, 900}));
+        const QSize pixels = preview->ivPlayGIF()->pixelSize();
+        const QSize wanted = platform::fittedSize(QSize(640, 480), pixels);
+        QVERIFY(wanted.width() > small.width() * 5 / 4);
+        QTRY_COMPARE_WITH_TIMEOUT(preview->ivPlayGIF()->image().images[0].size(), wanted, 20000);
+        QVERIFY(preview->ivPlayGIF()->isAnimating());
+        QCOMPARE(preview->ivPlayGIF()->image().images.size(), 12);
+    }
+
     // A GIF's share popover in a wide window, opened from a cell and closed
     // every way there is, over and over, then the delete alert the same way.
     void sharePopoverAndAlertSurviveRepeatedUse() {
