@@ -153,6 +153,21 @@ public:
     explicit LibraryTest(testing::PrivateHome& home) : home_(home) {}
 
 private:
+    // Launches at phone width and opens the work list, which holds the one
+    // GIF stored; null when any step fails.
+    HistoryScreen* launchToWorkListOfOne() {
+        app_ = testing::launchToHome({390, 780});
+        if (!app_)
+            return nullptr;
+        auto& navigation = app_->navigation();
+        navigation.topViewController()->performSegueWithIdentifier("segue_history");
+        auto* history = qobject_cast<HistoryScreen*>(navigation.topViewController());
+        if (!history || !QTest::qWaitFor([&] { return history->arrOfFile.size() == 1; }, 5000) ||
+            !testing::waitForPagesToSettle(app_->window()))
+            return nullptr;
+        return history;
+    }
+
     testing::PrivateHome& home_;
     std::unique_ptr<app::AppWindow> app_;
 
@@ -661,15 +676,10 @@ private slots:
     // holds is pictures the size of the view, not of the GIF.
     void aLongGifDecodesWhileTheWindowKeepsDrawing() {
         storeGif("Animation_1700000100.gif", movingBlockGif(640, 480, 1000));
-        app_ = testing::launchToHome({390, 780});
-        QVERIFY(app_);
+        HistoryScreen* history = launchToWorkListOfOne();
+        QVERIFY(history);
         QQuickWindow* window = app_->window();
         auto& navigation = app_->navigation();
-        navigation.topViewController()->performSegueWithIdentifier("segue_history");
-        auto* history = qobject_cast<HistoryScreen*>(navigation.topViewController());
-        QVERIFY(history);
-        QTRY_COMPARE(history->arrOfFile.size(), 1);
-        QVERIFY(testing::waitForPagesToSettle(window));
 
         int drawnWhileLoading = 0;
         GIFPreviewScreen* preview = nullptr;
@@ -717,15 +727,10 @@ private slots:
     // window has grown and held still; the GIF keeps playing throughout.
     void aPreviewMakesItsPicturesAgainWhenTheWindowGrows() {
         storeGif("Animation_1700000100.gif", movingBlockGif(640, 480, 12));
-        app_ = testing::launchToHome({390, 780});
-        QVERIFY(app_);
+        HistoryScreen* history = launchToWorkListOfOne();
+        QVERIFY(history);
         QQuickWindow* window = app_->window();
         auto& navigation = app_->navigation();
-        navigation.topViewController()->performSegueWithIdentifier("segue_history");
-        auto* history = qobject_cast<HistoryScreen*>(navigation.topViewController());
-        QVERIFY(history);
-        QTRY_COMPARE(history->arrOfFile.size(), 1);
-        QVERIFY(testing::waitForPagesToSettle(window));
         history->collectionViewDidSelectItem(0);
         auto* preview = qobject_cast<GIFPreviewScreen*>(navigation.topViewController());
         QVERIFY(preview);
