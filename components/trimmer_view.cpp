@@ -7,7 +7,6 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QPointer>
-#include <QThreadPool>
 #include <algorithm>
 #include <cmath>
 
@@ -89,7 +88,7 @@ void TrimmerView::setAsset(const QUrl& asset) {
     ++*generation_;
     const std::string path = asset.toLocalFile().toStdString();
     QPointer<TrimmerView> self(this);
-    QThreadPool::globalInstance()->start([self, path] {
+    platform::dispatch::background([self, path] {
         // The container's own headers say enough; decoding waits for the
         // thumbnails.
         double duration = 0.0, rate = 0.0, aspect = 16.0 / 9.0;
@@ -285,7 +284,7 @@ void TrimmerView::requestThumbnails() {
         const int last = (half + 1) * count / halves;
         const double from = visibleStart_ + first * step;
         const double to = visibleStart_ + last * step;
-        QThreadPool::globalInstance()->start([=] {
+        platform::dispatch::background([=] {
             auto made = media::thumbnailStrip(
                 path, last - first, maxWidth, maxHeight, from, to,
                 [&](int offset, image::RgbaImage picture) {

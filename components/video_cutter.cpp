@@ -7,7 +7,6 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QPointer>
-#include <QThreadPool>
 
 namespace flickbook::components {
 
@@ -46,7 +45,7 @@ void VideoCutter::cut(const QUrl& source, double startSeconds, double endSeconds
     request.startSeconds = startSeconds;
     request.endSeconds = endSeconds;
     request.folder = temporaryFolder().toStdString();
-    QThreadPool::globalInstance()->start([request = std::move(request), finish]() mutable {
+    platform::dispatch::background([request = std::move(request), finish]() mutable {
         std::optional<double> stoppedAt;
         request.endsEarly = [&stoppedAt](double seconds) { stoppedAt = seconds; };
         auto made = media::cutVideo(request);

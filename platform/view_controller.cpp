@@ -11,6 +11,16 @@ NavigationController* ViewController::navigationController() const {
     return navigationController_;
 }
 
+ViewController::~ViewController() {
+    // A screen's parts (views, sliders, players) outlive the screen's own
+    // destructor by a little: Qt deletes them after it, and the page's
+    // bindings may still write to them as the page lets go (a view's new
+    // size). What they report then must not reach the screen's slots, whose
+    // object is already gone.
+    for (QObject* part : children())
+        part->disconnect(this);
+}
+
 void ViewController::setViewSize(const QSizeF& size) {
     if (viewSize_ != size) {
         viewSize_ = size;

@@ -35,6 +35,7 @@ class ViewController : public QObject {
 
 public:
     explicit ViewController(QObject* parent = nullptr);
+    ~ViewController() override;
 
     NavigationItem* navigationItem() const { return navigationItem_; }
     // The controller whose stack holds this screen, if any.

@@ -197,6 +197,19 @@ private slots:
         app_.reset();
     }
 
+    // As a page lets go of a closing preview, its bindings may write the
+    // view's size once more while Qt tears the screen down; that news must
+    // not reach the screen's slots (under the sanitizers it was a report).
+    void aClosingPreviewHearsNothingFromItsView() {
+        auto* screen = new library::GIFPreviewScreen;
+        platform::AnimatedImageView* view = screen->ivPlayGIF();
+        QObject::connect(screen, &QObject::destroyed, view,
+                         [view] { view->setPixelSize(QSize(321, 123)); });
+        QSignalSpy sizes(view, &platform::AnimatedImageView::pixelSizeChanged);
+        delete screen;
+        QCOMPARE(sizes.count(), 1);
+    }
+
     void framesStandInTheListForTheirDelays_data() {
         QTest::addColumn<std::vector<int>>("delays");
         QTest::addColumn<QList<int>>("entries"); // frame colour index per entry

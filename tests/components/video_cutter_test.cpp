@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QMediaPlayer>
 #include <QThread>
+#include <QThreadPool>
 #include <QTimer>
 #include <QVideoFrame>
 #include <QVideoSink>
@@ -22,6 +23,8 @@ using components::VideoCutter;
 
 struct Delivery {
     int calls = 0;
+    // Threads of Qt's shared pool busy while the cut ran.
+    int sharedThreadsBusy = -1;
     bool onMainThread = false;
     std::optional<QUrl> video;
     std::optional<QString> error;
@@ -30,6 +33,12 @@ struct Delivery {
 Delivery cutAndWait(const fs::path& source, double start, double end) {
     Delivery delivery;
     QEventLoop loop;
+    QTimer watch;
+    watch.callOnTimeout([&] {
+        delivery.sharedThreadsBusy = std::max(delivery.sharedThreadsBusy,
+                                              QThreadPool::globalInstance()->activeThreadCount());
+    });
+    watch.start(1);
     VideoCutter::current().cut(QUrl::fromLocalFile(QString::fromStdString(source.string())), start,
                                end, [&](std::optional<QUrl> video, std::optional<QString> error) {
                                    ++delivery.calls;
@@ -64,6 +73,8 @@ protected:
 TEST_F(CutterTest, DeliversOnceOnTheMainThreadIntoThePrivateFolder) {
     const Delivery done = cutAndWait(clip(), 2.5, 4.5);
     EXPECT_EQ(done.calls, 1);
+    // The painter borrows that pool and waits for it on the GUI thread.
+    EXPECT_EQ(done.sharedThreadsBusy, 0);
     EXPECT_TRUE(done.onMainThread);
     ASSERT_TRUE(done.video.has_value()) << done.error.value_or("").toStdString();
     EXPECT_FALSE(done.error.has_value());
