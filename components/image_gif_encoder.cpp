@@ -1,19 +1,13 @@
 #include "image_gif_encoder.h"
 
 #include "picture_loading.h"
+#include "platform/dispatch.h"
 #include "render/gif_render.h"
-
-#include <QThreadPool>
 
 namespace flickbook::components {
 
-std::optional<QString> ImageGifEncoder::render(const QList<QImage>& images, int loopCount,
-                                               double frameDelay, const QUrl& destination) {
-    if (!destination.isLocalFile())
-        return tr("The destination is not a local file: %1").arg(destination.toString());
-    render::ImagesRequest request;
-    request.count = std::size_t(images.size());
-    request.picture = [&images](std::size_t i) -> Result<image::RgbaImage> {
+render::PictureSource ImageGifEncoder::picturesOf(QList<QImage> images) {
+    return [images = std::move(images)](std::size_t i) -> Result<image::RgbaImage> {
         const QImage& picture = images[qsizetype(i)];
         if (picture.isNull())
             return makeError("picture.empty", "Picture " + std::to_string(i + 1) + " is empty.");
@@ -26,9 +20,22 @@ std::optional<QString> ImageGifEncoder::render(const QList<QImage>& images, int 
                 picture.scaled(bound, bound, Qt::KeepAspectRatio, Qt::SmoothTransformation));
         return toRgba(picture);
     };
+}
+
+std::optional<QString> ImageGifEncoder::render(const QList<QImage>& images, int loopCount,
+                                               double frameDelay, const QUrl& destination,
+                                               const render::OutputSize& output,
+                                               render::Loop loop) {
+    if (!destination.isLocalFile())
+        return tr("The destination is not a local file: %1").arg(destination.toString());
+    render::ImagesRequest request;
+    request.count = std::size_t(images.size());
+    request.picture = picturesOf(images);
     request.delaySeconds = frameDelay;
     request.loopCount = std::uint16_t(std::clamp(loopCount, 0, 65535));
     request.destination = destination.toLocalFile().toStdString();
+    request.output = output;
+    request.loop = loop;
     auto done = render::imagesToGif(request);
     if (!done)
         return QString::fromStdString(done.error().message);
@@ -36,11 +43,12 @@ std::optional<QString> ImageGifEncoder::render(const QList<QImage>& images, int 
 }
 
 void ImageGifEncoder::createGIF(QList<QImage> images, int loopCount, double frameDelay,
-                                QUrl destination, Completion completion) {
-    QThreadPool::globalInstance()->start([images = std::move(images), loopCount, frameDelay,
-                                          destination = std::move(destination),
-                                          completion = std::move(completion)] {
-        auto error = render(images, loopCount, frameDelay, destination);
+                                QUrl destination, Completion completion,
+                                const render::OutputSize& output, render::Loop loop) {
+    platform::dispatch::background([images = std::move(images), loopCount, frameDelay,
+                                    destination = std::move(destination),
+                                    completion = std::move(completion), output, loop] {
+        auto error = render(images, loopCount, frameDelay, destination, output, loop);
         if (completion)
             completion(QByteArray(), error);
     });

@@ -2,6 +2,8 @@
 
 // Pictures to an animated GIF, for the photo flow. One instance per render.
 
+#include "render/gif_render.h"
+
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QImage>
@@ -23,13 +25,21 @@ public:
         std::function<void(std::optional<QByteArray> data, std::optional<QString> error)>;
 
     // Renders on a background thread and calls completion there. An existing
-    // file at the destination is an error, never overwritten.
+    // file at the destination is an error, never overwritten. The output
+    // size and loop default to up to 1920 pixels, no budget, forward.
     void createGIF(QList<QImage> images, int loopCount, double frameDelay, QUrl destination,
-                   Completion completion);
+                   Completion completion, const render::OutputSize& output = {},
+                   render::Loop loop = render::Loop::forward);
 
     // The same work on the calling thread.
     static std::optional<QString> render(const QList<QImage>& images, int loopCount,
-                                         double frameDelay, const QUrl& destination);
+                                         double frameDelay, const QUrl& destination,
+                                         const render::OutputSize& output = {},
+                                         render::Loop loop = render::Loop::forward);
+
+    // The pictures as the engine takes them, each shrunk to the largest
+    // canvas first; the source keeps its own (shared) copy of the list.
+    static render::PictureSource picturesOf(QList<QImage> images);
 };
 
 } // namespace flickbook::components

@@ -10,7 +10,8 @@ void VideoGifEncoder::createGIFFromSource(const QUrl& source,
                                           std::optional<QUrl> destinationFileURL, int frameCount,
                                           float delayTime, int loopCount, std::optional<QSize> size,
                                           const Progress& progress, const Completion& completion,
-                                          const EndsEarly& endsEarly) {
+                                          const EndsEarly& endsEarly,
+                                          const render::OutputSize& output, render::Loop loop) {
     auto finish = [&](std::optional<QUrl> gif, const QString& failure = {}) {
         if (!gif)
             qWarning().noquote() << "VideoGifEncoder: no GIF made from" << source.toString() << "-"
@@ -31,6 +32,8 @@ void VideoGifEncoder::createGIFFromSource(const QUrl& source,
         request.size = image::Size{std::uint32_t(size->width()), std::uint32_t(size->height())};
     request.progress = progress;
     request.endsEarly = endsEarly;
+    request.output = output;
+    request.loop = loop;
     auto gif = render::videoToGif(request);
     if (!gif)
         return finish(std::nullopt, QString::fromStdString(gif.error().message));

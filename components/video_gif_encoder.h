@@ -2,6 +2,8 @@
 
 // A video to an animated GIF, for the video flow.
 
+#include "render/gif_render.h"
+
 #include <QCoreApplication>
 #include <QSize>
 #include <QString>
@@ -28,12 +30,15 @@ public:
     // with nothing and the reason (also logged) when no GIF could be made.
     // A video that stops decoding before the end it states still makes a
     // GIF, of the frames up to there; endsEarly hears where, before the
-    // completion runs.
+    // completion runs. The output size and loop default to what the GIF
+    // always was: up to 1920 pixels, no budget, forward.
     static void createGIFFromSource(const QUrl& source, std::optional<QUrl> destinationFileURL,
                                     int frameCount, float delayTime, int loopCount,
                                     std::optional<QSize> size, const Progress& progress,
                                     const Completion& completion,
-                                    const EndsEarly& endsEarly = nullptr);
+                                    const EndsEarly& endsEarly = nullptr,
+                                    const render::OutputSize& output = {},
+                                    render::Loop loop = render::Loop::forward);
 };
 
 } // namespace flickbook::components

@@ -19,8 +19,8 @@ namespace flickbook::photos {
 
 ImageAnimationScreen::ImageAnimationScreen(QObject* parent)
     : ViewController(parent), slider_(new components::DiscreteSlider(this)),
-      imageView_(new platform::AnimatedImageView(this)),
-      labels_(new components::CamelLabels(this)) {
+      imageView_(new platform::AnimatedImageView(this)), labels_(new components::CamelLabels(this)),
+      output_(new common::OutputChoices(this)) {
     connect(slider_, &components::DiscreteSlider::valueChanged, this,
             &ImageAnimationScreen::valueChange);
     constexpr int kResizeSettleMs = 200;
@@ -29,6 +29,10 @@ ImageAnimationScreen::ImageAnimationScreen(QObject* parent)
     connect(&previewResized_, &QTimer::timeout, this, &ImageAnimationScreen::makePreviewPictures);
     connect(imageView_, &platform::AnimatedImageView::pixelSizeChanged, &previewResized_,
             qOverload<>(&QTimer::start));
+    connect(output_, &common::OutputChoices::choicesChanged, this, [this] {
+        if (imageView_->isAnimating())
+            startPreview(float(animationTime));
+    });
 }
 
 void ImageAnimationScreen::viewDidLoad() {
@@ -69,16 +73,35 @@ void ImageAnimationScreen::setUp() {
             return;
         self->startPreview(1.0f);
         self->makePreviewPictures();
+        self->output_->requestEstimate(
+            QStringLiteral("photos"),
+            [pictures = self->arrOfSelectedImages] {
+                render::ImagesRequest request;
+                request.count = std::size_t(pictures.size());
+                request.picture = components::ImageGifEncoder::picturesOf(pictures);
+                return render::sampleFrames(request);
+            },
+            std::size_t(self->arrOfSelectedImages.size()));
     });
+}
+
+QList<QImage> ImageAnimationScreen::inPlayedOrder(const QList<QImage>& pictures) const {
+    if (output_->loop() != render::Loop::bounce || pictures.size() < 3)
+        return pictures;
+    QList<QImage> played = pictures;
+    for (qsizetype i = pictures.size() - 2; i >= 1; --i)
+        played << pictures[i];
+    return played;
 }
 
 void ImageAnimationScreen::startPreview(float frameTime) {
     platform::AnimatedImage animation;
     // Until the pictures made for the page are there, the photos themselves
     // play, shrunk by the view as they are drawn.
-    animation.images = previewPictures_.size() == arrOfSelectedImages.size() ? previewPictures_
-                                                                             : arrOfSelectedImages;
-    animation.duration = double(float(arrOfSelectedImages.size()) * frameTime);
+    animation.images =
+        inPlayedOrder(previewPictures_.size() == arrOfSelectedImages.size() ? previewPictures_
+                                                                            : arrOfSelectedImages);
+    animation.duration = double(float(animation.images.size()) * frameTime);
     imageView_->setImage(std::move(animation));
 }
 
@@ -98,7 +121,7 @@ void ImageAnimationScreen::makePreviewPictures() {
             if (!self || generation != self->previewGeneration_)
                 return;
             self->previewPictures_ = pictures;
-            self->imageView_->setPictures(pictures);
+            self->imageView_->setPictures(self->inPlayedOrder(pictures));
         });
     });
 }
@@ -123,6 +146,12 @@ QUrl ImageAnimationScreen::destinationFor(double epochSeconds) {
 }
 
 void ImageAnimationScreen::btnCreateGIF() {
+    QPointer<ImageAnimationScreen> self(this);
+    if (output_->askForABudgetThatFits(this, [self] {
+            if (self)
+                self->btnCreateGIF();
+        }))
+        return;
     components::StatusHUD::showWithStatus(tr("Creating GIF..."));
     const QUrl destination = destinationFor(store::nowEpochSeconds());
     if (destination.isEmpty()) {
@@ -130,14 +159,15 @@ void ImageAnimationScreen::btnCreateGIF() {
         return;
     }
     components::ImageGifEncoder encoder; // a new one for each render
-    QPointer<ImageAnimationScreen> self(this);
-    encoder.createGIF(arrOfSelectedImages, 0, animationTime, destination,
-                      [self, destination](std::optional<QByteArray>, std::optional<QString> error) {
-                          platform::dispatch::main([self, destination, error] {
-                              if (self)
-                                  self->rendered(destination, error);
-                          });
-                      });
+    encoder.createGIF(
+        arrOfSelectedImages, 0, animationTime, destination,
+        [self, destination](std::optional<QByteArray>, std::optional<QString> error) {
+            platform::dispatch::main([self, destination, error] {
+                if (self)
+                    self->rendered(destination, error);
+            });
+        },
+        output_->outputSize(), output_->loop());
 }
 
 void ImageAnimationScreen::rendered(const QUrl& destination, const std::optional<QString>& error) {

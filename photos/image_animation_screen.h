@@ -5,6 +5,7 @@
 // in the work folder.
 
 #include "camel_labels.h"
+#include "common/output_choices.h"
 #include "discrete_slider.h"
 #include "platform/animated_image_view.h"
 #include "platform/view_controller.h"
@@ -25,6 +26,7 @@ class ImageAnimationScreen : public flickbook::platform::ViewController {
     Q_PROPERTY(flickbook::components::DiscreteSlider* sliderDiscrite READ sliderDiscrite CONSTANT)
     Q_PROPERTY(flickbook::platform::AnimatedImageView* imageView READ imageView CONSTANT)
     Q_PROPERTY(flickbook::components::CamelLabels* labelDescrit READ labelDescrit CONSTANT)
+    Q_PROPERTY(flickbook::common::OutputChoices* output READ output CONSTANT)
 
 public:
     static constexpr double kDelayBeforeSetUp = 0.1;
@@ -34,6 +36,7 @@ public:
     components::DiscreteSlider* sliderDiscrite() const { return slider_; }
     platform::AnimatedImageView* imageView() const { return imageView_; }
     components::CamelLabels* labelDescrit() const { return labels_; }
+    common::OutputChoices* output() const { return output_; }
 
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
@@ -62,6 +65,9 @@ private:
     // Makes the photos again at the size the page draws them, on the
     // background queue, and has the preview play those.
     void makePreviewPictures();
+    // The pictures in the order the GIF shows them: with bounce, forward
+    // then back without repeating either end.
+    QList<QImage> inPlayedOrder(const QList<QImage>& pictures) const;
 
     // The photos at previewBox_, once made; the preview plays these when
     // they are there.
@@ -75,6 +81,7 @@ private:
     components::DiscreteSlider* slider_;
     platform::AnimatedImageView* imageView_;
     components::CamelLabels* labels_;
+    common::OutputChoices* output_;
 };
 
 } // namespace flickbook::photos

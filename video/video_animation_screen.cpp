@@ -22,10 +22,19 @@ namespace flickbook::video {
 VideoAnimationScreen::VideoAnimationScreen(QObject* parent)
     : ViewController(parent), layer_(new platform::PlayerLayer(nullptr, this)),
       viewMain_(new platform::VideoView(this)), btnPlay_(new platform::Button(this)),
-      slider_(new components::DiscreteSlider(this)), labels_(new components::CamelLabels(this)) {
+      slider_(new components::DiscreteSlider(this)), labels_(new components::CamelLabels(this)),
+      output_(new common::OutputChoices(this)) {
     btnPlay_->setImage(common::imageNamed(common::kPlayImage));
     connect(slider_, &components::DiscreteSlider::valueChanged, this,
             &VideoAnimationScreen::valueChange);
+    connect(&rewind_, &QTimer::timeout, this, &VideoAnimationScreen::stepBack);
+    // A bounce turned off mid-way back plays forward again from the start.
+    connect(output_, &common::OutputChoices::choicesChanged, this, [this] {
+        if (isPlayingBackward() && output_->loop() == render::Loop::forward) {
+            stopPlayingBackward();
+            itemDidFinishPlaying();
+        }
+    });
 }
 
 VideoAnimationScreen::~VideoAnimationScreen() {
@@ -70,9 +79,40 @@ void VideoAnimationScreen::setUp() {
         if (self)
             self->startPreview();
     });
+    // The length sets the frame count the estimate and the way back need.
+    const QString video = videoSongURL.toLocalFile();
+    platform::dispatch::background([self, video] {
+        const auto info = media::probe(video.toStdString());
+        const double duration = info ? info->durationSeconds : std::nan("");
+        platform::dispatch::main([self, duration] {
+            if (!self || !std::isfinite(duration))
+                return;
+            self->durationSeconds_ = duration;
+            self->estimateSize();
+        });
+    });
+}
+
+std::optional<std::size_t> VideoAnimationScreen::frameCount() const {
+    if (!durationSeconds_)
+        return std::nullopt;
+    return std::size_t(std::trunc(*durationSeconds_)) * std::size_t(frameC);
+}
+
+void VideoAnimationScreen::estimateSize() {
+    const auto frames = frameCount();
+    if (!frames || *frames == 0)
+        return;
+    render::VideoRequest request;
+    request.source = videoSongURL.toLocalFile().toStdString();
+    request.frameCount = *frames;
+    request.delaySeconds = delayTime;
+    output_->requestEstimate(
+        QString::number(*frames), [request] { return render::sampleFrames(request); }, *frames);
 }
 
 void VideoAnimationScreen::startPreview() {
+    stopPlayingBackward();
     layer_->removeFromSuperlayer();
     if (player_) {
         // The old player lets go of the picture before the new one takes it.
@@ -102,18 +142,50 @@ void VideoAnimationScreen::valueChange() {
     frameC = speed.framesPerSecond;
     delayTime = speed.delaySeconds;
     startPreview();
+    estimateSize();
 }
 
 void VideoAnimationScreen::itemDidFinishPlaying() {
     if (!player_)
         return;
+    const auto frames = frameCount();
+    if (output_->loop() == render::Loop::bounce && frames && *frames > 2 && !isPlayingBackward()) {
+        // Back through frames n−1 … 2 of the GIF; the start comes next.
+        rewindTimes_ = render::sampleTimes(*durationSeconds_, *frames);
+        rewindNext_ = *frames - 2;
+        player_->pause();
+        rewind_.start(std::max(1, int(std::lround(delayTime * 1000))));
+        stepBack();
+        return;
+    }
     player_->seekToTime(0.0);
     player_->playImmediatelyAtRate(playerRate);
+}
+
+void VideoAnimationScreen::stepBack() {
+    if (!player_ || rewindNext_ == 0 || rewindNext_ >= rewindTimes_.size()) {
+        stopPlayingBackward();
+        itemDidFinishPlaying();
+        return;
+    }
+    player_->seekToTimeExactly(rewindTimes_[rewindNext_--]);
+}
+
+void VideoAnimationScreen::stopPlayingBackward() {
+    rewind_.stop();
+    rewindTimes_.clear();
+    rewindNext_ = 0;
 }
 
 void VideoAnimationScreen::btnPlayPause() {
     if (!player_)
         return;
+    if (isPlayingBackward()) {
+        // Paused on the way back: play resumes forward from that frame.
+        stopPlayingBackward();
+        btnPlay_->setImage(common::imageNamed(common::kPlayImage));
+        return;
+    }
     if (player_->rate() != 0.0) {
         player_->pause();
         btnPlay_->setImage(common::imageNamed(common::kPlayImage));
@@ -126,6 +198,7 @@ void VideoAnimationScreen::btnPlayPause() {
 void VideoAnimationScreen::btnBack() {
     if (!player_)
         return;
+    stopPlayingBackward();
     if (player_->rate() != 0.0)
         player_->pause();
     home::popOneScreen(this);
@@ -134,6 +207,7 @@ void VideoAnimationScreen::btnBack() {
 void VideoAnimationScreen::btnCreateGIF() {
     if (!player_)
         return;
+    stopPlayingBackward();
     player_->pause();
     btnPlay_->setImage(common::imageNamed(common::kPlayImage));
     if (!QFile::exists(videoSongURL.toLocalFile())) {
@@ -141,19 +215,27 @@ void VideoAnimationScreen::btnCreateGIF() {
             tr("No video found please try again from start."));
         return;
     }
-    components::StatusHUD::showWithStatus(tr("Creating GIF..."));
     QPointer<VideoAnimationScreen> self(this);
+    if (output_->askForABudgetThatFits(this, [self] {
+            if (self)
+                self->btnCreateGIF();
+        }))
+        return;
+    components::StatusHUD::showWithStatus(tr("Creating GIF..."));
     const QUrl video = videoSongURL;
     const int framesPerSecond = int(frameC);
     const float delay = delayTime;
-    platform::dispatch::background([self, video, framesPerSecond, delay] {
+    const render::OutputSize output = output_->outputSize();
+    const render::Loop loop = output_->loop();
+    platform::dispatch::background([self, video, framesPerSecond, delay, output, loop] {
         // The screen is not touched here; only what it handed over.
-        VideoAnimationScreen::render(self, video, framesPerSecond, delay);
+        VideoAnimationScreen::render(self, video, framesPerSecond, delay, output, loop);
     });
 }
 
 void VideoAnimationScreen::render(QPointer<VideoAnimationScreen> self, const QUrl& video,
-                                  int framesPerSecond, float delay) {
+                                  int framesPerSecond, float delay,
+                                  const render::OutputSize& output, render::Loop loop) {
     const auto info = media::probe(video.toLocalFile().toStdString());
     const double duration = info ? info->durationSeconds : std::nan("");
     if (!std::isfinite(duration)) {
@@ -186,7 +268,7 @@ void VideoAnimationScreen::render(QPointer<VideoAnimationScreen> self, const QUr
                     self->place(*gif, stoppedAt);
             });
         },
-        [&stoppedAt](double seconds) { stoppedAt = seconds; });
+        [&stoppedAt](double seconds) { stoppedAt = seconds; }, output, loop);
 }
 
 void VideoAnimationScreen::place(const QUrl& gif, std::optional<double> stoppedAt) {

@@ -235,9 +235,21 @@ private:
 
 } // namespace
 
-Result<SizePlan> planSize(const FrameSample& sample, std::size_t frames, int quality,
-                          std::optional<std::uint64_t> budget, unsigned threads) {
+Result<std::uint64_t> smallestBudget(const FrameSample& sample, std::size_t frames,
+                                     unsigned threads) {
     const image::Size canvas = sample.canvas();
+    const std::uint32_t smallest =
+        std::min(std::max(canvas.width, canvas.height), kSmallestLongEdge);
+    auto least = sample.estimate(smallest, kLowestQuality, frames, threads);
+    if (!least)
+        return least.error();
+    return roundUpForPeople(std::uint64_t(std::ceil(double(*least) / kBudgetAim)));
+}
+
+Result<SizePlan> planSize(const FrameSample& sample, std::size_t frames, int quality,
+                          std::optional<std::uint64_t> budget, unsigned threads,
+                          std::uint32_t maxLongEdge) {
+    const image::Size canvas = image::fitInside(sample.canvas(), {maxLongEdge, maxLongEdge}, false);
     const std::uint32_t largest = std::max(canvas.width, canvas.height);
     auto full = sample.estimate(largest, quality, frames, threads);
     if (!full)

@@ -99,8 +99,17 @@ inline constexpr double kAsAskedShare = 0.97;
 // or at the lowest quality when that keeps the picture clearly larger.
 // Errors: "render.over_budget" when even the smallest edge at the lowest
 // quality would not fit; its message names the smallest budget that would.
+// maxLongEdge caps the sample's own size, so one sample answers for every
+// size a user may pick.
 Result<SizePlan> planSize(const FrameSample& sample, std::size_t frames, int quality,
-                          std::optional<std::uint64_t> budget, unsigned threads = 0);
+                          std::optional<std::uint64_t> budget, unsigned threads = 0,
+                          std::uint32_t maxLongEdge = image::kMaxCanvasLongEdge);
+
+// The smallest budget a GIF of these frames fits in: its size at the
+// smallest edge and lowest quality, with the aim's margin, rounded up to a
+// figure people read easily.
+Result<std::uint64_t> smallestBudget(const FrameSample& sample, std::size_t frames,
+                                     unsigned threads = 0);
 
 // The long edge that scales a GIF of `bytes` at `edge` to about `target`
 // bytes, given how bytes grow with the edge.

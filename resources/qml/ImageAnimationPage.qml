@@ -46,5 +46,13 @@ Item {
             slider: page.controller.sliderDiscrite
             labels: page.controller.labelDescrit
         }
+
+        OutputCard {
+            objectName: "outputCard"
+            Layout.fillWidth: true
+            Layout.maximumWidth: 720
+            Layout.alignment: Qt.AlignHCenter
+            choices: page.controller.output
+        }
     }
 }

@@ -58,5 +58,13 @@ Item {
             slider: page.controller.sliderDiscrite
             labels: page.controller.labelDiscrite
         }
+
+        OutputCard {
+            objectName: "outputCard"
+            Layout.fillWidth: true
+            Layout.maximumWidth: 720
+            Layout.alignment: Qt.AlignHCenter
+            choices: page.controller.output
+        }
     }
 }

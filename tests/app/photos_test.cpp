@@ -5,6 +5,7 @@
 #include "app/app_window.h"
 #include "app_test_support.h"
 #include "common/common_utils.h"
+#include "common/output_choices.h"
 #include "gif/animation.h"
 #include "home/home_screen.h"
 #include "home/navigation_flags.h"
@@ -12,8 +13,10 @@
 #include "library/gif_preview_screen.h"
 #include "photos/image_animation_screen.h"
 #include "photos/select_images.h"
+#include "platform/alert_controller.h"
 #include "platform/navigation_controller.h"
 #include "platform/photo_library.h"
+#include "platform/user_defaults.h"
 #include "platform/view_pictures.h"
 #include "status_hud.h"
 #include "store/gif_store.h"
@@ -151,6 +154,13 @@ private:
         stack.navigation = std::make_unique<platform::NavigationController>(*stack.storyboard);
         stack.navigation->setRootViewController(new home::HomeScreen(), QUrl());
         return stack;
+    }
+
+    // "about 8.4 MB · …" in bytes.
+    static double estimatedBytes(const QString& text) {
+        const QStringList words = text.split(' ');
+        const double scale = words[2] == "MB" ? 1e6 : words[2] == "KB" ? 1e3 : 1;
+        return words[1].toDouble() * scale;
     }
 
 private slots:
@@ -396,6 +406,115 @@ private slots:
         QCOMPARE(screen.animationTime, seconds);
         QCOMPARE(screen.imageView()->image().duration, double(3.0f * float(seconds)));
         QCOMPARE(screen.imageView()->currentEntry(), 0); // restarted from the first photo
+    }
+
+    void outputChoicesAreRememberedAndChangeNothingByDefault() {
+        {
+            common::OutputChoices choices;
+            QCOMPARE(choices.edgeNames(), QStringList({"Full", "1080", "720", "480", "320"}));
+            QCOMPARE(choices.budgetNames(),
+                     QStringList({"None", "25 MB", "10 MB", "5 MB", "2 MB"}));
+            QCOMPARE(choices.outputSize().maxLongEdge, 1920u);
+            QVERIFY(!choices.outputSize().maxBytes);
+            QCOMPARE(choices.loop(), render::Loop::forward);
+            QSignalSpy changed(&choices, &common::OutputChoices::choicesChanged);
+            choices.setEdgeIndex(2);
+            choices.setBudgetIndex(3);
+            choices.setLoopIndex(1);
+            choices.setLoopIndex(1);   // no change, no signal
+            choices.setBudgetIndex(9); // out of range: ignored
+            QCOMPARE(changed.count(), 3);
+        }
+        platform::UserDefaults::reset(); // as after a restart
+        common::OutputChoices again;
+        QCOMPARE(again.outputSize().maxLongEdge, 720u);
+        QCOMPARE(again.outputSize().maxBytes, std::optional<std::uint64_t>(5'000'000));
+        QCOMPARE(again.loop(), render::Loop::bounce);
+        QCOMPARE(platform::UserDefaults::standard().objectForKey("flickbookLoop").toString(),
+                 QString("bounce"));
+    }
+
+    // The size, the limit and bounce change the estimate, the preview and
+    // the GIF; the estimate is near what the GIF weighs.
+    void sizeAndBounceReachTheEstimateThePreviewAndTheGif() {
+        QDir().mkpath(home_.workFolder());
+        auto stack = makeStack();
+        auto* screen = new photos::ImageAnimationScreen();
+        screen->arrOfSelectedImages = {QImage(realPhoto("Storm.jpg")),
+                                       QImage(realPhoto("Dune.jpg")),
+                                       QImage(realPhoto("Aqua.jpg"))};
+        stack.navigation->pushViewController(screen, QUrl(), false);
+        common::OutputChoices* output = screen->output();
+        QTRY_VERIFY_WITH_TIMEOUT(output->estimate().startsWith("about "), 10000);
+        QVERIFY(!output->estimating());
+        QVERIFY2(output->estimate().endsWith("· 1920×1280"), qPrintable(output->estimate()));
+        QCOMPARE(screen->imageView()->image().images.size(), 3);
+
+        output->setEdgeIndex(3); // 480
+        output->setLoopIndex(1); // bounce: 1 2 3 2
+        QCOMPARE(screen->imageView()->image().images.size(), 4);
+        QCOMPARE(screen->imageView()->image().duration, 4.0);
+        QTRY_VERIFY_WITH_TIMEOUT(output->estimate().endsWith("· 480×320") && !output->estimating(),
+                                 10000);
+        const double estimated = estimatedBytes(output->estimate());
+
+        screen->btnCreateGIF();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            qobject_cast<library::GIFPreviewScreen*>(stack.navigation->topViewController()), 20000);
+        const QString path = screen->gifURL.toLocalFile();
+        auto gif = gif::decodeAnimation(path.toStdString());
+        QVERIFY(gif);
+        QCOMPARE(gif->frames.size(), std::size_t(4));
+        QCOMPARE(gif->screen.width, 480u);
+        const double made = double(QFileInfo(path).size());
+        QVERIFY2(std::abs(estimated / made - 1) < 0.15,
+                 qPrintable(QString("estimated %1, made %2").arg(estimated).arg(made)));
+    }
+
+    // A limit even the smallest GIF cannot keep is said before rendering,
+    // with the nearest limit that it does keep.
+    void aLimitTooSmallOffersOneThatFits() {
+        QDir().mkpath(home_.workFolder());
+        auto stack = makeStack();
+        auto* screen = new photos::ImageAnimationScreen();
+        screen->arrOfSelectedImages = {QImage(realPhoto("Storm.jpg"))};
+        stack.navigation->pushViewController(screen, QUrl(), false);
+        common::OutputChoices* output = screen->output();
+        QTRY_VERIFY(output->estimate().startsWith("about ")); // the screen's own
+        output->setBudgetIndex(4); // 2 MB
+        // Noise at the smallest size, 600 frames: about 17 MB.
+        output->requestEstimate(
+            "noise",
+            [] {
+                std::vector<image::RgbaImage> frames;
+                std::uint32_t seed = 7;
+                for (int f = 0; f < 3; ++f) {
+                    image::RgbaImage frame{160, 120, std::vector<std::uint8_t>(160 * 120 * 4, 255)};
+                    for (std::size_t i = 0; i < frame.pixels.size(); ++i)
+                        if (i % 4 != 3)
+                            frame.pixels[i] =
+                                std::uint8_t((seed = seed * 1664525u + 1013904223u) >> 24);
+                    frames.push_back(std::move(frame));
+                }
+                return Result<render::FrameSample>(
+                    render::FrameSample(std::move(frames), {false, true, true}, {160, 120}));
+            },
+            600);
+        QTRY_VERIFY2_WITH_TIMEOUT(output->overBudget(), qPrintable(output->estimate()), 10000);
+        QVERIFY2(output->estimate().startsWith("too big for 2 MB"), qPrintable(output->estimate()));
+        QVERIFY2(output->nearestBudgetIndexThatFits() == 1, qPrintable(output->estimate())); // 25 MB
+
+        bool created = false;
+        QVERIFY(output->askForABudgetThatFits(screen, [&] { created = true; }));
+        platform::AlertController* alert = stack.navigation->presentedAlert();
+        QVERIFY(alert);
+        QCOMPARE(alert->title(), QString("Too big for 2 MB"));
+        QCOMPARE(alert->actionTitles(), QStringList({"Use 25 MB", "Cancel"}));
+        alert->chooseAction(0);
+        QTRY_VERIFY(created);
+        QCOMPARE(output->budgetIndex(), 1);
+        QVERIFY(!output->overBudget());
+        QVERIFY(!output->askForABudgetThatFits(screen, [] {}));
     }
 
     void destinationDropsTheFraction() {

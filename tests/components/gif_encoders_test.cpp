@@ -8,6 +8,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QThreadPool>
 #include <future>
 #include <gtest/gtest.h>
 #include <thread>
@@ -54,6 +55,44 @@ TEST(ImageGifEncoder, WritesTheGifOffTheCallingThread) {
     ASSERT_EQ(gif->frames.size(), 3u);
     EXPECT_EQ(gif->frames[2].info.control->delayCs, 30);
     EXPECT_EQ(*gif->loopCount, 0);
+}
+
+// Qt's painter borrows threads of its shared pool to fill large areas and
+// waits for them on the GUI thread; a render holding one of them (two
+// renders or a render and a cut on two cores hold them all) froze the
+// window until it was done.
+TEST(ImageGifEncoder, LeavesQtsSharedThreadsToThePainter) {
+    testsupport::TempDir dir;
+    std::promise<int> busy;
+    ImageGifEncoder encoder;
+    encoder.createGIF({filled(64, 48, Qt::red), filled(64, 48, Qt::blue)}, 0, 0.5,
+                      QUrl::fromLocalFile(QString::fromStdString((dir.path() / "a.gif").string())),
+                      [&](std::optional<QByteArray>, std::optional<QString>) {
+                          busy.set_value(QThreadPool::globalInstance()->activeThreadCount());
+                      });
+    EXPECT_EQ(busy.get_future().get(), 0);
+}
+
+TEST(ImageGifEncoder, MakesTheSizeAndLoopAsked) {
+    testsupport::TempDir dir;
+    const fs::path to = dir.path() / "bounce.gif";
+    std::promise<std::optional<QString>> done;
+    ImageGifEncoder encoder;
+    render::OutputSize output;
+    output.maxLongEdge = 60;
+    encoder.createGIF(
+        {filled(120, 90, Qt::red), filled(120, 90, Qt::green), filled(120, 90, Qt::blue)}, 0, 0.4,
+        QUrl::fromLocalFile(QString::fromStdString(to.string())),
+        [&](std::optional<QByteArray>, std::optional<QString> error) { done.set_value(error); },
+        output, render::Loop::bounce);
+    ASSERT_FALSE(done.get_future().get().has_value());
+    auto gif = gif::decodeAnimation(to);
+    ASSERT_TRUE(gif.ok());
+    EXPECT_EQ(gif->screen.width, 60u);
+    EXPECT_EQ(gif->screen.height, 45u);
+    ASSERT_EQ(gif->frames.size(), 4u); // red, green, blue, green
+    for (const auto& frame : gif->frames)
+        EXPECT_EQ(frame.info.control->delayCs, 40);
 }
 
 TEST(ImageGifEncoder, ReportsAnErrorInsteadOfOverwriting) {

@@ -1,0 +1,267 @@
+#include "common/output_choices.h"
+
+#include "common/common_utils.h"
+#include "core/byte_size.h"
+#include "platform/alert_controller.h"
+#include "platform/dispatch.h"
+#include "platform/user_defaults.h"
+#include "platform/view_controller.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <QThread>
+#include <QThreadPool>
+#include <algorithm>
+#include <atomic>
+#include <deque>
+#include <mutex>
+
+namespace flickbook::common {
+
+namespace {
+
+// A change is estimated once the user has stopped changing things for this
+// long, so a slider swept across its stops costs one estimate.
+constexpr int kSettleMs = 150;
+// Samples kept for going back to an earlier choice (a video's speeds share
+// a few frame counts); a 1080p video's sample is some 100 MB.
+constexpr std::size_t kSamplesKept = 2;
+
+// Estimates run one after another on a thread of their own: a newer one
+// waits for the one running, and holding a thread of the shared background
+// queue while waiting would hold up the work the screens wait for.
+QThreadPool& estimatePool() {
+    static QThreadPool* pool = [] {
+        auto* created = new QThreadPool(QCoreApplication::instance());
+        created->setMaxThreadCount(1);
+        created->setThreadPriority(QThread::LowestPriority);
+        return created;
+    }();
+    return *pool;
+}
+
+QString sizeText(std::uint64_t bytes) {
+    return QString::fromStdString(formatByteSize(bytes));
+}
+
+// A budget as the choices name it: whole megabytes, as sites state limits.
+QString budgetText(std::uint64_t bytes) {
+    if (bytes % 1'000'000 == 0)
+        return OutputChoices::tr("%1 MB").arg(bytes / 1'000'000);
+    return sizeText(bytes);
+}
+
+template <typename Array, typename Value> int indexOf(const Array& values, Value value) {
+    const auto found = std::find(values.begin(), values.end(), value);
+    return found == values.end() ? 0 : int(found - values.begin());
+}
+
+} // namespace
+
+// What the background estimates share with the screen: the samples made so
+// far and the number of the newest request. A sample is used by one thread
+// at a time.
+struct OutputChoices::Work {
+    std::mutex turn;
+    std::deque<std::pair<QString, std::shared_ptr<render::FrameSample>>> samples;
+    std::atomic<int> newest{0};
+};
+
+OutputChoices::OutputChoices(QObject* parent) : QObject(parent), work_(std::make_shared<Work>()) {
+    auto& defaults = standardUserDefaults();
+    edge_ = indexOf(kLongEdges, defaults.objectForKey(kLongEdgeKey).toUInt());
+    budget_ = indexOf(kBudgets, defaults.objectForKey(kBudgetKey).toULongLong());
+    bounce_ = defaults.objectForKey(kLoopKey).toString() == QStringLiteral("bounce");
+    settle_.setSingleShot(true);
+    settle_.setInterval(kSettleMs);
+    connect(&settle_, &QTimer::timeout, this, &OutputChoices::startEstimate);
+}
+
+OutputChoices::~OutputChoices() {
+    // An estimate still running finds it is no longer wanted.
+    work_->newest = -1;
+}
+
+QStringList OutputChoices::edgeNames() const {
+    QStringList names{tr("Full")};
+    for (std::size_t i = 1; i < kLongEdges.size(); ++i)
+        names << QString::number(kLongEdges[i]);
+    return names;
+}
+
+QStringList OutputChoices::budgetNames() const {
+    QStringList names{tr("None")};
+    for (std::size_t i = 1; i < kBudgets.size(); ++i)
+        names << budgetText(kBudgets[i]);
+    return names;
+}
+
+QStringList OutputChoices::loopNames() const {
+    return {tr("Forward"), tr("Bounce")};
+}
+
+void OutputChoices::setEdgeIndex(int index) {
+    if (index == edge_ || index < 0 || index >= int(kLongEdges.size()))
+        return;
+    edge_ = index;
+    fitsIn_.reset();
+    standardUserDefaults().setObject(kLongEdges[std::size_t(index)], kLongEdgeKey);
+    Q_EMIT choicesChanged();
+    if (sampler_)
+        settle_.start();
+}
+
+void OutputChoices::setBudgetIndex(int index) {
+    if (index == budget_ || index < 0 || index >= int(kBudgets.size()))
+        return;
+    budget_ = index;
+    fitsIn_.reset();
+    standardUserDefaults().setObject(quint64(kBudgets[std::size_t(index)]), kBudgetKey);
+    Q_EMIT choicesChanged();
+    if (sampler_)
+        settle_.start();
+}
+
+void OutputChoices::setLoopIndex(int index) {
+    if (index == loopIndex() || index < 0 || index > 1)
+        return;
+    bounce_ = index == 1;
+    fitsIn_.reset();
+    standardUserDefaults().setObject(bounce_ ? QStringLiteral("bounce") : QStringLiteral("forward"),
+                                     kLoopKey);
+    Q_EMIT choicesChanged();
+    if (sampler_)
+        settle_.start();
+}
+
+render::OutputSize OutputChoices::outputSize() const {
+    render::OutputSize output;
+    output.maxLongEdge = kLongEdges[std::size_t(edge_)];
+    if (const std::uint64_t budget = kBudgets[std::size_t(budget_)])
+        output.maxBytes = budget;
+    return output;
+}
+
+int OutputChoices::nearestBudgetIndexThatFits() const {
+    if (!fitsIn_)
+        return budget_;
+    // The budgets run from none down to the smallest.
+    for (int i = int(kBudgets.size()) - 1; i > 0; --i)
+        if (kBudgets[std::size_t(i)] >= *fitsIn_)
+            return i;
+    return 0;
+}
+
+bool OutputChoices::askForABudgetThatFits(platform::ViewController* presenter,
+                                          std::function<void()> create) {
+    if (!fitsIn_ || !presenter || !outputSize().maxBytes)
+        return false;
+    const int nearest = nearestBudgetIndexThatFits();
+    const QString budget = budgetText(*outputSize().maxBytes);
+    auto* alert = new platform::AlertController(
+        tr("Too big for %1").arg(budget),
+        tr("Even at its smallest, this GIF takes more than %1. It fits in %2.")
+            .arg(budget, sizeText(*fitsIn_)),
+        presenter);
+    const QString use = nearest == 0 ? tr("Make It Without a Limit")
+                                     : tr("Use %1").arg(budgetText(kBudgets[std::size_t(nearest)]));
+    QPointer<OutputChoices> self(this);
+    alert->addAction(use, platform::AlertController::ActionStyle::Default,
+                     [self, nearest, create = std::move(create)] {
+                         if (!self)
+                             return;
+                         self->setBudgetIndex(nearest);
+                         create();
+                     });
+    alert->addAction(tr("Cancel"), platform::AlertController::ActionStyle::Cancel);
+    alert->setEscapeAction(1);
+    presenter->present(alert);
+    return true;
+}
+
+void OutputChoices::requestEstimate(const QString& key, Sampler sampler, std::size_t frames) {
+    key_ = key;
+    sampler_ = std::move(sampler);
+    frames_ = frames;
+    settle_.start();
+}
+
+void OutputChoices::startEstimate() {
+    const int generation = ++generation_;
+    work_->newest = generation;
+    if (!estimating_) {
+        estimating_ = true;
+        Q_EMIT estimateChanged();
+    }
+    QPointer<OutputChoices> self(this);
+    const render::OutputSize output = outputSize();
+    const std::size_t frames = render::framesInFile(frames_, loop());
+    estimatePool().start(
+        [self, work = work_, generation, key = key_, sampler = sampler_, frames, output] {
+            const auto wanted = [&] { return work->newest == generation; };
+            const auto answer = [&](const QString& text, std::optional<std::uint64_t> fitsIn) {
+                platform::dispatch::main([self, generation, text, fitsIn] {
+                    if (self)
+                        self->estimated(generation, text, fitsIn);
+                });
+            };
+            std::lock_guard turn(work->turn);
+            if (!wanted())
+                return;
+            std::shared_ptr<render::FrameSample> sample;
+            for (const auto& [sampleKey, made] : work->samples)
+                if (sampleKey == key)
+                    sample = made;
+            if (!sample) {
+                auto made = sampler();
+                if (!made) {
+                    answer(tr("No estimate: %1").arg(QString::fromStdString(made.error().message)),
+                           std::nullopt);
+                    return;
+                }
+                sample = std::make_shared<render::FrameSample>(std::move(*made));
+                work->samples.emplace_back(key, sample);
+                if (work->samples.size() > kSamplesKept)
+                    work->samples.pop_front();
+                if (!wanted())
+                    return;
+            }
+            const int quality = gif::EncoderSettings{}.quality;
+            auto plan =
+                render::planSize(*sample, frames, quality, output.maxBytes, 0, output.maxLongEdge);
+            if (plan) {
+                answer(tr("about %1 · %2×%3")
+                           .arg(sizeText(plan->bytes))
+                           .arg(plan->canvas.width)
+                           .arg(plan->canvas.height),
+                       std::nullopt);
+                return;
+            }
+            if (plan.error().code != "render.over_budget") {
+                answer(tr("No estimate: %1").arg(QString::fromStdString(plan.error().message)),
+                       std::nullopt);
+                return;
+            }
+            auto least = render::smallestBudget(*sample, frames);
+            if (!least) {
+                answer(tr("No estimate: %1").arg(QString::fromStdString(least.error().message)),
+                       std::nullopt);
+                return;
+            }
+            answer(tr("too big for %1 even at its smallest: it fits in %2")
+                       .arg(budgetText(*output.maxBytes), sizeText(*least)),
+                   *least);
+        });
+}
+
+void OutputChoices::estimated(int generation, const QString& text,
+                              std::optional<std::uint64_t> fitsIn) {
+    if (generation != generation_)
+        return;
+    estimate_ = text;
+    fitsIn_ = fitsIn;
+    estimating_ = false;
+    Q_EMIT estimateChanged();
+}
+
+} // namespace flickbook::common

@@ -1,0 +1,118 @@
+#pragma once
+
+// How big a GIF may be and how it loops, as the two animation screens offer
+// it under their slider: the picture's long edge, a size budget, forward or
+// bounce, and a live estimate of what the GIF will weigh. The choices are
+// remembered across launches; with the defaults a GIF is made as it always
+// was (up to 1920 pixels, no budget, forward).
+
+#include "render/gif_render.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <QtQml/qqmlregistration.h>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace flickbook::platform {
+class ViewController;
+}
+
+namespace flickbook::common {
+
+class OutputChoices : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Made by its screen")
+    Q_PROPERTY(QStringList edgeNames READ edgeNames CONSTANT)
+    Q_PROPERTY(QStringList budgetNames READ budgetNames CONSTANT)
+    Q_PROPERTY(QStringList loopNames READ loopNames CONSTANT)
+    Q_PROPERTY(int edgeIndex READ edgeIndex WRITE setEdgeIndex NOTIFY choicesChanged)
+    Q_PROPERTY(int budgetIndex READ budgetIndex WRITE setBudgetIndex NOTIFY choicesChanged)
+    Q_PROPERTY(int loopIndex READ loopIndex WRITE setLoopIndex NOTIFY choicesChanged)
+    Q_PROPERTY(QString estimate READ estimate NOTIFY estimateChanged)
+    Q_PROPERTY(bool estimating READ estimating NOTIFY estimateChanged)
+    Q_PROPERTY(bool overBudget READ overBudget NOTIFY estimateChanged)
+
+public:
+    // The keys the choices are remembered under.
+    static inline const QString kLongEdgeKey = QStringLiteral("flickbookMaxLongEdge");
+    static inline const QString kBudgetKey = QStringLiteral("flickbookMaxBytes");
+    static inline const QString kLoopKey = QStringLiteral("flickbookLoop");
+
+    // "Full" is the largest a GIF is made at; smaller pictures stay as they are.
+    static constexpr std::array<std::uint32_t, 5> kLongEdges{1920, 1080, 720, 480, 320};
+    static constexpr std::array<std::uint64_t, 5> kBudgets{0, 25'000'000, 10'000'000, 5'000'000,
+                                                           2'000'000}; // 0: none
+
+    // Reads the remembered choices.
+    explicit OutputChoices(QObject* parent = nullptr);
+    ~OutputChoices() override;
+
+    QStringList edgeNames() const;
+    QStringList budgetNames() const;
+    QStringList loopNames() const;
+    int edgeIndex() const { return edge_; }
+    int budgetIndex() const { return budget_; }
+    int loopIndex() const { return bounce_ ? 1 : 0; }
+    // Remembered at once; a change sends choicesChanged.
+    void setEdgeIndex(int index);
+    void setBudgetIndex(int index);
+    void setLoopIndex(int index);
+
+    render::OutputSize outputSize() const;
+    render::Loop loop() const { return bounce_ ? render::Loop::bounce : render::Loop::forward; }
+
+    // Makes the frames an estimate is made from; run on a background thread.
+    using Sampler = std::function<Result<render::FrameSample>()>;
+    // Asks for a new estimate of a GIF of `frames` pictures or video frames
+    // (before bounce). The sample is made once per key: a screen passes a
+    // key that changes with the frames themselves (a video's frame count),
+    // not with the size, budget or loop, which reuse it. Requests close
+    // together are merged; only the last one's answer is shown.
+    void requestEstimate(const QString& key, Sampler sampler, std::size_t frames);
+
+    QString estimate() const { return estimate_; }
+    bool estimating() const { return estimating_; }
+    // The last estimate found that even the smallest GIF is over the budget.
+    bool overBudget() const { return fitsIn_.has_value(); }
+    // Then: the smallest budget it fits in, and the budget choice nearest
+    // above it (-1 when only "None" holds it).
+    std::optional<std::uint64_t> smallestBudget() const { return fitsIn_; }
+    int nearestBudgetIndexThatFits() const;
+    // When the last estimate found the GIF over its budget even at its
+    // smallest, asks over the presenter whether to make it with the nearest
+    // budget that fits (which then runs create) and returns true; else
+    // returns false and the caller creates as it would have.
+    bool askForABudgetThatFits(platform::ViewController* presenter, std::function<void()> create);
+
+signals:
+    void choicesChanged();
+    void estimateChanged();
+
+private:
+    struct Work;
+    void startEstimate();
+    void estimated(int generation, const QString& text, std::optional<std::uint64_t> fitsIn);
+
+    int edge_ = 0;
+    int budget_ = 0;
+    bool bounce_ = false;
+    QString estimate_;
+    bool estimating_ = false;
+    std::optional<std::uint64_t> fitsIn_;
+
+    QString key_;
+    Sampler sampler_;
+    std::size_t frames_ = 0;
+    int generation_ = 0;
+    QTimer settle_;
+    std::shared_ptr<Work> work_;
+};
+
+} // namespace flickbook::common
