@@ -32,7 +32,7 @@ VideoAnimationScreen::VideoAnimationScreen(QObject* parent)
     connect(output_, &common::OutputChoices::choicesChanged, this, [this] {
         if (isPlayingBackward() && output_->loop() == render::Loop::forward) {
             stopPlayingBackward();
-            itemDidFinishPlaying();
+            playFromStart();
         }
     });
 }
@@ -146,10 +146,12 @@ void VideoAnimationScreen::valueChange() {
 }
 
 void VideoAnimationScreen::itemDidFinishPlaying() {
-    if (!player_)
+    // On the way back the player is paused and only seeks; an end it
+    // reports then is not the end of a forward play.
+    if (!player_ || isPlayingBackward())
         return;
     const auto frames = frameCount();
-    if (output_->loop() == render::Loop::bounce && frames && *frames > 2 && !isPlayingBackward()) {
+    if (output_->loop() == render::Loop::bounce && frames && *frames > 2) {
         // Back through frames n−1 … 2 of the GIF; the start comes next.
         rewindTimes_ = render::sampleTimes(*durationSeconds_, *frames);
         rewindNext_ = *frames - 2;
@@ -158,6 +160,12 @@ void VideoAnimationScreen::itemDidFinishPlaying() {
         stepBack();
         return;
     }
+    playFromStart();
+}
+
+void VideoAnimationScreen::playFromStart() {
+    if (!player_)
+        return;
     player_->seekToTime(0.0);
     player_->playImmediatelyAtRate(playerRate);
 }
@@ -165,7 +173,7 @@ void VideoAnimationScreen::itemDidFinishPlaying() {
 void VideoAnimationScreen::stepBack() {
     if (!player_ || rewindNext_ == 0 || rewindNext_ >= rewindTimes_.size()) {
         stopPlayingBackward();
-        itemDidFinishPlaying();
+        playFromStart();
         return;
     }
     player_->seekToTimeExactly(rewindTimes_[rewindNext_--]);

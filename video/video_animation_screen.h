@@ -87,6 +87,7 @@ private:
     std::optional<std::size_t> frameCount() const;
     void estimateSize();
     void stepBack();
+    void playFromStart();
     void stopPlayingBackward();
 
     platform::Player* player_ = nullptr;

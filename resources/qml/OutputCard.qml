@@ -53,33 +53,25 @@ Rectangle {
             font.pixelSize: Theme.captionFontSize
             color: Theme.secondaryLabel
         }
-        RowLayout {
-            Layout.fillWidth: true
-            spacing: 10
+        SegmentedChoice {
+            objectName: "loopChoice"
+            Layout.preferredWidth: 180
+            names: card.choices.loopNames
+            currentIndex: card.choices.loopIndex
+            onChosen: (index) => card.choices.loopIndex = index
+        }
 
-            SegmentedChoice {
-                objectName: "loopChoice"
-                Layout.preferredWidth: 180
-                Layout.maximumWidth: 180
-                Layout.minimumWidth: 120
-                Layout.fillWidth: true
-                names: card.choices.loopNames
-                currentIndex: card.choices.loopIndex
-                onChosen: (index) => card.choices.loopIndex = index
-            }
-            Text {
-                objectName: "sizeEstimate"
-                Layout.fillWidth: true
-                horizontalAlignment: Text.AlignRight
-                elide: Text.ElideRight
-                maximumLineCount: 2
-                wrapMode: Text.Wrap
-                text: card.choices.estimate !== "" ? card.choices.estimate : qsTr("Estimating size…")
-                opacity: card.choices.estimating ? 0.55 : 1
-                font.pixelSize: Theme.captionFontSize
-                font.weight: Font.DemiBold
-                color: card.choices.overBudget ? Theme.destructive : Theme.strongSecondaryLabel
-            }
+        Text {
+            objectName: "sizeEstimate"
+            Layout.columnSpan: 2
+            Layout.fillWidth: true
+            horizontalAlignment: Text.AlignRight
+            wrapMode: Text.Wrap
+            text: card.choices.estimate !== "" ? card.choices.estimate : qsTr("Estimating size…")
+            opacity: card.choices.estimating ? 0.55 : 1
+            font.pixelSize: Theme.captionFontSize
+            font.weight: Font.DemiBold
+            color: card.choices.overBudget ? Theme.destructive : Theme.strongSecondaryLabel
         }
     }
 }

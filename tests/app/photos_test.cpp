@@ -630,6 +630,11 @@ private slots:
             QPointF(inset + 3.0 / 11.0 * (slider->width() - 2 * inset), slider->height() / 2));
         QTest::mouseClick(window, Qt::LeftButton, {}, stop.toPoint());
         QCOMPARE(frameTime->animationTime, 0.5);
+        QTRY_VERIFY_WITH_TIMEOUT(frameTime->output()->estimate().startsWith("about "), 10000);
+        // Bounce, chosen in the window: the preview goes 1 2 3 2.
+        QVERIFY(testing::clickItem(window, testing::findItem(window, "segment_Bounce")));
+        QCOMPARE(frameTime->imageView()->image().images.size(), 4);
+        QVERIFY(testing::clickItem(window, testing::findItem(window, "segment_Forward")));
         QVERIFY(testing::waitForFrame(window));
         QVERIFY(testing::saveScreenshot(window, "frame-time-390"));
         // The twelve labels never run into each other, down to 320 px.

@@ -6,6 +6,7 @@
 #include "app/main_storyboard.h"
 #include "app_test_support.h"
 #include "common/common_utils.h"
+#include "common/output_choices.h"
 #include "gif/animation.h"
 #include "home/home_screen.h"
 #include "home/navigation_flags.h"
@@ -206,6 +207,87 @@ private slots:
         QVERIFY2(shown.first() <= 3, qPrintable(QString::number(shown.first())));
         QCOMPARE(screen->player()->rate(), 2.0);
         QVERIFY(ended.wait(5000)); // and again
+    }
+
+    // With bounce the preview plays to the end, then steps back through the
+    // GIF's own frames (n−1 … 2, each for the frame's delay), then plays
+    // forward again.
+    void bounceStepsBackThroughTheGifsFrames() {
+        testsupport::ClipParameters spec;
+        spec.seconds = 1.2; // at 1x five frames, at 0, 0.24, 0.48, 0.72, 0.96 s
+        const QString clip = clips_.filePath("bounce.mp4");
+        QVERIFY(testsupport::makeCounterClip(clip.toStdString(), spec));
+        SpeedStack stack;
+        VideoAnimationScreen* screen = stack.open(clip);
+        QTRY_VERIFY(screen->player());
+        screen->output()->setLoopIndex(1);
+        QTRY_VERIFY(!screen->output()->estimate().isEmpty()); // the length is known
+        QVideoSink sink;
+        QList<int> shown;
+        connect(&sink, &QVideoSink::videoFrameChanged, this,
+                [&](const QVideoFrame& frame) { shown << testing::counterShown(frame); });
+        screen->player()->setVideoOutput(&sink);
+        // From the start of a way back (the estimate took a while).
+        QTRY_VERIFY_WITH_TIMEOUT(!screen->isPlayingBackward(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(screen->isPlayingBackward(), 5000);
+        shown.clear();
+        QTRY_VERIFY_WITH_TIMEOUT(!screen->isPlayingBackward(), 5000);
+        QCOMPARE(screen->player()->rate(), 1.0); // forward again
+        // Frames 18, 12 and 6 of the 25 fps clip, in that order (a busy
+        // machine may show fewer of them; never another one).
+        QList<int> back;
+        for (int frame : shown)
+            if (frame >= 0 && frame <= 18 && (back.isEmpty() || back.last() != frame))
+                back << frame;
+        QStringList seen;
+        for (int frame : back)
+            seen << QString::number(frame);
+        QVERIFY2(!back.isEmpty(), "no frame was shown on the way back");
+        for (qsizetype i = 0; i < back.size(); ++i) {
+            QVERIFY2(back[i] == 18 || back[i] == 12 || back[i] == 6 || (i == back.size() - 1),
+                     qPrintable(seen.join(' ')));
+            if (i > 0 && i < back.size() - 1)
+                QVERIFY2(back[i] < back[i - 1], qPrintable(seen.join(' ')));
+        }
+        // Pause on the way back stops there.
+        QTRY_VERIFY_WITH_TIMEOUT(screen->isPlayingBackward(), 5000);
+        screen->btnPlayPause();
+        QVERIFY(!screen->isPlayingBackward());
+        QCOMPARE(screen->player()->rate(), 0.0);
+        QCOMPARE(screen->btnPlay()->image(), imageNamed("play"));
+    }
+
+    // The size and bounce chosen reach the estimate and the GIF: 2n − 2
+    // frames at the chosen long edge, about as large as the estimate said.
+    void sizeAndBounceReachTheEstimateAndTheGif() {
+        testsupport::ClipParameters spec;
+        spec.seconds = 3.5;
+        spec.width = 640;
+        spec.height = 360;
+        const QString clip = clips_.filePath("wide.mp4");
+        QVERIFY(testsupport::makeCounterClip(clip.toStdString(), spec));
+        SpeedStack stack;
+        VideoAnimationScreen* screen = stack.open(clip);
+        common::OutputChoices* output = screen->output();
+        QTRY_VERIFY_WITH_TIMEOUT(output->estimate().endsWith("· 640×360"), 10000);
+        output->setEdgeIndex(4); // 320
+        output->setLoopIndex(1);
+        QTRY_VERIFY_WITH_TIMEOUT(output->estimate().endsWith("· 320×180") && !output->estimating(),
+                                 10000);
+        const QStringList words = output->estimate().split(' ');
+        const double estimated = words[1].toDouble() * (words[2] == "MB"   ? 1e6
+                                                        : words[2] == "KB" ? 1e3
+                                                                           : 1);
+        screen->btnCreateGIF();
+        QVERIFY(waitForOutcome(stack));
+        const QString gif = workGif();
+        auto decoded = gif::decodeAnimation(gif.toStdString());
+        QVERIFY(decoded);
+        QCOMPARE(decoded->frames.size(), std::size_t(2 * 15 - 2));
+        QCOMPARE(decoded->screen.width, 320u);
+        const double made = double(QFileInfo(gif).size());
+        QVERIFY2(std::abs(estimated / made - 1) < 0.15,
+                 qPrintable(QString("estimated %1, made %2").arg(estimated).arg(made)));
     }
 
     // A 10.9 s video makes 50 frames of 0.2 s at "1x" and 70 of 0.3 s at
