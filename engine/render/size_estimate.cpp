@@ -97,16 +97,42 @@ Result<std::uint64_t> FrameSample::sampleBytes(std::uint32_t longEdge, int quali
             : std::max<std::uint32_t>(
                   1,
                   std::uint32_t(std::lround(double(sampledRows) * canvas.height / canvas_.height)));
+    // A size asked again (a choice changed back, a bounce turned on or off)
+    // is answered from what it cost before.
+    const image::Size size{canvas.width, rows};
+    auto known = std::find_if(measured_.begin(), measured_.end(), [&](const Measured& m) {
+        return m.size == size && m.quality == quality;
+    });
+    if (known == measured_.end()) {
+        auto cost = measure(size, quality, threads);
+        if (!cost)
+            return cost.error();
+        if (measured_.size() >= kMeasuredKept)
+            measured_.erase(measured_.begin());
+        known = measured_.insert(measured_.end(), std::move(*cost));
+    }
+    std::uint64_t total = known->header;
+    for (auto bytes : known->frames)
+        total += bytes;
+    if (perFrame)
+        *perFrame = known->frames;
+    if (header)
+        *header = known->header;
+    return total;
+}
+
+Result<FrameSample::Measured> FrameSample::measure(image::Size size, int quality,
+                                                   unsigned threads) const {
     // Frames already at the size asked are encoded as they are, not copied.
     std::vector<image::RgbaImage> scaled;
     scaled.reserve(frames_.size());
     std::vector<const image::RgbaImage*> run;
     for (const auto& frame : frames_) {
-        if (frame.width == canvas.width && frame.height == rows) {
+        if (frame.width == size.width && frame.height == size.height) {
             run.push_back(&frame);
             continue;
         }
-        auto resized = image::resize(frame, {canvas.width, rows});
+        auto resized = image::resize(frame, size);
         if (!resized)
             return resized.error();
         scaled.push_back(std::move(*resized));
@@ -115,14 +141,7 @@ Result<std::uint64_t> FrameSample::sampleBytes(std::uint32_t longEdge, int quali
     auto cost = encodeSample(run, quality, threads);
     if (!cost)
         return cost.error();
-    std::uint64_t total = cost->header;
-    for (auto bytes : cost->frames)
-        total += bytes;
-    if (perFrame)
-        *perFrame = cost->frames;
-    if (header)
-        *header = cost->header;
-    return total;
+    return Measured{size, quality, cost->header, std::move(cost->frames)};
 }
 
 Result<std::vector<std::uint64_t>> FrameSample::smallPassCost(unsigned threads) const {

@@ -65,6 +65,16 @@ private:
     Result<std::uint64_t> sampleBytes(std::uint32_t longEdge, int quality, unsigned threads,
                                       std::vector<std::uint64_t>* perFrame,
                                       std::uint64_t* header) const;
+    // What the sampled frames cost, scaled to a size (their own rows) and
+    // encoded at a quality: the bytes before the first frame, then each
+    // frame's.
+    struct Measured {
+        image::Size size;
+        int quality = 0;
+        std::uint64_t header = 0;
+        std::vector<std::uint64_t> frames;
+    };
+    Result<Measured> measure(image::Size size, int quality, unsigned threads) const;
     // Each sampled frame's bytes at the small pass's size and quality.
     Result<std::vector<std::uint64_t>> smallPassCost(unsigned threads) const;
 
@@ -78,6 +88,10 @@ private:
     // Each sampled frame's bytes at the small pass's size, once known. A
     // sample is used by one thread at a time.
     mutable std::optional<std::vector<std::uint64_t>> atSmallPass_;
+    // The latest sizes and qualities measured, oldest first: a sample that
+    // stays (as a window's does) answers a choice made again at once.
+    static constexpr std::size_t kMeasuredKept = 32;
+    mutable std::vector<Measured> measured_;
 };
 
 // A picture's rows as a few evenly spread bands stacked into one shorter

@@ -503,6 +503,15 @@ TEST(SizeEstimate, OfALongerVideoIsWithinFifteenPerCentFromASampleOfItsFrames) {
     ASSERT_TRUE(render::videoToGif(video).ok());
     const double madeSmaller = double(fileSize(dir.path() / "car-384.gif"));
     EXPECT_NEAR(double(*smaller), madeSmaller, 0.15 * madeSmaller);
+
+    // Asked again after other sizes and qualities, the sample gives the same answer.
+    ASSERT_TRUE(sample->estimate(768, video.settings.quality, 50).ok());
+    auto lower = sample->estimate(384, render::kLowestQuality, 50);
+    ASSERT_TRUE(lower.ok()) << lower.error().message;
+    EXPECT_LT(*lower, *smaller);
+    auto again = sample->estimate(384, video.settings.quality, 50);
+    ASSERT_TRUE(again.ok()) << again.error().message;
+    EXPECT_EQ(*again, *smaller);
 }
 
 class BudgetOnBook : public ::testing::TestWithParam<std::uint64_t> {};
