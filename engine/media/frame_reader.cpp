@@ -123,7 +123,10 @@ Result<image::RgbaImage> FrameReader::currentImage(int maxWidth, int maxHeight, 
     std::uint8_t* planes[4] = {out.pixels.data(), nullptr, nullptr, nullptr};
     int strides[4] = {scaledW * 4, 0, 0, 0};
     sws_scale(scaler_.get(), frame_->data, frame_->linesize, 0, h, planes, strides);
-    return rotation ? rotateClockwise(out, rotation) : out;
+    // Returned by name when upright, so that the picture is moved, not copied.
+    if (rotation)
+        return rotateClockwise(out, rotation);
+    return out;
 }
 
 image::RgbaImage rotateClockwise(const image::RgbaImage& in, int degrees) {

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <list>
 #include <memory>
 
 namespace flickbook::render {
@@ -314,7 +315,8 @@ Result<void> checkPictures(const ImagesRequest& request) {
 // --- Videos -----------------------------------------------------------------
 
 // A video's frames for increasing times, each the frame closest to its time,
-// fitted inside a box; every frame is placed on the first one's canvas.
+// fitted inside a box; in each box, every frame is placed on the first one's
+// canvas. One pass may ask for the same frame in more than one box.
 class VideoFrames {
 public:
     static Result<VideoFrames> open(const fs::path& path) {
@@ -332,11 +334,10 @@ public:
     // Where the last frame read ends: the GIF's end when the video stops early.
     double endSeconds() const { return reader_.currentTime() + frameInterval_; }
 
-    // The frame for t; null when the video stopped decoding well before t.
-    Result<const image::RgbaImage*> frameAt(double t, image::Size box, bool allowEnlarge) {
-        // Decode forward to the first frame that is the closest to t; past
-        // the end, the last frame stands for the rest.
-        bool advanced = false;
+    // Decodes forward to the first frame that is the closest to t; false
+    // when the video stopped decoding well before t.
+    Result<bool> advanceTo(double t) {
+        // Past the end, the last frame stands for the rest.
         while (!ended_ && (!haveFrame_ || reader_.currentTime() + halfFrame_ < t)) {
             auto more = reader_.next();
             if (!more && !haveFrame_)
@@ -349,32 +350,44 @@ public:
                 break;
             }
             haveFrame_ = true;
-            advanced = true;
+            ++decoded_;
         }
         if (!haveFrame_)
             return makeError("media.no_frames", path_.string() + " has no video frames.");
         // A video that ends more than this short of a frame's time has
         // stopped early, rather than having its last frame stand for the
         // last moment.
-        if (ended_ && t > reader_.currentTime() + 2 * frameInterval_)
+        return !(ended_ && t > reader_.currentTime() + 2 * frameInterval_);
+    }
+
+    // The current frame fitted inside box, scaled straight from the decoded
+    // picture. Valid until the next call for the same box.
+    Result<const image::RgbaImage*> picture(image::Size box, bool allowEnlarge) {
+        auto view = viewFor(box, allowEnlarge);
+        if (!view)
+            return view.error();
+        return &(*view)->picture;
+    }
+
+    // The same, handed over rather than lent: the next call for the box
+    // makes the picture again.
+    Result<image::RgbaImage> takePicture(image::Size box, bool allowEnlarge) {
+        auto view = viewFor(box, allowEnlarge);
+        if (!view)
+            return view.error();
+        image::RgbaImage taken = std::move((*view)->picture);
+        (*view)->picture.pixels.clear();
+        return taken;
+    }
+
+    // The frame for t; null when the video stopped decoding well before t.
+    Result<const image::RgbaImage*> frameAt(double t, image::Size box, bool allowEnlarge) {
+        auto there = advanceTo(t);
+        if (!there)
+            return there.error();
+        if (!*there)
             return nullptr;
-        if (advanced || picture_.pixels.empty()) {
-            auto image = reader_.currentImage(int(box.width), int(box.height), allowEnlarge);
-            if (!image)
-                return image.error();
-            picture_ = std::move(*image);
-            if (!canvas_) {
-                canvas_ = image::Size{picture_.width, picture_.height};
-            } else if (picture_.width != canvas_->width || picture_.height != canvas_->height) {
-                // The picture changed size midway: fitted onto the first
-                // frame's canvas, as pictures of mixed sizes are.
-                auto framed = image::placeCentred(picture_, *canvas_);
-                if (!framed)
-                    return framed.error();
-                picture_ = std::move(*framed);
-            }
-        }
-        return &picture_;
+        return picture(box, allowEnlarge);
     }
 
 private:
@@ -385,6 +398,48 @@ private:
           halfFrame_(frameRate > 0 ? 0.5 / frameRate : 0),
           frameInterval_(frameRate > 0 ? 1.0 / frameRate : 0.1) {}
 
+    // The pictures made in one box: its canvas, and the latest one, made
+    // from decoded frame number `frame`.
+    struct View {
+        image::Size box;
+        bool allowEnlarge = false;
+        std::optional<image::Size> canvas;
+        image::RgbaImage picture;
+        std::size_t frame = 0;
+    };
+
+    // The view for box, its picture made from the current frame.
+    Result<View*> viewFor(image::Size box, bool allowEnlarge) {
+        auto view = std::find_if(views_.begin(), views_.end(), [&](const View& v) {
+            return v.box == box && v.allowEnlarge == allowEnlarge;
+        });
+        if (view == views_.end()) {
+            View fresh;
+            fresh.box = box;
+            fresh.allowEnlarge = allowEnlarge;
+            view = views_.insert(views_.end(), std::move(fresh));
+        }
+        if (view->frame == decoded_ && !view->picture.pixels.empty())
+            return &*view;
+        auto image = reader_.currentImage(int(box.width), int(box.height), allowEnlarge);
+        if (!image)
+            return image.error();
+        view->picture = std::move(*image);
+        view->frame = decoded_;
+        if (!view->canvas) {
+            view->canvas = image::Size{view->picture.width, view->picture.height};
+        } else if (view->picture.width != view->canvas->width ||
+                   view->picture.height != view->canvas->height) {
+            // The picture changed size midway: fitted onto the first
+            // frame's canvas, as pictures of mixed sizes are.
+            auto framed = image::placeCentred(view->picture, *view->canvas);
+            if (!framed)
+                return framed.error();
+            view->picture = std::move(*framed);
+        }
+        return &*view;
+    }
+
     media::FrameReader reader_;
     fs::path path_;
     double duration_;
@@ -392,8 +447,10 @@ private:
     double frameInterval_;
     bool haveFrame_ = false;
     bool ended_ = false;
-    std::optional<image::Size> canvas_;
-    image::RgbaImage picture_;
+    std::size_t decoded_ = 0;
+    // A list, so that a picture handed out stays where it is when another
+    // box is added.
+    std::list<View> views_;
 };
 
 // The largest long edge a video GIF may have.
@@ -449,24 +506,30 @@ Result<fs::path> videoDestination(const VideoRequest& request) {
     return uniquePathIn(folder, "video-", ".gif");
 }
 
-// Frames of a video GIF kept for scaling its estimate: runs of two
-// consecutive frames spread over the animation, the first at its start.
+// Frames of a video GIF kept for scaling its estimate: runs of three
+// consecutive frames spread over the animation, the first at its start. Four
+// runs hold twelve frames, eight of them right after the one before.
+constexpr std::size_t kSampleRuns = 4;
+constexpr std::size_t kSampleRunLength = 3;
+
 std::vector<bool> keptForSample(std::size_t frames) {
     std::vector<bool> kept(frames, false);
-    const std::size_t runs = std::min<std::size_t>(6, (frames + 1) / 2);
+    const std::size_t runs =
+        std::min(kSampleRuns, (frames + kSampleRunLength - 1) / kSampleRunLength);
+    const std::size_t lastStart = frames > kSampleRunLength ? frames - kSampleRunLength : 0;
     for (std::size_t k = 0; k < runs; ++k) {
-        const std::size_t start = runs == 1 ? 0 : (k * (frames - 2) + (runs - 1) / 2) / (runs - 1);
-        kept[start] = true;
-        if (start + 1 < frames)
-            kept[start + 1] = true;
+        const std::size_t start = runs == 1 ? 0 : (k * lastStart + (runs - 1) / 2) / (runs - 1);
+        for (std::size_t j = start; j < std::min(frames, start + kSampleRunLength); ++j)
+            kept[j] = true;
     }
     return kept;
 }
 
-// The long edge of a video's whole-animation pass: half the largest, so
-// that it costs about a quarter of the GIF's own encode.
+// The long edge of a video's whole-animation pass: a quarter of the GIF's
+// (at least 320), so that it costs about a sixteenth of the GIF's own
+// encode.
 std::uint32_t smallPassEdge(std::uint32_t largest) {
-    return std::min(largest, std::max(kSmallestLongEdge * 2, largest / 2));
+    return std::min(largest, std::max(kSmallestLongEdge * 2, largest / 4));
 }
 
 } // namespace
@@ -513,7 +576,6 @@ Result<FrameSample> sampleFrames(const VideoRequest& request) {
     const std::vector<bool> keep = keptForSample(request.frameCount);
 
     SmallPass pass;
-    pass.longEdge = smallPassEdge(largest);
     pass.quality = request.settings.quality;
     std::uint64_t total = 0;
     std::size_t calls = 0;
@@ -524,32 +586,52 @@ Result<FrameSample> sampleFrames(const VideoRequest& request) {
         return {};
     };
     std::optional<gif::GifEncoder> encoder;
-    std::vector<image::RgbaImage> kept;
-    image::Size canvas, small;
+    // The kept frames at the GIF's size, and as the small pass saw them.
+    std::vector<image::RgbaImage> kept, keptSmall;
+    std::vector<bool> counted;
+    image::Size canvas;
+    image::Size smallBox = box;
     for (std::size_t i = 0; i < times.size(); ++i) {
-        auto frame = frames->frameAt(times[i], box, allowEnlarge);
-        if (!frame)
-            return frame.error();
-        if (!*frame)
+        auto there = frames->advanceTo(times[i]);
+        if (!there)
+            return there.error();
+        if (!*there)
             break; // the video stops early: the GIF will too
         if (i == 0) {
-            canvas = {(*frame)->width, (*frame)->height};
-            small = image::fitInside(canvas, {pass.longEdge, pass.longEdge}, false);
-            encoder.emplace(small.width, small.height, request.loopCount, count,
-                            gif::EncoderSettings{pass.quality, request.settings.threads});
+            auto first = frames->picture(box, allowEnlarge);
+            if (!first)
+                return first.error();
+            canvas = {(*first)->width, (*first)->height};
+            const std::uint32_t longEdge = std::max(canvas.width, canvas.height);
+            pass.longEdge = smallPassEdge(longEdge);
+            if (pass.longEdge < longEdge)
+                smallBox = {pass.longEdge, pass.longEdge};
         }
-        auto reduced = image::resize(**frame, small);
-        if (!reduced)
-            return reduced.error();
-        if (auto ok = encoder->addFrame(*reduced, request.delaySeconds); !ok)
+        // Every frame is made at the small size straight from the decoded
+        // picture; only the kept ones are made at the GIF's size too.
+        auto small = frames->picture(smallBox, allowEnlarge);
+        if (!small)
+            return small.error();
+        if (i == 0)
+            encoder.emplace((*small)->width, (*small)->height, request.loopCount, count,
+                            gif::EncoderSettings{pass.quality, request.settings.threads});
+        if (auto ok = encoder->addFrame(**small, request.delaySeconds); !ok)
             return ok.error();
         if (i == 0) {
             if (auto ok = encoder->flush(); !ok)
                 return ok.error();
             pass.first = total - pass.header;
         }
-        if (keep[i])
-            kept.push_back(**frame);
+        if (keep[i]) {
+            keptSmall.push_back(**small);
+            auto full = frames->takePicture(box, allowEnlarge);
+            if (!full)
+                return full.error();
+            kept.push_back(std::move(*full));
+            // Counted when encoded right after the frame before it, as in
+            // the GIF.
+            counted.push_back(i > 0 && keep[i - 1]);
+        }
         ++pass.frames;
     }
     if (!encoder)
@@ -557,7 +639,7 @@ Result<FrameSample> sampleFrames(const VideoRequest& request) {
     if (auto ok = encoder->finish(); !ok)
         return ok.error();
     pass.rest = total - pass.header - pass.first - 1; // less the trailer
-    return FrameSample(std::move(kept), {}, canvas, pass);
+    return FrameSample(std::move(kept), std::move(counted), canvas, pass, std::move(keptSmall));
 }
 
 Result<SizePlan> estimateSize(const ImagesRequest& request) {

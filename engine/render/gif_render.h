@@ -90,11 +90,12 @@ struct VideoRequest {
 Result<std::filesystem::path> videoToGif(const VideoRequest& request);
 
 // About how big the request's GIF will be, and at what size and quality it
-// will be made: a few of its real frames (pairs of consecutive video frames;
-// pictures in bands of rows) are encoded with the real encoder and the cost
-// scaled to the whole animation. With a budget, the size the budget makes
-// the GIF. Nothing is written; progress and endsEarly are not called. Safe to
-// call from any thread. Errors: as the render's.
+// will be made: a few of its real frames (runs of consecutive video frames,
+// beside the whole video at a small size; pictures in bands of rows) are
+// encoded with the real encoder and the cost scaled to the whole animation.
+// With a budget, the size the budget makes the GIF. Nothing is written;
+// progress and endsEarly are not called. Safe to call from any thread.
+// Errors: as the render's.
 Result<SizePlan> estimateSize(const ImagesRequest& request);
 Result<SizePlan> estimateSize(const VideoRequest& request);
 

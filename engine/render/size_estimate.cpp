@@ -23,12 +23,12 @@ struct SampleCost {
     std::vector<std::uint64_t> frames;
 };
 
-Result<SampleCost> encodeSample(const std::vector<image::RgbaImage>& frames, int quality,
+Result<SampleCost> encodeSample(const std::vector<const image::RgbaImage*>& frames, int quality,
                                 unsigned threads) {
     SampleCost cost;
     std::uint64_t total = 0;
     std::size_t calls = 0;
-    gif::GifEncoder encoder(frames[0].width, frames[0].height, 0,
+    gif::GifEncoder encoder(frames[0]->width, frames[0]->height, 0,
                             [&](std::span<const std::uint8_t> bytes) -> Result<void> {
                                 // The encoder hands the header over on its own, before any frame.
                                 if (calls++ == 0)
@@ -37,9 +37,9 @@ Result<SampleCost> encodeSample(const std::vector<image::RgbaImage>& frames, int
                                 return {};
                             },
                             {.quality = quality, .threads = threads});
-    for (const auto& frame : frames) {
+    for (const image::RgbaImage* frame : frames) {
         const std::uint64_t before = total;
-        if (auto ok = encoder.addFrame(frame, 0.1); !ok)
+        if (auto ok = encoder.addFrame(*frame, 0.1); !ok)
             return ok.error();
         if (auto ok = encoder.flush(); !ok)
             return ok.error();
@@ -60,9 +60,10 @@ std::uint64_t roundUpForPeople(std::uint64_t bytes) {
 } // namespace
 
 FrameSample::FrameSample(std::vector<image::RgbaImage> frames, std::vector<bool> counted,
-                         image::Size canvas, std::optional<SmallPass> smallPass)
+                         image::Size canvas, std::optional<SmallPass> smallPass,
+                         std::vector<image::RgbaImage> atSmallPass)
     : frames_(std::move(frames)), counted_(std::move(counted)), canvas_(canvas),
-      smallPass_(smallPass) {}
+      smallPass_(smallPass), smallFrames_(std::move(atSmallPass)) {}
 
 image::RgbaImage bandsOf(const image::RgbaImage& picture) {
     if (picture.height <= kRowsKeptWhole)
@@ -96,24 +97,71 @@ Result<std::uint64_t> FrameSample::sampleBytes(std::uint32_t longEdge, int quali
             : std::max<std::uint32_t>(
                   1,
                   std::uint32_t(std::lround(double(sampledRows) * canvas.height / canvas_.height)));
+    // A size asked again (a choice changed back, a bounce turned on or off)
+    // is answered from what it cost before.
+    const image::Size size{canvas.width, rows};
+    auto known = std::find_if(measured_.begin(), measured_.end(), [&](const Measured& m) {
+        return m.size == size && m.quality == quality;
+    });
+    if (known == measured_.end()) {
+        auto cost = measure(size, quality, threads);
+        if (!cost)
+            return cost.error();
+        if (measured_.size() >= kMeasuredKept)
+            measured_.erase(measured_.begin());
+        known = measured_.insert(measured_.end(), std::move(*cost));
+    }
+    std::uint64_t total = known->header;
+    for (auto bytes : known->frames)
+        total += bytes;
+    if (perFrame)
+        *perFrame = known->frames;
+    if (header)
+        *header = known->header;
+    return total;
+}
+
+Result<FrameSample::Measured> FrameSample::measure(image::Size size, int quality,
+                                                   unsigned threads) const {
+    // Frames already at the size asked are encoded as they are, not copied.
     std::vector<image::RgbaImage> scaled;
+    scaled.reserve(frames_.size());
+    std::vector<const image::RgbaImage*> run;
     for (const auto& frame : frames_) {
-        auto resized = image::resize(frame, {canvas.width, rows});
+        if (frame.width == size.width && frame.height == size.height) {
+            run.push_back(&frame);
+            continue;
+        }
+        auto resized = image::resize(frame, size);
         if (!resized)
             return resized.error();
         scaled.push_back(std::move(*resized));
+        run.push_back(&scaled.back());
     }
-    auto cost = encodeSample(scaled, quality, threads);
+    auto cost = encodeSample(run, quality, threads);
     if (!cost)
         return cost.error();
-    std::uint64_t total = cost->header;
-    for (auto bytes : cost->frames)
-        total += bytes;
-    if (perFrame)
-        *perFrame = cost->frames;
-    if (header)
-        *header = cost->header;
-    return total;
+    return Measured{size, quality, cost->header, std::move(cost->frames)};
+}
+
+Result<std::vector<std::uint64_t>> FrameSample::smallPassCost(unsigned threads) const {
+    const SmallPass& pass = *smallPass_;
+    if (smallFrames_.empty()) {
+        std::vector<std::uint64_t> perFrame;
+        if (auto total = sampleBytes(pass.longEdge, pass.quality, threads, &perFrame, nullptr);
+            !total)
+            return total.error();
+        return perFrame;
+    }
+    // The sampled frames as the small pass had them: scaled as its frames
+    // were, so that the two costs compare like with like.
+    std::vector<const image::RgbaImage*> run;
+    for (const auto& frame : smallFrames_)
+        run.push_back(&frame);
+    auto cost = encodeSample(run, pass.quality, threads);
+    if (!cost)
+        return cost.error();
+    return std::move(cost->frames);
 }
 
 Result<std::uint64_t> FrameSample::estimate(std::uint32_t longEdge, int quality, std::size_t frames,
@@ -122,22 +170,37 @@ Result<std::uint64_t> FrameSample::estimate(std::uint32_t longEdge, int quality,
         return makeError("render.no_frames", "There are no frames to estimate.");
     if (smallPass_) {
         // The whole animation's cost at the small size, for this many
-        // frames, scaled as the sampled frames scale.
+        // frames, scaled as the sampled frames scale: the first frame as the
+        // first sampled one does, every later one as the counted ones do
+        // (those encoded right after the frame before them in the GIF; the
+        // first frame of each later run follows a jump no GIF makes).
         const SmallPass& pass = *smallPass_;
         const double later = pass.frames > 1
                                  ? double(pass.rest) * double(frames - 1) / double(pass.frames - 1)
                                  : double(pass.first) * double(frames - 1);
-        const double atSmall = double(pass.header + pass.first) + later + 1;
-        auto there = sampleBytes(longEdge, quality, threads, nullptr, nullptr);
-        if (!there)
-            return there;
+        std::vector<std::uint64_t> there;
+        std::uint64_t header = 0;
+        if (auto total = sampleBytes(longEdge, quality, threads, &there, &header); !total)
+            return total;
         if (!atSmallPass_) {
-            auto here = sampleBytes(pass.longEdge, pass.quality, threads, nullptr, nullptr);
+            auto here = smallPassCost(threads);
             if (!here)
-                return here;
-            atSmallPass_ = *here;
+                return here.error();
+            atSmallPass_ = std::move(*here);
         }
-        return std::uint64_t(std::llround(atSmall * double(*there) / double(*atSmallPass_)));
+        const std::vector<std::uint64_t>& here = *atSmallPass_;
+        double thereLater = 0, hereLater = 0;
+        for (std::size_t i = 1; i < std::min(there.size(), here.size()); ++i) {
+            if (i < counted_.size() && counted_[i]) {
+                thereLater += double(there[i]);
+                hereLater += double(here[i]);
+            }
+        }
+        const double firstScale = double(there[0]) / std::max(1.0, double(here[0]));
+        const double laterScale = hereLater > 0 ? thereLater / hereLater : firstScale;
+        const double bytes =
+            double(header) + double(pass.first) * firstScale + later * laterScale + 1; // trailer
+        return std::uint64_t(std::llround(bytes));
     }
 
     const image::Size canvas = image::fitInside(canvas_, {longEdge, longEdge}, false);

@@ -44,11 +44,15 @@ struct SmallPass {
 // Videos, whose frames cost what the motion in them costs and change from
 // one stretch to the next: the whole animation is encoded once at a small
 // size (the SmallPass), and the sampled frames (runs of consecutive frames)
-// tell how that cost scales to another size and quality.
+// tell how that cost scales to another size and quality: the first frame as
+// the first sampled one does, later ones as those marked as counted (each
+// right after the frame before it) do. atSmallPass holds the sampled frames
+// as the small pass had them; without them, the frames are scaled down.
 class FrameSample {
 public:
     FrameSample(std::vector<image::RgbaImage> frames, std::vector<bool> counted, image::Size canvas,
-                std::optional<SmallPass> smallPass = std::nullopt);
+                std::optional<SmallPass> smallPass = std::nullopt,
+                std::vector<image::RgbaImage> atSmallPass = {});
 
     // The canvas at the largest size.
     image::Size canvas() const { return canvas_; }
@@ -61,14 +65,33 @@ private:
     Result<std::uint64_t> sampleBytes(std::uint32_t longEdge, int quality, unsigned threads,
                                       std::vector<std::uint64_t>* perFrame,
                                       std::uint64_t* header) const;
+    // What the sampled frames cost, scaled to a size (their own rows) and
+    // encoded at a quality: the bytes before the first frame, then each
+    // frame's.
+    struct Measured {
+        image::Size size;
+        int quality = 0;
+        std::uint64_t header = 0;
+        std::vector<std::uint64_t> frames;
+    };
+    Result<Measured> measure(image::Size size, int quality, unsigned threads) const;
+    // Each sampled frame's bytes at the small pass's size and quality.
+    Result<std::vector<std::uint64_t>> smallPassCost(unsigned threads) const;
 
     std::vector<image::RgbaImage> frames_;
     std::vector<bool> counted_;
     image::Size canvas_;
     std::optional<SmallPass> smallPass_;
-    // The sampled frames' bytes at the small pass's size, once known. A
+    // The sampled frames as the small pass made them (scaled from the
+    // decoded picture, not from frames_), when it kept them.
+    std::vector<image::RgbaImage> smallFrames_;
+    // Each sampled frame's bytes at the small pass's size, once known. A
     // sample is used by one thread at a time.
-    mutable std::optional<std::uint64_t> atSmallPass_;
+    mutable std::optional<std::vector<std::uint64_t>> atSmallPass_;
+    // The latest sizes and qualities measured, oldest first: a sample that
+    // stays (as a window's does) answers a choice made again at once.
+    static constexpr std::size_t kMeasuredKept = 32;
+    mutable std::vector<Measured> measured_;
 };
 
 // A picture's rows as a few evenly spread bands stacked into one shorter

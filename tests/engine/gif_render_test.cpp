@@ -477,6 +477,43 @@ TEST(SizeEstimate, IsWithinFifteenPerCentOfTheGifMade) {
     EXPECT_EQ(photosEstimate->canvas, (image::Size{1680, 1050}));
 }
 
+// Fifty frames, of which the estimate makes only a dozen at the GIF's size:
+// the rest it knows from the whole animation at a quarter of the long edge.
+TEST(SizeEstimate, OfALongerVideoIsWithinFifteenPerCentFromASampleOfItsFrames) {
+    TempDir dir;
+    render::VideoRequest video;
+    video.source = testsupport::testdata() / "media" / "car-detection.mp4";
+    video.destination = dir.path() / "car.gif";
+    video.frameCount = 50;
+    video.delaySeconds = 0.2;
+    auto estimate = render::estimateSize(video);
+    ASSERT_TRUE(estimate.ok()) << estimate.error().message;
+    ASSERT_TRUE(render::videoToGif(video).ok());
+    const double made = double(fileSize(dir.path() / "car.gif"));
+    EXPECT_NEAR(double(estimate->bytes), made, 0.15 * made);
+    EXPECT_EQ(estimate->canvas, (image::Size{768, 432}));
+
+    // The same sample answers for a smaller size.
+    auto sample = render::sampleFrames(video);
+    ASSERT_TRUE(sample.ok()) << sample.error().message;
+    auto smaller = sample->estimate(384, video.settings.quality, 50);
+    ASSERT_TRUE(smaller.ok()) << smaller.error().message;
+    video.output.maxLongEdge = 384;
+    video.destination = dir.path() / "car-384.gif";
+    ASSERT_TRUE(render::videoToGif(video).ok());
+    const double madeSmaller = double(fileSize(dir.path() / "car-384.gif"));
+    EXPECT_NEAR(double(*smaller), madeSmaller, 0.15 * madeSmaller);
+
+    // Asked again after other sizes and qualities, the sample gives the same answer.
+    ASSERT_TRUE(sample->estimate(768, video.settings.quality, 50).ok());
+    auto lower = sample->estimate(384, render::kLowestQuality, 50);
+    ASSERT_TRUE(lower.ok()) << lower.error().message;
+    EXPECT_LT(*lower, *smaller);
+    auto again = sample->estimate(384, video.settings.quality, 50);
+    ASSERT_TRUE(again.ok()) << again.error().message;
+    EXPECT_EQ(*again, *smaller);
+}
+
 class BudgetOnBook : public ::testing::TestWithParam<std::uint64_t> {};
 
 TEST_P(BudgetOnBook, IsNeverExceededAndMostlyUsed) {
