@@ -32,14 +32,15 @@ QVariant PhotoGridModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount())
         return {};
     const platform::PhotoAsset& photo = photos_[std::size_t(index.row())];
+    const int order =
+        (role == SelectMarkRole || role == OrderRole) && orderOf_ ? orderOf_(photo) : 0;
     switch (role) {
     case ImageRole:
         return PhotoThumbnailProvider::sourceFor(photo.path);
     case SelectMarkRole:
-        return common::imageNamed(orderOf_(photo) > 0 ? common::kSelectedImage
-                                                      : common::kUnselectedImage);
+        return common::imageNamed(order > 0 ? common::kSelectedImage : common::kUnselectedImage);
     case OrderRole:
-        return orderOf_(photo);
+        return order;
     case TagRole:
         return index.row();
     default:

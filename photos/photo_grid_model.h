@@ -29,6 +29,9 @@ public:
     void reloadItem(int row);
     // Every row's mark and number again (a choice taken away renumbers the rest).
     void reloadChoices();
+    // The screen that answers the order is going away: every photo reads as
+    // not chosen from now on (the page may still ask as it lets go).
+    void forgetOrder() { orderOf_ = nullptr; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;

@@ -31,6 +31,12 @@ SelectImages::SelectImages(QObject* parent)
     lblMsg_->setHidden(true);
 }
 
+SelectImages::~SelectImages() {
+    // The grid outlives this destructor (Qt deletes it after), and the page
+    // may read it once more as it lets go; the choices it would read are gone.
+    grid_->forgetOrder();
+}
+
 void SelectImages::viewDidLoad() {
     navigationItem()->setTitle(tr("Select Images"));
     auto* back = home::makeBackButton(this);

@@ -28,6 +28,7 @@ class SelectImages : public flickbook::platform::ViewController {
 
 public:
     explicit SelectImages(QObject* parent = nullptr);
+    ~SelectImages() override;
 
     PhotoGridModel* collectionviewSelectImages() const { return grid_; }
     platform::Label* lblMsg() const { return lblMsg_; }

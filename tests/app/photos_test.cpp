@@ -12,6 +12,7 @@
 #include "image/fit.h"
 #include "library/gif_preview_screen.h"
 #include "photos/image_animation_screen.h"
+#include "photos/photo_grid_model.h"
 #include "photos/select_images.h"
 #include "platform/alert_controller.h"
 #include "platform/navigation_controller.h"
@@ -336,6 +337,24 @@ private slots:
                      platform::fittedSize(QImageReader(realPhoto(names[i])).size(), frame));
     }
 
+    // As the page lets go of a closing picker its grid may be read once
+    // more, after the choices it numbers are gone (a use after free under
+    // the sanitizers before).
+    void aClosingPickersGridReadsNothingChosen() {
+        auto* screen = new photos::SelectImages;
+        photos::PhotoGridModel* grid = screen->collectionviewSelectImages();
+        const platform::PhotoAsset photo{realPhoto("Storm.jpg"), {}};
+        grid->reloadData({photo});
+        screen->arrOfSelectedAsset = {photo};
+        QCOMPARE(grid->data(grid->index(0), photos::PhotoGridModel::OrderRole).toInt(), 1);
+        QVariant order;
+        QObject::connect(screen, &QObject::destroyed, grid, [&] {
+            order = grid->data(grid->index(0), photos::PhotoGridModel::OrderRole);
+        });
+        delete screen;
+        QCOMPARE(order.toInt(), 0);
+    }
+
     void anEmptyLibraryShowsTheMessage() {
         PhotoLibrary::shared().setAuthorizationStatus(AuthorizationStatus::Authorized);
         auto stack = makeStack();
@@ -481,7 +500,7 @@ private slots:
         stack.navigation->pushViewController(screen, QUrl(), false);
         common::OutputChoices* output = screen->output();
         QTRY_VERIFY(output->estimate().startsWith("about ")); // the screen's own
-        output->setBudgetIndex(4); // 2 MB
+        output->setBudgetIndex(4);                            // 2 MB
         // Noise at the smallest size, 600 frames: about 17 MB.
         output->requestEstimate(
             "noise",
@@ -502,7 +521,8 @@ private slots:
             600);
         QTRY_VERIFY2_WITH_TIMEOUT(output->overBudget(), qPrintable(output->estimate()), 10000);
         QVERIFY2(output->estimate().startsWith("too big for 2 MB"), qPrintable(output->estimate()));
-        QVERIFY2(output->nearestBudgetIndexThatFits() == 1, qPrintable(output->estimate())); // 25 MB
+        QVERIFY2(output->nearestBudgetIndexThatFits() == 1,
+                 qPrintable(output->estimate())); // 25 MB
 
         bool created = false;
         QVERIFY(output->askForABudgetThatFits(screen, [&] { created = true; }));
