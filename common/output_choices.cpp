@@ -104,31 +104,27 @@ void OutputChoices::setEdgeIndex(int index) {
     if (index == edge_ || index < 0 || index >= int(kLongEdges.size()))
         return;
     edge_ = index;
-    fitsIn_.reset();
-    standardUserDefaults().setObject(kLongEdges[std::size_t(index)], kLongEdgeKey);
-    Q_EMIT choicesChanged();
-    if (sampler_)
-        settle_.start();
+    changed(kLongEdges[std::size_t(index)], kLongEdgeKey);
 }
 
 void OutputChoices::setBudgetIndex(int index) {
     if (index == budget_ || index < 0 || index >= int(kBudgets.size()))
         return;
     budget_ = index;
-    fitsIn_.reset();
-    standardUserDefaults().setObject(quint64(kBudgets[std::size_t(index)]), kBudgetKey);
-    Q_EMIT choicesChanged();
-    if (sampler_)
-        settle_.start();
+    changed(quint64(kBudgets[std::size_t(index)]), kBudgetKey);
 }
 
 void OutputChoices::setLoopIndex(int index) {
     if (index == loopIndex() || index < 0 || index > 1)
         return;
     bounce_ = index == 1;
+    changed(bounce_ ? QStringLiteral("bounce") : QStringLiteral("forward"), kLoopKey);
+}
+
+void OutputChoices::changed(const QVariant& remembered, const QString& key) {
+    // What the last estimate knew about fitting no longer holds.
     fitsIn_.reset();
-    standardUserDefaults().setObject(bounce_ ? QStringLiteral("bounce") : QStringLiteral("forward"),
-                                     kLoopKey);
+    standardUserDefaults().setObject(remembered, key);
     Q_EMIT choicesChanged();
     if (sampler_)
         settle_.start();

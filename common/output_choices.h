@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTimer>
+#include <QVariant>
 #include <QtQml/qqmlregistration.h>
 #include <array>
 #include <cstdint>
@@ -97,6 +98,8 @@ signals:
 
 private:
     struct Work;
+    // A choice changed: remembered, announced, and estimated again.
+    void changed(const QVariant& remembered, const QString& key);
     void startEstimate();
     void estimated(int generation, const QString& text, std::optional<std::uint64_t> fitsIn);
 
