@@ -54,8 +54,19 @@ int main(int argc, char** argv) {
                 std::exit(1);
         },
         3);
+    const double keyframes = medianSeconds(
+        [&] {
+            int made = 0;
+            auto done = thumbnailStrip(
+                argv[1], 10, 160, 160, 0.0, 1e9,
+                [&](int, flickbook::image::RgbaImage) { return ++made > 0; },
+                StripFrame::KeyframeInSpan);
+            if (!done || made != 10)
+                std::exit(1);
+        },
+        3);
     std::printf("decode all %d frames: %.3f s\nstrip of 10 thumbnails: %.3f s\n"
-                "strip / decode-once: %.2f\n",
-                frames, decodeOnce, strip, strip / decodeOnce);
+                "strip / decode-once: %.2f\nstrip of 10, a keyframe in each span: %.3f s\n",
+                frames, decodeOnce, strip, strip / decodeOnce, keyframes);
     return 0;
 }

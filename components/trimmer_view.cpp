@@ -300,7 +300,8 @@ void TrimmerView::requestThumbnails() {
                             Q_EMIT self->thumbnailReady(index);
                         });
                     return true;
-                });
+                },
+                media::StripFrame::KeyframeInSpan);
             Q_UNUSED(made); // a video without frames keeps its placeholders
         });
     }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string_view>
 
 namespace flickbook::media {
 
@@ -43,6 +44,28 @@ double keyframeBefore(const VideoSource& source, double t) {
     return avformat_index_get_entry(s, i)->timestamp * av_q2d(s->time_base) - startTime;
 }
 
+// Seconds of the first keyframe in [from, to) according to the container's
+// index, or NaN when there is none or the index does not say.
+double keyframeWithin(const VideoSource& source, double from, double to) {
+    AVStream* s = source.stream();
+    const double startTime = source.startSeconds();
+    const auto ts = std::int64_t(std::ceil((from + startTime) / av_q2d(s->time_base)));
+    const int i = av_index_search_timestamp(s, ts, 0); // at or after ts, keyframes only
+    if (i < 0)
+        return std::nan("");
+    const double key = avformat_index_get_entry(s, i)->timestamp * av_q2d(s->time_base) - startTime;
+    return key < to ? key : std::nan("");
+}
+
+// MP4 and Matroska files carry an index of every keyframe, which the strip
+// can trust to say where each span's keyframe is. Others (MPEG-TS, for one)
+// only learn of keyframes as they are read or sought, by a search that lands
+// near a time rather than on a keyframe.
+bool listsItsKeyframes(const VideoSource& source) {
+    const std::string_view name = source.format()->iformat->name;
+    return name.starts_with("mov,") || name.starts_with("matroska");
+}
+
 } // namespace
 
 Result<image::RgbaImage> thumbnailAt(const std::filesystem::path& path, double seconds,
@@ -66,8 +89,11 @@ Result<image::RgbaImage> thumbnailAt(const std::filesystem::path& path, double s
 }
 
 Result<void> thumbnailStrip(const std::filesystem::path& path, int count, int maxWidth,
-                            int maxHeight, double from, double to, const ThumbnailSink& deliver) {
-    auto source = VideoSource::open(path);
+                            int maxHeight, double from, double to, const ThumbnailSink& deliver,
+                            StripFrame pick) {
+    // Keyframes come one at a time, each after a seek: a decoder of several
+    // threads would decode the frames after each as well before handing it over.
+    auto source = VideoSource::open(path, pick == StripFrame::KeyframeInSpan ? 1 : 0);
     if (!source)
         return source.error();
     const double duration = source->durationSeconds();
@@ -79,14 +105,38 @@ Result<void> thumbnailStrip(const std::filesystem::path& path, int count, int ma
     FrameReader reader(std::move(*source));
 
     bool haveFrame = false;
+    const double span = (to - from) / count;
+    if (pick == StripFrame::KeyframeInSpan) {
+        if (!listsItsKeyframes(reader.source()))
+            pick = StripFrame::AtSpanStart;
+        else if (avformat_index_get_entries_count(reader.source().stream()) < 2)
+            // Matroska reads its list at the first seek; ask for it now (a
+            // failed seek leaves the reader at the start, where it is).
+            (void)reader.seekTo(from);
+    }
     for (int i = 0; i < count; ++i) {
-        const double t = from + i * (to - from) / count;
+        const double t = from + i * span;
         // Jump only forward, and only past frames that would be decoded for
         // nothing; the first frame of a stretch that starts late is sought.
-        const double key = keyframeBefore(reader.source(), t);
+        double key = keyframeBefore(reader.source(), t);
+        double seekTarget = t;
+        if (pick == StripFrame::KeyframeInSpan) {
+            // A keyframe a few frames early still stands for the span (and
+            // the index's times may run that far ahead of the shown ones).
+            const double early = std::min(span / 4, 8 * slack);
+            if (const double inSpan = keyframeWithin(reader.source(), t - early, t + span - slack);
+                std::isfinite(inSpan)) {
+                // The index counts in decoding time, which runs a few frames
+                // ahead of the shown time when frames are reordered, and
+                // demuxers seek by one or the other; aiming well inside the
+                // span lands on its keyframe either way.
+                key = inSpan;
+                seekTarget = t + span * 0.75;
+            }
+        }
         const double at = haveFrame ? reader.currentTime() : 0.0;
         if (std::isfinite(key) && key > at + slack) {
-            if (auto sought = reader.seekTo(t); !sought)
+            if (auto sought = reader.seekTo(seekTarget); !sought)
                 return sought.error();
         }
         if (!haveFrame || reader.currentTime() < t - slack) {

@@ -22,11 +22,24 @@ Result<image::RgbaImage> thumbnailAt(const std::filesystem::path& path, double s
 Result<std::vector<image::RgbaImage>> thumbnailStrip(const std::filesystem::path& path, int count,
                                                      int maxWidth, int maxHeight);
 
-// The same over a stretch: count frames at from + i × (to − from) ÷ count,
-// each handed to deliver as soon as it is made. deliver returns false to stop
-// early (the caller no longer wants the rest). to past the end means the end.
+// Which frame stands for each of a strip's equal spans of time.
+enum class StripFrame {
+    // The first frame at or after the span's start: exact, but on a 1080p
+    // video with a keyframe every few seconds each costs dozens of decodes.
+    AtSpanStart,
+    // A keyframe inside the span when the container's index has one, which
+    // costs one decode; otherwise the frame at the span's start. For a
+    // trimmer's strip, where a thumbnail stands for its span anyway.
+    KeyframeInSpan,
+};
+
+// The same over a stretch: count frames for the spans from + i × (to − from)
+// ÷ count, each handed to deliver as soon as it is made. deliver returns
+// false to stop early (the caller no longer wants the rest). to past the end
+// means the end.
 using ThumbnailSink = std::function<bool(int index, image::RgbaImage picture)>;
 Result<void> thumbnailStrip(const std::filesystem::path& path, int count, int maxWidth,
-                            int maxHeight, double from, double to, const ThumbnailSink& deliver);
+                            int maxHeight, double from, double to, const ThumbnailSink& deliver,
+                            StripFrame pick = StripFrame::AtSpanStart);
 
 } // namespace flickbook::media

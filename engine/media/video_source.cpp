@@ -10,7 +10,7 @@ extern "C" {
 
 namespace flickbook::media {
 
-Result<VideoSource> VideoSource::open(const std::filesystem::path& path) {
+Result<VideoSource> VideoSource::open(const std::filesystem::path& path, int decoderThreads) {
     // Problems reach the caller as errors; FFmpeg's own chatter stays quiet.
     static std::once_flag quiet;
     std::call_once(quiet, [] { av_log_set_level(AV_LOG_FATAL); });
@@ -42,7 +42,7 @@ Result<VideoSource> VideoSource::open(const std::filesystem::path& path) {
     if (!source.decoder_)
         return makeError("media.memory", "Out of memory opening " + path.filename().string() + ".");
     avcodec_parameters_to_context(source.decoder_.get(), raw->streams[rc]->codecpar);
-    source.decoder_->thread_count = 0; // as many as there are cores
+    source.decoder_->thread_count = decoderThreads;
     rc = avcodec_open2(source.decoder_.get(), codec, nullptr);
     if (rc < 0)
         return makeError("media.no_video", "The video of " + path.filename().string() +

@@ -14,7 +14,9 @@ class VideoSource {
 public:
     // Errors: "media.not_found", "media.unreadable" (not a media file, or
     // damaged), "media.no_video" (no video stream FFmpeg can decode).
-    static Result<VideoSource> open(const std::filesystem::path& path);
+    // decoderThreads 0 is as many as there are cores; 1 decodes each frame
+    // as soon as its packet is in, where several wait for as many packets.
+    static Result<VideoSource> open(const std::filesystem::path& path, int decoderThreads = 0);
 
     AVFormatContext* format() const { return format_.get(); }
     AVStream* stream() const { return format_->streams[streamIndex_]; }

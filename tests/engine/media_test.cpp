@@ -164,6 +164,62 @@ TEST_F(Clips, StripOfAStretchDeliversEachThumbnailAsItIsMade) {
     EXPECT_EQ(shown, (std::vector<int>{75, 81})); // 3 s to the 4 s end, stopped after two
 }
 
+// A trimmer's strip may show any keyframe inside each thumbnail's span,
+// which costs one decode instead of the run from the keyframe before it.
+// Without a keyframe in the span, or without an index to find one, the
+// frame at the span's start stands for it, as in the exact strip.
+TEST_F(Clips, KeyframeStripShowsAKeyframeFromEachSpan) {
+    struct Case {
+        const char* name;
+        std::string codec;
+        int keyframeInterval;
+        int bFrames;
+        bool indexed; // the container lists its keyframes up front
+    };
+    const Case cases[] = {{"keys.mp4", "h264", 10, 2, true},
+                          {"keys.mkv", "h264", 10, 0, true},
+                          {"keys.webm", "vp9", 10, 0, true},
+                          {"keys.ts", "h264", 10, 2, false},
+                          {"sparse.mp4", "h264", 100, 0, true}};
+    for (const auto& c : cases) {
+        ClipParameters spec;
+        spec.seconds = 10;
+        spec.keyframeInterval = c.keyframeInterval;
+        spec.bFrames = c.bFrames;
+        spec.codec = c.codec;
+        ASSERT_TRUE(makeCounterClip(path(c.name), spec)) << c.name;
+        constexpr int count = 8;
+        constexpr double framesPerSpan = 250.0 / count;
+        std::vector<int> shown;
+        auto made = media::thumbnailStrip(
+            path(c.name), count, 64, 64, 0.0, 99.0,
+            [&](int, image::RgbaImage picture) {
+                shown.push_back(readCounter(picture));
+                return true;
+            },
+            media::StripFrame::KeyframeInSpan);
+        ASSERT_TRUE(made) << c.name << ": " << made.error().message;
+        ASSERT_EQ(shown.size(), std::size_t(count)) << c.name;
+        for (int i = 0; i < count; ++i) {
+            const int n = shown[std::size_t(i)];
+            const double spanStart = i * framesPerSpan;
+            const bool keyInSpan =
+                n % c.keyframeInterval == 0 && n >= spanStart - 4 && n < spanStart + framesPerSpan;
+            const bool atStart = std::abs(n - spanStart) <= 0.5; // within half a frame
+            EXPECT_TRUE(keyInSpan || atStart)
+                << c.name << ", thumbnail " << i << " shows frame " << n;
+        }
+        EXPECT_EQ(shown[0], 0) << c.name;
+        if (c.indexed && c.keyframeInterval == 10) { // every span holds keyframes
+            EXPECT_TRUE(std::all_of(shown.begin(), shown.end(), [](int n) { return n % 10 == 0; }))
+                << c.name;
+        }
+        if (c.keyframeInterval == 100) { // spans without a keyframe are exact
+            EXPECT_EQ(shown[1], 31) << c.name;
+        }
+    }
+}
+
 TEST(RealFootage, ProbesAndThumbnails) {
     const fs::path media = testdata() / "media";
     const std::tuple<const char*, int, int, bool> cases[] = {
