@@ -3,6 +3,7 @@
 #include "desktop.h"
 #include "dispatch.h"
 #include "media/probe.h"
+#include "scrub_frames.h"
 
 #include <QAudioDevice>
 #include <QAudioOutput>
@@ -24,12 +25,19 @@ constexpr int kSeekGuardMilliseconds = 400;
 // took effect, or the seek was lost; it is made again, a few times at most.
 constexpr qint64 kSeekMissedMilliseconds = 250;
 constexpr int kSeekRetries = 3;
+// While drag frames show, the media stack takes the latest target only once
+// the drag has rested this long: each of its seeks decodes from a keyframe,
+// work the drag frames have already done, on the same cores.
+constexpr int kDragRestMilliseconds = 100;
 } // namespace
 
 Player::Player(const QUrl& item, QObject* parent)
     : QObject(parent), url_(item), media_(new QMediaPlayer(this)), frames_(new QVideoSink(this)) {
     seekGuard_.setSingleShot(true);
     connect(&seekGuard_, &QTimer::timeout, this, &Player::seekSettled);
+    dragRest_.setSingleShot(true);
+    dragRest_.setInterval(kDragRestMilliseconds);
+    connect(&dragRest_, &QTimer::timeout, this, &Player::startWaitingSeek);
     connect(media_, &QMediaPlayer::mediaStatusChanged, this, &Player::mediaStatusChanged);
     connect(media_, &QMediaPlayer::errorOccurred, this,
             [this](QMediaPlayer::Error, const QString& message) {
@@ -90,9 +98,19 @@ void Player::setVideoOutput(QObject* output) {
 void Player::onFrame(const QVideoFrame& frame) {
     if (!frame.isValid())
         return;
-    lastFrame_ = frame;
-    if (target_)
-        target_->setVideoFrame(frame);
+    // The first frame of a new item is the file's first frame.
+    if (!mediaTimeOffset_ && seekInFlightTo_ < 0)
+        mediaTimeOffset_ = frame.startTime();
+    // While a drag frame shows and a newer target waits, the media stack's
+    // frames are of a target the drag has left: they stay back until it
+    // works on the latest.
+    const bool behindScrub = scrubShown_ && seekWaiting_.has_value();
+    if (!behindScrub) {
+        scrubShown_.reset();
+        lastFrame_ = frame;
+        if (target_)
+            target_->setVideoFrame(frame);
+    }
     if (seekInFlight_) {
         // The media stack drops a seek made while it is still starting to
         // play; a frame far from the target means the seek did not happen.
@@ -108,7 +126,8 @@ void Player::onFrame(const QVideoFrame& frame) {
             seekSettled();
         }
     }
-    Q_EMIT frameShown();
+    if (!behindScrub)
+        Q_EMIT frameShown();
 }
 
 void Player::mediaStatusChanged() {
@@ -197,13 +216,55 @@ void Player::seekToTime(double seconds) {
 }
 
 void Player::seekToTimeExactly(double seconds) {
-    issueSeek(exactSeekTarget(seconds, frameRate_));
+    const qint64 target = exactSeekTarget(seconds, frameRate_);
+    issueSeek(target);
+    if (scrub_ && frameRate_ > 0.0)
+        scrub_->request(target);
+}
+
+void Player::setScrubbing(bool on) {
+    if (!on) {
+        scrub_.reset();
+        scrubShown_.reset();
+        if (dragRest_.isActive()) {
+            dragRest_.stop();
+            startWaitingSeek();
+        }
+        return;
+    }
+    if (scrub_ || !url_.isLocalFile())
+        return;
+    QPointer<Player> self(this);
+    scrub_ = std::make_unique<ScrubFrames>(url_.toLocalFile().toStdString(),
+                                           [self](const QVideoFrame& frame, qint64 asked) {
+                                               if (self)
+                                                   self->scrubFrameReady(frame, asked);
+                                           });
+}
+
+void Player::scrubFrameReady(QVideoFrame frame, qint64 askedMilliseconds) {
+    // Only while the media stack has not reached the latest target. A frame
+    // for a target the drag has since passed is still nearer than what
+    // shows, as long as a newer target is on its way.
+    if (!scrub_ || !seekTarget_ || scrubShown_ == askedMilliseconds)
+        return;
+    // Stamped as the media stack stamps the first frame after a seek: the
+    // seek's position, on its clock.
+    frame.setStartTime(askedMilliseconds * 1000 + mediaTimeOffset_.value_or(0));
+    frame.setEndTime(-1);
+    lastFrame_ = frame;
+    if (target_)
+        target_->setVideoFrame(frame);
+    scrubShown_ = askedMilliseconds;
+    Q_EMIT frameShown();
 }
 
 void Player::issueSeek(qint64 milliseconds) {
     seekTarget_ = milliseconds;
     if (!loaded_ || seekInFlight_ || seekDeferred_) {
         seekWaiting_ = milliseconds;
+        if (dragRest_.isActive())
+            dragRest_.start(); // the drag goes on
         return;
     }
     startSeek(milliseconds);
@@ -233,6 +294,10 @@ void Player::seekSettled() {
     // handler: the media stack stops with an internal data-flow error when
     // it is re-entered there.
     seekDeferred_ = true;
+    if (scrubShown_) {
+        dragRest_.start();
+        return;
+    }
     QTimer::singleShot(0, this, &Player::startWaitingSeek);
 }
 

@@ -16,9 +16,13 @@
 #include <QUrl>
 #include <QVideoFrame>
 #include <QtQml/qqmlregistration.h>
+#include <memory>
 #include <optional>
 
 class QAudioOutput;
+namespace flickbook::platform {
+class ScrubFrames;
+}
 class QMediaPlayer;
 class QVideoSink;
 
@@ -59,6 +63,11 @@ public:
     void seekToTime(double seconds);
     // A seek that shows exactly the frame at that time.
     void seekToTimeExactly(double seconds);
+    // Exact seeks also decode their frame on a thread of the player's own
+    // and show it as soon as it is there, ahead of the media stack, which
+    // decodes from the keyframe before it on every seek: for a handle that
+    // is dragged. Local files only.
+    void setScrubbing(bool on);
 
     double volume() const { return volume_; }
     void setVolume(double volume);
@@ -90,6 +99,7 @@ private:
     void startWaitingSeek();
     void updateAudio();
     void setRate(double rate);
+    void scrubFrameReady(QVideoFrame frame, qint64 askedMilliseconds);
 
     QUrl url_;
     QMediaPlayer* media_;
@@ -113,6 +123,14 @@ private:
     std::optional<qint64> seekWaiting_;
     std::optional<qint64> seekTarget_;
     QTimer seekGuard_;
+    // Drag frames, and the target of the one shown while the media stack
+    // still works on an earlier seek (whose frames are then held back).
+    std::unique_ptr<ScrubFrames> scrub_;
+    std::optional<qint64> scrubShown_;
+    QTimer dragRest_;
+    // The media stack's frame times run this far ahead of its positions (it
+    // keeps an edit list's offset in them); drag frames are stamped alike.
+    std::optional<qint64> mediaTimeOffset_;
 };
 
 } // namespace flickbook::platform

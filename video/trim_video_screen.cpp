@@ -63,6 +63,7 @@ void TrimVideoScreen::setUpAsset() {
 
     layer_->removeFromSuperlayer();
     player_ = new platform::Player(asset, this);
+    player_->setScrubbing(true); // the handles' drags seek exactly, frame after frame
     connect(player_, &platform::Player::didPlayToEndTime, this,
             &TrimVideoScreen::itemDidFinishPlaying);
     connect(player_, &platform::Player::frameShown, this, &TrimVideoScreen::frameShown);

@@ -129,6 +129,57 @@ Result<image::RgbaImage> FrameReader::currentImage(int maxWidth, int maxHeight, 
     return out;
 }
 
+Result<PlanarPicture> FrameReader::currentPlanes() {
+    if (!frame_->buf[0])
+        return makeError("media.no_frame", "No video frame has been decoded.");
+    const int w = frame_->width, h = frame_->height;
+    if (w <= 0 || h <= 0)
+        return makeError("media.size", "There is no picture to copy.");
+    const auto format = AVPixelFormat(frame_->format);
+    PlanarPicture out;
+    out.width = w;
+    out.height = h;
+    out.seconds = currentTime_;
+    out.fullRange = frame_->color_range == AVCOL_RANGE_JPEG || format == AV_PIX_FMT_YUVJ420P;
+    switch (frame_->colorspace) {
+    case AVCOL_SPC_BT709:
+        out.matrix = PlanarPicture::Matrix::Bt709;
+        break;
+    case AVCOL_SPC_BT2020_NCL:
+    case AVCOL_SPC_BT2020_CL:
+        out.matrix = PlanarPicture::Matrix::Bt2020;
+        break;
+    case AVCOL_SPC_BT470BG:
+    case AVCOL_SPC_SMPTE170M:
+        out.matrix = PlanarPicture::Matrix::Bt601;
+        break;
+    default: // untagged: what players assume, by the picture's height
+        out.matrix = h > 576 ? PlanarPicture::Matrix::Bt709 : PlanarPicture::Matrix::Bt601;
+    }
+    const int cw = (w + 1) / 2, ch = (h + 1) / 2;
+    out.y.resize(std::size_t(w) * h);
+    out.cb.resize(std::size_t(cw) * ch);
+    out.cr.resize(out.cb.size());
+    std::uint8_t* planes[4] = {out.y.data(), out.cb.data(), out.cr.data(), nullptr};
+    int strides[4] = {w, cw, cw, 0};
+    if (format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P) {
+        const int rows[3] = {h, ch, ch};
+        for (int p = 0; p < 3; ++p)
+            for (int r = 0; r < rows[p]; ++r)
+                std::memcpy(planes[p] + std::size_t(r) * strides[p],
+                            frame_->data[p] + std::ptrdiff_t(r) * frame_->linesize[p],
+                            std::size_t(strides[p]));
+        return out;
+    }
+    planeScaler_.reset(sws_getCachedContext(planeScaler_.release(), w, h, format, w, h,
+                                            AV_PIX_FMT_YUV420P, SWS_POINT, nullptr, nullptr,
+                                            nullptr));
+    if (!planeScaler_)
+        return makeError("media.scale", "The video's pixel format cannot be converted.");
+    sws_scale(planeScaler_.get(), frame_->data, frame_->linesize, 0, h, planes, strides);
+    return out;
+}
+
 image::RgbaImage rotateClockwise(const image::RgbaImage& in, int degrees) {
     if (degrees % 360 == 0)
         return in;

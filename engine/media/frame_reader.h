@@ -13,6 +13,20 @@
 
 namespace flickbook::media {
 
+// A frame's 8-bit 4:2:0 planes as decoded (not turned, not scaled), with what
+// a display needs to turn them into colours: for handing to a video output
+// that converts them itself.
+struct PlanarPicture {
+    enum class Matrix { Bt601, Bt709, Bt2020 };
+    int width = 0, height = 0;
+    // Rows of width samples; the chroma planes' rows hold (width + 1) / 2
+    // samples and there are (height + 1) / 2 of them.
+    std::vector<std::uint8_t> y, cb, cr;
+    Matrix matrix = Matrix::Bt601;
+    bool fullRange = false;
+    double seconds = 0; // the frame's time from the start of the file
+};
+
 class FrameReader {
 public:
     explicit FrameReader(VideoSource source);
@@ -31,6 +45,10 @@ public:
     // allowEnlarge is false).
     Result<image::RgbaImage> currentImage(int maxWidth, int maxHeight, bool allowEnlarge = false);
 
+    // The current frame's planes, converted to 8-bit 4:2:0 when decoded in
+    // another format.
+    Result<PlanarPicture> currentPlanes();
+
     const VideoSource& source() const { return source_; }
 
 private:
@@ -41,6 +59,7 @@ private:
     FrameHandle frame_;
     FrameHandle last_;
     ScalerHandle scaler_;
+    ScalerHandle planeScaler_;
     double currentTime_ = 0;
     double startTime_;
     bool flushing_ = false;

@@ -32,18 +32,6 @@ Result<bool> decodeUntil(FrameReader& reader, double t, double slack, bool& have
     }
 }
 
-// Seconds of the keyframe at or before t according to the container's index,
-// or NaN when the index does not say.
-double keyframeBefore(const VideoSource& source, double t) {
-    AVStream* s = source.stream();
-    const double startTime = source.startSeconds();
-    const auto ts = std::int64_t((t + startTime) / av_q2d(s->time_base));
-    const int i = av_index_search_timestamp(s, ts, AVSEEK_FLAG_BACKWARD);
-    if (i < 0)
-        return std::nan("");
-    return avformat_index_get_entry(s, i)->timestamp * av_q2d(s->time_base) - startTime;
-}
-
 // Seconds of the first keyframe in [from, to) according to the container's
 // index, or NaN when there is none or the index does not say.
 double keyframeWithin(const VideoSource& source, double from, double to) {
@@ -118,7 +106,7 @@ Result<void> thumbnailStrip(const std::filesystem::path& path, int count, int ma
         const double t = from + i * span;
         // Jump only forward, and only past frames that would be decoded for
         // nothing; the first frame of a stretch that starts late is sought.
-        double key = keyframeBefore(reader.source(), t);
+        double key = reader.source().keyframeAtOrBefore(t);
         double seekTarget = t;
         if (pick == StripFrame::KeyframeInSpan) {
             // A keyframe a few frames early still stands for the span (and

@@ -53,6 +53,15 @@ Result<VideoSource> VideoSource::open(const std::filesystem::path& path, int dec
     return source;
 }
 
+double VideoSource::keyframeAtOrBefore(double seconds) const {
+    AVStream* s = stream();
+    const auto ts = std::int64_t((seconds + startSeconds()) / av_q2d(s->time_base));
+    const int i = av_index_search_timestamp(s, ts, AVSEEK_FLAG_BACKWARD);
+    if (i < 0)
+        return std::nan("");
+    return avformat_index_get_entry(s, i)->timestamp * av_q2d(s->time_base) - startSeconds();
+}
+
 int VideoSource::rotation() const {
     const std::uint8_t* matrix =
         av_stream_get_side_data(stream(), AV_PKT_DATA_DISPLAYMATRIX, nullptr);

@@ -32,6 +32,9 @@ public:
     // Frames per second, average else nominal; 0 when the file does not say.
     double frameRate() const;
     bool hasAudio() const;
+    // Seconds of the keyframe at or before t by the container's index of
+    // keyframes (in decoding time), or NaN when the index does not say.
+    double keyframeAtOrBefore(double seconds) const;
 
 private:
     InputHandle format_;

@@ -104,10 +104,18 @@ private slots:
     }
 
     // Paused, every exact seek shows the frame at that time, whether aimed at
-    // a frame's start or inside it, forwards, backwards and across keyframes.
+    // a frame's start or inside it, forwards, backwards and across keyframes;
+    // with drag frames decoded by the player itself too.
+    void exactSeeksShowTheFrameAtThatTime_data() {
+        QTest::addColumn<bool>("scrubbing");
+        QTest::newRow("media stack") << false;
+        QTest::newRow("scrubbing") << true;
+    }
     void exactSeeksShowTheFrameAtThatTime() {
+        QFETCH(bool, scrubbing);
         auto w = open(plainClip_);
         QVERIFY(w);
+        w->player->setScrubbing(scrubbing);
         const QList<int> frames{0, 1, 24, 25, 49, 50, 51, 99, 12, 100, 149, 3, 75, 74, 101};
         for (int frame : frames)
             QCOMPARE(seekAndRead(*w, frame / 25.0, true), frame);
@@ -128,6 +136,38 @@ private slots:
         QTest::qWait(300); // no later frame replaces it
         QCOMPARE(w->lastCounter, 140);
         QVERIFY(std::abs(w->player->currentTime() - 140 / 25.0) < 0.04);
+    }
+
+    // A handle dragged forward faster than the media stack seeks: drag frames
+    // show targets it has not reached, and its frames of older targets are
+    // held back, so the picture never steps back; it ends on the last one.
+    void scrubbedDragsNeverShowAnOlderFrame() {
+        auto w = open(plainClip_);
+        QVERIFY(w);
+        w->player->setScrubbing(true);
+        QList<int> targets;
+        for (int frame = 10; frame <= 140; frame += 3) {
+            targets << frame;
+            w->player->seekToTimeExactly(frame / 25.0);
+            QTest::qWait(15);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(w->lastCounter, targets.last(), 5000);
+        QTest::qWait(300);
+        QCOMPARE(w->lastCounter, targets.last());
+        for (qsizetype i = 1; i < w->shown.size(); ++i)
+            QVERIFY2(
+                w->shown[i] >= w->shown[i - 1],
+                qPrintable(QStringLiteral("%1 after %2").arg(w->shown[i]).arg(w->shown[i - 1])));
+        int targetsShown = 0;
+        for (int frame : targets)
+            targetsShown += w->shown.contains(frame) ? 1 : 0;
+        QVERIFY2(targetsShown >= targets.size() / 2, qPrintable(QString::number(targetsShown)));
+
+        // Seeking back shows the earlier frame, and playing goes on from it.
+        QCOMPARE(seekAndRead(*w, 20 / 25.0, true), 20);
+        w->player->play();
+        QTRY_VERIFY_WITH_TIMEOUT(w->lastCounter > 30, 5000);
+        w->player->pause();
     }
 
     // Played to the end: one signal, standing still on the last frame, and a

@@ -1,6 +1,7 @@
 // Probing and thumbnails on generated counter clips (so the exact frame can be
 // checked) and on the real footage.
 
+#include "media/frame_scrubber.h"
 #include "media/probe.h"
 #include "media/thumbnails.h"
 #include "media_fixtures.h"
@@ -218,6 +219,60 @@ TEST_F(Clips, KeyframeStripShowsAKeyframeFromEachSpan) {
             EXPECT_EQ(shown[1], 31) << c.name;
         }
     }
+}
+
+// The counter a frame's luma plane shows, read as from a limited-range
+// picture turned to RGB.
+int readCounter(const media::PlanarPicture& planes) {
+    image::RgbaImage grey;
+    grey.width = std::uint32_t(planes.width);
+    grey.height = std::uint32_t(planes.height);
+    grey.pixels.resize(planes.y.size() * 4);
+    for (std::size_t i = 0; i < planes.y.size(); ++i)
+        grey.pixels[i * 4 + 1] = std::uint8_t(std::clamp((planes.y[i] - 16) * 255 / 219, 0, 255));
+    return testsupport::readCounter(grey);
+}
+
+// A handle dragged forward costs the frames it passes; one dragged back, or
+// past a keyframe, starts again from the keyframe before its time.
+TEST_F(Clips, ScrubberShowsTheExactFrameAndDecodesOnFromTheLastOne) {
+    ClipParameters spec; // 4 s, 25 fps, a keyframe every 50 frames
+    spec.bFrames = 2;
+    ASSERT_TRUE(makeCounterClip(path("scrub.mp4"), spec));
+    auto scrubber = media::FrameScrubber::open(path("scrub.mp4"));
+    ASSERT_TRUE(scrubber) << scrubber.error().message;
+    auto frameAt = [&](int frame) {
+        auto planes = scrubber->frameAt((frame + 0.5) / 25.0); // a frame's middle, as seeks aim
+        EXPECT_TRUE(planes) << planes.error().message;
+        if (!planes)
+            return -1;
+        EXPECT_EQ(planes->width, 160);
+        EXPECT_EQ(planes->cb.size(), std::size_t(80 * 60));
+        EXPECT_NEAR(planes->seconds, frame / 25.0, 0.001);
+        return readCounter(*planes);
+    };
+
+    for (int frame = 0; frame <= 45; frame += 3)
+        EXPECT_EQ(frameAt(frame), frame);
+    EXPECT_LE(scrubber->decodedFrames(), 46 + 3) << "forward steps decode on";
+
+    long before = scrubber->decodedFrames();
+    EXPECT_EQ(frameAt(45), 45);
+    EXPECT_EQ(scrubber->decodedFrames(), before) << "the frame shown is shown again";
+    EXPECT_EQ(frameAt(20), 20);
+    EXPECT_LE(scrubber->decodedFrames() - before, 21 + 3) << "back: from the first keyframe";
+
+    before = scrubber->decodedFrames();
+    EXPECT_EQ(frameAt(70), 70);
+    EXPECT_LE(scrubber->decodedFrames() - before, 21 + 3) << "past a keyframe: from it";
+
+    EXPECT_EQ(frameAt(99), 99);
+    auto pastTheEnd = scrubber->frameAt(60.0);
+    ASSERT_TRUE(pastTheEnd);
+    EXPECT_EQ(readCounter(*pastTheEnd), 99);
+    EXPECT_EQ(frameAt(0), 0);
+
+    EXPECT_FALSE(media::FrameScrubber::open(path("missing.mp4")));
 }
 
 TEST(RealFootage, ProbesAndThumbnails) {

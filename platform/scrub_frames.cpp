@@ -1,0 +1,100 @@
+#include "scrub_frames.h"
+
+#include "dispatch.h"
+#include "media/frame_scrubber.h"
+
+#include <QVideoFrameFormat>
+#include <cstring>
+
+namespace flickbook::platform {
+
+namespace {
+
+QVideoFrame toVideoFrame(const media::PlanarPicture& picture) {
+    QVideoFrameFormat format(QSize(picture.width, picture.height),
+                             QVideoFrameFormat::Format_YUV420P);
+    switch (picture.matrix) {
+    case media::PlanarPicture::Matrix::Bt601:
+        format.setColorSpace(QVideoFrameFormat::ColorSpace_BT601);
+        break;
+    case media::PlanarPicture::Matrix::Bt709:
+        format.setColorSpace(QVideoFrameFormat::ColorSpace_BT709);
+        break;
+    case media::PlanarPicture::Matrix::Bt2020:
+        format.setColorSpace(QVideoFrameFormat::ColorSpace_BT2020);
+        break;
+    }
+    format.setColorRange(picture.fullRange ? QVideoFrameFormat::ColorRange_Full
+                                           : QVideoFrameFormat::ColorRange_Video);
+    QVideoFrame frame(format);
+    if (!frame.map(QVideoFrame::WriteOnly))
+        return {};
+    const int chromaWidth = (picture.width + 1) / 2, chromaHeight = (picture.height + 1) / 2;
+    const std::vector<std::uint8_t>* planes[3] = {&picture.y, &picture.cb, &picture.cr};
+    for (int p = 0; p < 3; ++p) {
+        const int width = p == 0 ? picture.width : chromaWidth;
+        const int rows = p == 0 ? picture.height : chromaHeight;
+        for (int r = 0; r < rows; ++r)
+            std::memcpy(frame.bits(p) + std::ptrdiff_t(r) * frame.bytesPerLine(p),
+                        planes[p]->data() + std::size_t(r) * width, std::size_t(width));
+    }
+    frame.unmap();
+    return frame;
+}
+
+} // namespace
+
+ScrubFrames::ScrubFrames(std::filesystem::path path, Ready ready)
+    : path_(std::move(path)), ready_(std::move(ready)), thread_([this] { run(); }) {}
+
+ScrubFrames::~ScrubFrames() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_one();
+    thread_.join();
+}
+
+void ScrubFrames::request(qint64 milliseconds) {
+    {
+        std::lock_guard lock(mutex_);
+        waiting_ = milliseconds;
+    }
+    wake_.notify_one();
+}
+
+void ScrubFrames::run() {
+    // Opened at once, on this thread (opening reads the file), and decoded
+    // up to the first frame, where a player stands when it opens: the first
+    // drag then pays for neither.
+    std::optional<media::FrameScrubber> scrubber;
+    if (auto opened = media::FrameScrubber::open(path_);
+        opened && opened->rotation() == 0 && opened->frameAt(0.0)) {
+        scrubber.emplace(std::move(*opened));
+    }
+    // Turned frames, and files FFmpeg cannot read, are left to the media
+    // stack: requests are then only taken off the queue.
+    for (;;) {
+        qint64 asked = 0;
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [this] { return stopping_ || waiting_; });
+            if (stopping_)
+                return;
+            asked = *waiting_;
+            waiting_.reset();
+        }
+        if (!scrubber)
+            continue;
+        auto planes = scrubber->frameAt(double(asked) / 1000.0);
+        if (!planes)
+            continue;
+        QVideoFrame frame = toVideoFrame(*planes);
+        if (!frame.isValid())
+            continue;
+        dispatch::main([ready = ready_, frame, asked] { ready(frame, asked); });
+    }
+}
+
+} // namespace flickbook::platform

@@ -1,0 +1,45 @@
+#pragma once
+
+// Exact frames for a handle being dragged, decoded on a thread of their own
+// while the media stack is still busy with an earlier seek, and handed over
+// as video frames the output converts as it does the media stack's. Only the
+// latest time asked for is decoded; one asked for while a decode runs
+// replaces any still waiting.
+
+#include <QVideoFrame>
+#include <condition_variable>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+namespace flickbook::platform {
+
+class ScrubFrames {
+public:
+    // ready runs on the GUI thread with the frame and the time it was asked
+    // for; a file that cannot be decoded delivers nothing.
+    using Ready = std::function<void(const QVideoFrame& frame, qint64 askedMilliseconds)>;
+    ScrubFrames(std::filesystem::path path, Ready ready);
+    // Waits for a decode in progress (one frame's run at most).
+    ~ScrubFrames();
+    ScrubFrames(const ScrubFrames&) = delete;
+    ScrubFrames& operator=(const ScrubFrames&) = delete;
+
+    void request(qint64 milliseconds);
+
+private:
+    void run();
+
+    std::filesystem::path path_;
+    Ready ready_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::optional<qint64> waiting_;
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
+} // namespace flickbook::platform
