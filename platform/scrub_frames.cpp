@@ -4,11 +4,14 @@
 #include "media/frame_scrubber.h"
 
 #include <QVideoFrameFormat>
+#include <chrono>
 #include <cstring>
 
 namespace flickbook::platform {
 
 namespace {
+
+constexpr int kWarmUpDelayMilliseconds = 1000;
 
 QVideoFrame toVideoFrame(const media::PlanarPicture& picture) {
     QVideoFrameFormat format(QSize(picture.width, picture.height),
@@ -65,9 +68,17 @@ void ScrubFrames::request(qint64 milliseconds) {
 }
 
 void ScrubFrames::run() {
-    // Opened at once, on this thread (opening reads the file), and decoded
-    // up to the first frame, where a player stands when it opens: the first
-    // drag then pays for neither.
+    // Opened on this thread (opening reads the file) and decoded up to the
+    // first frame, where a player stands when it opens, so that the first
+    // drag pays for neither; but only once the screen has had a moment to
+    // show its first picture and strip, unless a drag comes first.
+    {
+        std::unique_lock lock(mutex_);
+        wake_.wait_for(lock, std::chrono::milliseconds(kWarmUpDelayMilliseconds),
+                       [this] { return stopping_ || waiting_; });
+        if (stopping_)
+            return;
+    }
     std::optional<media::FrameScrubber> scrubber;
     if (auto opened = media::FrameScrubber::open(path_);
         opened && opened->rotation() == 0 && opened->frameAt(0.0)) {
