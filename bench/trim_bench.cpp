@@ -18,7 +18,9 @@
 //
 // Drag: at phone size, once the strip is shown and the player stands on its
 // first frame, the start handle is pressed and moved 4 px to the right 30
-// times, 40 ms apart, with QTest's mouse events. Which frame the player
+// times, 40 ms apart, with QTest's mouse events; after its release the end
+// handle is moved to the left the same way, so each move goes back in the
+// video. Which frame the player
 // shows is read from the frame's own timestamp (QVideoFrame::startTime of
 // the VideoOutput's sink the player has just drawn into, on each of its
 // frameShown() signals); a frame answers a move when it is the frame an
@@ -242,7 +244,18 @@ FrameTime frameTimeOf(const platform::Player* player) {
     return time;
 }
 
-DragRun dragStartHandle(QQuickWindow* window, TrimVideoScreen* screen) {
+// Which handle a drag moves, and which way.
+struct Drag {
+    const char* handle;
+    int direction; // +1 right (later), −1 left (earlier)
+    bool end;      // the end handle, whose time the picture follows
+};
+constexpr Drag kStartRight{"trimmerStartHandle", +1, false};
+constexpr Drag kEndLeft{"trimmerEndHandle", -1, true};
+
+// knownOffset: the first frame's timestamp, when an earlier drag has taken it.
+DragRun dragHandle(QQuickWindow* window, TrimVideoScreen* screen, const Drag& drag,
+                   double knownOffset = -1) {
     DragRun result;
     if (!spinUntil(
             [&] {
@@ -258,7 +271,7 @@ DragRun dragStartHandle(QQuickWindow* window, TrimVideoScreen* screen) {
     // The player stands on the first frame, at 0 s: its timestamp is the
     // stream's own offset (a file whose B-frames make it begin with an edit
     // list keeps that offset in GStreamer's timestamps), taken off the rest.
-    const double offset = std::max(0.0, frameTimeOf(player).start);
+    const double offset = knownOffset >= 0 ? knownOffset : std::max(0.0, frameTimeOf(player).start);
     result.offset = offset;
 
     struct Shown {
@@ -274,7 +287,7 @@ DragRun dragStartHandle(QQuickWindow* window, TrimVideoScreen* screen) {
         shown.push_back({seconds(), frameTimeOf(player)});
     });
 
-    QQuickItem* handle = testing::findItem(window, "trimmerStartHandle");
+    QQuickItem* handle = testing::findItem(window, drag.handle);
     if (!handle)
         return result;
     const QPoint from =
@@ -284,14 +297,16 @@ DragRun dragStartHandle(QQuickWindow* window, TrimVideoScreen* screen) {
     std::vector<double> movedAt, handleAt;
     for (int move = 1; move <= kDragMoves; ++move) {
         const double at = seconds();
-        QTest::mouseMove(window, from + QPoint(kDragStepPixels * move, 0), kDragIntervalMs);
+        QTest::mouseMove(window, from + QPoint(drag.direction * kDragStepPixels * move, 0),
+                         kDragIntervalMs);
         movedAt.push_back(at);
-        handleAt.push_back(trimmer->startSeconds());
+        handleAt.push_back(drag.end ? trimmer->endSeconds() : trimmer->startSeconds());
         spinUntil([&] { return seconds() >= at + kDragIntervalMs / 1000.0; }, 5000);
     }
     spinFor(1500); // the last seeks land
     const double releasedAt = seconds();
-    QTest::mouseRelease(window, Qt::LeftButton, {}, from + QPoint(kDragStepPixels * kDragMoves, 0));
+    QTest::mouseRelease(window, Qt::LeftButton, {},
+                        from + QPoint(drag.direction * kDragStepPixels * kDragMoves, 0));
     spinFor(300);
 
     // The frame an exact seek to the handle's time shows contains the
@@ -313,8 +328,12 @@ DragRun dragStartHandle(QQuickWindow* window, TrimVideoScreen* screen) {
             std::fprintf(stderr, "frame at %.3f s: %.3f s (%.3f s long)\n", frame.at,
                          frame.frame.start, frame.frame.length);
     }
-    result.moves = int(movedAt.size());
+    // A move that leaves the handle where it was (held at the shortest
+    // selection) asks for no new frame, and is not counted.
     for (std::size_t i = 0; i < movedAt.size(); ++i) {
+        if (i > 0 && handleAt[i] == handleAt[i - 1])
+            continue;
+        ++result.moves;
         bool own = false;
         double caughtUp = -1;
         for (const Shown& frame : shown) {
@@ -351,7 +370,8 @@ struct Case {
     QString clip;
     QSize window;
     std::vector<StripRun> runs;
-    DragRun drag; // pooled over the runs, at phone size
+    DragRun drag; // pooled over the runs, at phone size: the start handle to the right
+    DragRun back; // then the end handle to the left
 };
 
 } // namespace
@@ -393,7 +413,7 @@ int main(int argc, char* argv[]) {
     bool complete = true;
     for (const QSize size : {QSize(390, 780), QSize(1280, 800)}) {
         for (const Clip& clip : clipList) {
-            Case current{clip.name, size, {}, {}};
+            Case current{clip.name, size, {}, {}, {}};
             for (int run = 0; run < runs; ++run) {
                 auto app = testing::launchToHome(size);
                 if (!app) {
@@ -405,17 +425,21 @@ int main(int argc, char* argv[]) {
                 current.runs.push_back(openStrip(*app, clip.path, screen));
                 complete = complete && current.runs.back().shownInTime;
                 if (size == QSize(390, 780)) {
-                    const DragRun drag = dragStartHandle(app->window(), screen);
-                    auto pool = [](std::vector<double>& into, const std::vector<double>& from) {
-                        into.insert(into.end(), from.begin(), from.end());
+                    auto pool = [](DragRun& into, const DragRun& from) {
+                        auto add = [](std::vector<double>& a, const std::vector<double>& b) {
+                            a.insert(a.end(), b.begin(), b.end());
+                        };
+                        add(into.latenciesMs, from.latenciesMs);
+                        add(into.earlyMs, from.earlyMs);
+                        add(into.lateMs, from.lateMs);
+                        into.moves += from.moves;
+                        into.ownFrame += from.ownFrame;
+                        into.unanswered += from.unanswered;
+                        into.offset = from.offset;
                     };
-                    pool(current.drag.latenciesMs, drag.latenciesMs);
-                    pool(current.drag.earlyMs, drag.earlyMs);
-                    pool(current.drag.lateMs, drag.lateMs);
-                    current.drag.moves += drag.moves;
-                    current.drag.ownFrame += drag.ownFrame;
-                    current.drag.unanswered += drag.unanswered;
-                    current.drag.offset = drag.offset;
+                    const DragRun right = dragHandle(app->window(), screen, kStartRight);
+                    pool(current.drag, right);
+                    pool(current.back, dragHandle(app->window(), screen, kEndLeft, right.offset));
                 }
                 app.reset();
                 spinFor(200);
@@ -465,21 +489,24 @@ int main(int argc, char* argv[]) {
                     column(&StripRun::longestStallFrom));
     }
 
-    std::printf("\n### Start handle drag at 390×780: mouse move to the frame at the handle's "
-                "time (%d moves of %d px, %d ms apart, × %d runs)\n\n",
-                kDragMoves, kDragStepPixels, kDragIntervalMs, runs);
-    std::printf("| Clip | Moves | Own frame shown | Never caught up | Median (ms) | p95 (ms) | "
-                "Max (ms) | Median, moves 1–10 / 21–30 (ms) | First frame's timestamp (ms) "
-                "|\n");
-    std::printf("|---|---:|---:|---:|---:|---:|---:|---:|---:|\n");
-    for (const Case& c : cases) {
-        if (c.drag.moves == 0)
-            continue;
-        std::printf("| %s | %d | %d | %d | %.0f | %.0f | %.0f | %.0f / %.0f | %.0f |\n",
-                    qPrintable(c.clip), c.drag.moves, c.drag.ownFrame, c.drag.unanswered,
-                    median(c.drag.latenciesMs), percentile(c.drag.latenciesMs, 95),
-                    maxOf(c.drag.latenciesMs), median(c.drag.earlyMs), median(c.drag.lateMs),
-                    c.drag.offset * 1000.0);
+    for (const bool back : {false, true}) {
+        std::printf("\n### %s at 390×780: mouse move to the frame at the handle's "
+                    "time (%d moves of %d px, %d ms apart, × %d runs)\n\n",
+                    back ? "End handle dragged left (back)" : "Start handle dragged right",
+                    kDragMoves, kDragStepPixels, kDragIntervalMs, runs);
+        std::printf("| Clip | Moves | Own frame shown | Never caught up | Median (ms) | p95 (ms) | "
+                    "Max (ms) | Median, moves 1–10 / 21–30 (ms) | First frame's timestamp (ms) "
+                    "|\n");
+        std::printf("|---|---:|---:|---:|---:|---:|---:|---:|---:|\n");
+        for (const Case& c : cases) {
+            const DragRun& d = back ? c.back : c.drag;
+            if (d.moves == 0)
+                continue;
+            std::printf("| %s | %d | %d | %d | %.0f | %.0f | %.0f | %.0f / %.0f | %.0f |\n",
+                        qPrintable(c.clip), d.moves, d.ownFrame, d.unanswered,
+                        median(d.latenciesMs), percentile(d.latenciesMs, 95), maxOf(d.latenciesMs),
+                        median(d.earlyMs), median(d.lateMs), d.offset * 1000.0);
+        }
     }
     return complete ? 0 : 1;
 }

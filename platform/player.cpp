@@ -217,9 +217,21 @@ void Player::seekToTime(double seconds) {
 
 void Player::seekToTimeExactly(double seconds) {
     const qint64 target = exactSeekTarget(seconds, frameRate_);
-    issueSeek(target);
-    if (scrub_ && frameRate_ > 0.0)
+    // Drag frames go on from the last one; a target behind it would be
+    // decoded from a keyframe, as the media stack does anyway, on the same
+    // cores: that one is left to the media stack alone, unheld.
+    const bool ahead = !scrubAt_ || target >= *scrubAt_;
+    if (scrub_ && frameRate_ > 0.0 && ahead) {
+        scrubAt_ = target;
         scrub_->request(target);
+    } else if (scrub_) {
+        scrubShown_.reset();
+        if (dragRest_.isActive()) {
+            dragRest_.stop();
+            QTimer::singleShot(0, this, &Player::startWaitingSeek);
+        }
+    }
+    issueSeek(target);
 }
 
 void Player::setScrubbing(bool on) {
@@ -288,6 +300,7 @@ void Player::seekSettled() {
     seekInFlight_ = false;
     if (!seekWaiting_) {
         seekTarget_.reset();
+        scrubAt_.reset(); // at rest: the next drag frame may start anywhere
         return;
     }
     // The latest waiting target goes next, but never from inside the frame

@@ -127,6 +127,9 @@ private:
     // still works on an earlier seek (whose frames are then held back).
     std::unique_ptr<ScrubFrames> scrub_;
     std::optional<qint64> scrubShown_;
+    // The latest target handed to the drag frames' decoder while the media
+    // stack has not come to rest.
+    std::optional<qint64> scrubAt_;
     QTimer dragRest_;
     // The media stack's frame times run this far ahead of its positions (it
     // keeps an edit list's offset in them); drag frames are stamped alike.
