@@ -63,6 +63,10 @@ Result<bool> FrameReader::next() {
             return keepLastFrame(
                 makeError("media.read", "Reading the video failed: " + errorText(rc)));
         if (packet_->stream_index == source_.streamIndex()) {
+            // Read by the decoder (and its frame threads) as each packet
+            // goes in, so it may change from one packet to the next.
+            if (!wantedTimes_.empty())
+                decoder->skip_frame = wanted(*packet_) ? AVDISCARD_DEFAULT : AVDISCARD_NONREF;
             rc = avcodec_send_packet(decoder, packet_.get());
             // A damaged packet costs its frame, not the clip.
             if (rc < 0 && rc != AVERROR(EAGAIN) && rc != AVERROR_INVALIDDATA) {
@@ -81,6 +85,22 @@ Error FrameReader::keepLastFrame(Error error) {
     if (last_->buf[0] && !frame_->buf[0])
         av_frame_ref(frame_.get(), last_.get());
     return error;
+}
+
+void FrameReader::decodeOnlyNear(std::vector<double> seconds, double window) {
+    wantedTimes_ = std::move(seconds);
+    wantedWindow_ = window;
+    if (wantedTimes_.empty())
+        source_.decoder()->skip_frame = AVDISCARD_DEFAULT;
+}
+
+bool FrameReader::wanted(const AVPacket& packet) const {
+    if (packet.pts == AV_NOPTS_VALUE)
+        return true;
+    const double t = packet.pts * av_q2d(source_.stream()->time_base) - startTime_;
+    // The first wanted time not before the window's start.
+    auto near = std::lower_bound(wantedTimes_.begin(), wantedTimes_.end(), t - wantedWindow_);
+    return near != wantedTimes_.end() && *near <= t + wantedWindow_;
 }
 
 Result<void> FrameReader::seekTo(double seconds) {

@@ -331,6 +331,17 @@ public:
     }
 
     double duration() const { return duration_; }
+
+    // Only the frames closest to these times are wanted: the others that no
+    // frame is decoded from are not decoded. A frame is kept up to a quarter
+    // of a frame's interval beyond the half frame it stands for, so that
+    // timestamps rounded by the container still find the frame the GIF
+    // takes. Without a known frame rate every frame is decoded.
+    void decodeOnlyFor(std::vector<double> times) {
+        if (halfFrame_ > 0)
+            reader_.decodeOnlyNear(std::move(times), halfFrame_ + frameInterval_ / 4);
+    }
+
     // Where the last frame read ends: the GIF's end when the video stops early.
     double endSeconds() const { return reader_.currentTime() + frameInterval_; }
 
@@ -571,6 +582,7 @@ Result<FrameSample> sampleFrames(const VideoRequest& request) {
     if (!frames)
         return frames.error();
     const std::vector<double> times = sampleTimes(frames->duration(), request.frameCount);
+    frames->decodeOnlyFor(times);
     const std::uint32_t largest = largestEdge(request);
     const auto [box, allowEnlarge] = boxFor(request, largest);
     const std::vector<bool> keep = keptForSample(request.frameCount);
