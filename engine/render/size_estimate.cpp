@@ -23,8 +23,11 @@ struct SampleCost {
     std::vector<std::uint64_t> frames;
 };
 
-Result<SampleCost> encodeSample(const std::vector<const image::RgbaImage*>& frames, int quality,
-                                unsigned threads) {
+// Frames after the first that are not counted only set what the next frame
+// is compared against: they are shown to the encoder, not encoded, and cost
+// nothing.
+Result<SampleCost> encodeSample(const std::vector<const image::RgbaImage*>& frames,
+                                const std::vector<bool>& counted, int quality, unsigned threads) {
     SampleCost cost;
     std::uint64_t total = 0;
     std::size_t calls = 0;
@@ -37,7 +40,14 @@ Result<SampleCost> encodeSample(const std::vector<const image::RgbaImage*>& fram
                                 return {};
                             },
                             {.quality = quality, .threads = threads});
-    for (const image::RgbaImage* frame : frames) {
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        const image::RgbaImage* frame = frames[i];
+        if (i > 0 && i < counted.size() && !counted[i]) {
+            if (auto ok = encoder.showUnwritten(*frame); !ok)
+                return ok.error();
+            cost.frames.push_back(0);
+            continue;
+        }
         const std::uint64_t before = total;
         if (auto ok = encoder.addFrame(*frame, 0.1); !ok)
             return ok.error();
@@ -83,23 +93,27 @@ image::RgbaImage bandsOf(const image::RgbaImage& picture) {
     return out;
 }
 
+image::Size FrameSample::sampledSize(image::Size canvas) const {
+    // Each side of the sampled frames keeps its share of the canvas's.
+    const auto side = [](std::uint32_t sampled, std::uint32_t full, std::uint32_t wanted) {
+        if (sampled == full)
+            return wanted;
+        return std::max<std::uint32_t>(1,
+                                       std::uint32_t(std::lround(double(sampled) * wanted / full)));
+    };
+    return {side(frames_[0].width, canvas_.width, canvas.width),
+            side(frames_[0].height, canvas_.height, canvas.height)};
+}
+
 Result<std::uint64_t> FrameSample::sampleBytes(std::uint32_t longEdge, int quality,
                                                unsigned threads,
                                                std::vector<std::uint64_t>* perFrame,
                                                std::uint64_t* header) const {
     if (frames_.empty())
         return makeError("render.no_frames", "There are no frames to estimate.");
-    const image::Size canvas = image::fitInside(canvas_, {longEdge, longEdge}, false);
-    const std::uint32_t sampledRows = frames_[0].height;
-    const std::uint32_t rows =
-        sampledRows == canvas_.height
-            ? canvas.height
-            : std::max<std::uint32_t>(
-                  1,
-                  std::uint32_t(std::lround(double(sampledRows) * canvas.height / canvas_.height)));
+    const image::Size size = sampledSize(image::fitInside(canvas_, {longEdge, longEdge}, false));
     // A size asked again (a choice changed back, a bounce turned on or off)
     // is answered from what it cost before.
-    const image::Size size{canvas.width, rows};
     auto known = std::find_if(measured_.begin(), measured_.end(), [&](const Measured& m) {
         return m.size == size && m.quality == quality;
     });
@@ -138,7 +152,7 @@ Result<FrameSample::Measured> FrameSample::measure(image::Size size, int quality
         scaled.push_back(std::move(*resized));
         run.push_back(&scaled.back());
     }
-    auto cost = encodeSample(run, quality, threads);
+    auto cost = encodeSample(run, counted_, quality, threads);
     if (!cost)
         return cost.error();
     return Measured{size, quality, cost->header, std::move(cost->frames)};
@@ -158,7 +172,7 @@ Result<std::vector<std::uint64_t>> FrameSample::smallPassCost(unsigned threads) 
     std::vector<const image::RgbaImage*> run;
     for (const auto& frame : smallFrames_)
         run.push_back(&frame);
-    auto cost = encodeSample(run, pass.quality, threads);
+    auto cost = encodeSample(run, counted_, pass.quality, threads);
     if (!cost)
         return cost.error();
     return std::move(cost->frames);
@@ -208,12 +222,7 @@ Result<std::uint64_t> FrameSample::estimate(std::uint32_t longEdge, int quality,
     std::uint64_t header = 0;
     if (auto total = sampleBytes(longEdge, quality, threads, &perFrame, &header); !total)
         return total;
-    const std::uint32_t sampledRows =
-        frames_[0].height == canvas_.height
-            ? canvas.height
-            : std::max<std::uint32_t>(1,
-                                      std::uint32_t(std::lround(double(frames_[0].height) *
-                                                                canvas.height / canvas_.height)));
+    const std::uint32_t sampledRows = sampledSize(canvas).height;
     const double rowScale = double(canvas.height) / sampledRows;
     const double first = double(perFrame[0]);
     double following = 0;

@@ -62,6 +62,8 @@ public:
                                    unsigned threads = 0) const;
 
 private:
+    // The sampled frames' size when the canvas is brought to `canvas`.
+    image::Size sampledSize(image::Size canvas) const;
     Result<std::uint64_t> sampleBytes(std::uint32_t longEdge, int quality, unsigned threads,
                                       std::vector<std::uint64_t>* perFrame,
                                       std::uint64_t* header) const;
