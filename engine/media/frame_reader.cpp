@@ -115,12 +115,16 @@ Result<void> FrameReader::seekTo(double seconds) {
     return {};
 }
 
-Result<image::RgbaImage> FrameReader::currentImage(int maxWidth, int maxHeight, bool allowEnlarge) {
-    const int rotation = source_.rotation();
+namespace {
+
+// A decoded frame upright, fitted inside maxWidth × maxHeight; the scaler is
+// reused when it fits the frame.
+Result<image::RgbaImage> uprightImage(const AVFrame& frame, int rotation, ScalerHandle& scaler,
+                                      int maxWidth, int maxHeight, bool allowEnlarge) {
     const bool sideways = rotation == 90 || rotation == 270;
-    if (!frame_->buf[0])
+    if (!frame.buf[0])
         return makeError("media.no_frame", "No video frame has been decoded.");
-    const int w = frame_->width, h = frame_->height;
+    const int w = frame.width, h = frame.height;
     if (w <= 0 || h <= 0 || maxWidth <= 0 || maxHeight <= 0)
         return makeError("media.size", "There is no picture to scale.");
     const double displayW = sideways ? h : w, displayH = sideways ? w : h;
@@ -131,10 +135,10 @@ Result<image::RgbaImage> FrameReader::currentImage(int maxWidth, int maxHeight, 
     const int outH = std::max(1, int(std::lround(displayH * scale)));
     const int scaledW = sideways ? outH : outW, scaledH = sideways ? outW : outH;
 
-    scaler_.reset(sws_getCachedContext(
-        scaler_.release(), w, h, AVPixelFormat(frame_->format), scaledW, scaledH, AV_PIX_FMT_RGBA,
-        scale < 1 ? SWS_AREA : SWS_BICUBIC, nullptr, nullptr, nullptr));
-    if (!scaler_)
+    scaler.reset(sws_getCachedContext(scaler.release(), w, h, AVPixelFormat(frame.format), scaledW,
+                                      scaledH, AV_PIX_FMT_RGBA, scale < 1 ? SWS_AREA : SWS_BICUBIC,
+                                      nullptr, nullptr, nullptr));
+    if (!scaler)
         return makeError("media.scale", "The video's pixel format cannot be converted.");
     image::RgbaImage out;
     out.width = std::uint32_t(scaledW);
@@ -142,11 +146,35 @@ Result<image::RgbaImage> FrameReader::currentImage(int maxWidth, int maxHeight, 
     out.pixels.resize(std::size_t(scaledW) * scaledH * 4);
     std::uint8_t* planes[4] = {out.pixels.data(), nullptr, nullptr, nullptr};
     int strides[4] = {scaledW * 4, 0, 0, 0};
-    sws_scale(scaler_.get(), frame_->data, frame_->linesize, 0, h, planes, strides);
+    sws_scale(scaler.get(), frame.data, frame.linesize, 0, h, planes, strides);
     // Returned by name when upright, so that the picture is moved, not copied.
     if (rotation)
         return rotateClockwise(out, rotation);
     return out;
+}
+
+} // namespace
+
+Result<image::RgbaImage> FrameReader::currentImage(int maxWidth, int maxHeight, bool allowEnlarge) {
+    return uprightImage(*frame_, source_.rotation(), scaler_, maxWidth, maxHeight, allowEnlarge);
+}
+
+Result<KeptFrame> FrameReader::keepCurrent() const {
+    if (!frame_->buf[0])
+        return makeError("media.no_frame", "No video frame has been decoded.");
+    KeptFrame kept;
+    kept.frame_.reset(av_frame_clone(frame_.get()), FrameFreer{});
+    if (!kept.frame_)
+        return makeError("media.memory", "Out of memory while keeping a video frame.");
+    kept.rotation_ = source_.rotation();
+    return kept;
+}
+
+Result<image::RgbaImage> KeptFrame::image(int maxWidth, int maxHeight, bool allowEnlarge) const {
+    if (!frame_)
+        return makeError("media.no_frame", "No video frame was kept.");
+    ScalerHandle scaler;
+    return uprightImage(*frame_, rotation_, scaler, maxWidth, maxHeight, allowEnlarge);
 }
 
 image::RgbaImage rotateClockwise(const image::RgbaImage& in, int degrees) {

@@ -9,9 +9,24 @@
 #include "media/video_source.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace flickbook::media {
+
+// A decoded frame kept after the reader has moved on: it shares the
+// decoder's picture rather than copying it, and makes pictures of it as the
+// reader's current frame does.
+class KeptFrame {
+public:
+    // As FrameReader::currentImage.
+    Result<image::RgbaImage> image(int maxWidth, int maxHeight, bool allowEnlarge = false) const;
+
+private:
+    friend class FrameReader;
+    std::shared_ptr<AVFrame> frame_;
+    int rotation_ = 0;
+};
 
 class FrameReader {
 public:
@@ -40,6 +55,8 @@ public:
     Result<image::RgbaImage> currentImage(int maxWidth, int maxHeight, bool allowEnlarge = false);
 
     const VideoSource& source() const { return source_; }
+    // The current frame, kept for pictures made later.
+    Result<KeptFrame> keepCurrent() const;
 
 private:
     Error keepLastFrame(Error error);

@@ -371,6 +371,9 @@ public:
         return !(ended_ && t > reader_.currentTime() + 2 * frameInterval_);
     }
 
+    // The current frame, kept to be scaled later.
+    Result<media::KeptFrame> keepCurrent() const { return reader_.keepCurrent(); }
+
     // The current frame fitted inside box, scaled straight from the decoded
     // picture. Valid until the next call for the same box.
     Result<const image::RgbaImage*> picture(image::Size box, bool allowEnlarge) {
@@ -600,6 +603,9 @@ Result<FrameSample> sampleFrames(const VideoRequest& request) {
     std::optional<gif::GifEncoder> encoder;
     // The kept frames at the GIF's size, and as the small pass saw them.
     std::vector<image::RgbaImage> kept, keptSmall;
+    // The kept frames as decoded, to be scaled to other sizes as the GIF's
+    // frames are.
+    auto decoded = std::make_shared<std::vector<media::KeptFrame>>();
     std::vector<bool> counted;
     image::Size canvas;
     image::Size smallBox = box;
@@ -640,6 +646,10 @@ Result<FrameSample> sampleFrames(const VideoRequest& request) {
             if (!full)
                 return full.error();
             kept.push_back(std::move(*full));
+            auto frame = frames->keepCurrent();
+            if (!frame)
+                return frame.error();
+            decoded->push_back(std::move(*frame));
             // Counted when encoded right after the frame before it, as in
             // the GIF.
             counted.push_back(i > 0 && keep[i - 1]);
@@ -651,7 +661,15 @@ Result<FrameSample> sampleFrames(const VideoRequest& request) {
     if (auto ok = encoder->finish(); !ok)
         return ok.error();
     pass.rest = total - pass.header - pass.first - 1; // less the trailer
-    return FrameSample(std::move(kept), std::move(counted), canvas, pass, std::move(keptSmall));
+    FrameSample::FrameMaker remake =
+        [decoded, size = request.size](std::size_t index,
+                                       std::uint32_t longEdge) -> Result<image::RgbaImage> {
+        const image::Size box = size ? image::fitInside(*size, {longEdge, longEdge}, false)
+                                     : image::Size{longEdge, longEdge};
+        return (*decoded)[index].image(int(box.width), int(box.height), size.has_value());
+    };
+    return FrameSample(std::move(kept), std::move(counted), canvas, pass, std::move(keptSmall),
+                       std::move(remake));
 }
 
 Result<SizePlan> estimateSize(const ImagesRequest& request) {

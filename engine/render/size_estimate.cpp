@@ -71,9 +71,9 @@ std::uint64_t roundUpForPeople(std::uint64_t bytes) {
 
 FrameSample::FrameSample(std::vector<image::RgbaImage> frames, std::vector<bool> counted,
                          image::Size canvas, std::optional<SmallPass> smallPass,
-                         std::vector<image::RgbaImage> atSmallPass)
+                         std::vector<image::RgbaImage> atSmallPass, FrameMaker remake)
     : frames_(std::move(frames)), counted_(std::move(counted)), canvas_(canvas),
-      smallPass_(smallPass), smallFrames_(std::move(atSmallPass)) {}
+      smallPass_(smallPass), smallFrames_(std::move(atSmallPass)), remake_(std::move(remake)) {}
 
 image::RgbaImage bandsOf(const image::RgbaImage& picture) {
     if (picture.height <= kRowsKeptWhole)
@@ -118,7 +118,7 @@ Result<std::uint64_t> FrameSample::sampleBytes(std::uint32_t longEdge, int quali
         return m.size == size && m.quality == quality;
     });
     if (known == measured_.end()) {
-        auto cost = measure(size, quality, threads);
+        auto cost = measure(size, longEdge, quality, threads);
         if (!cost)
             return cost.error();
         if (measured_.size() >= kMeasuredKept)
@@ -135,20 +135,33 @@ Result<std::uint64_t> FrameSample::sampleBytes(std::uint32_t longEdge, int quali
     return total;
 }
 
-Result<FrameSample::Measured> FrameSample::measure(image::Size size, int quality,
-                                                   unsigned threads) const {
+Result<FrameSample::Measured> FrameSample::measure(image::Size size, std::uint32_t longEdge,
+                                                   int quality, unsigned threads) const {
     // Frames already at the size asked are encoded as they are, not copied.
     std::vector<image::RgbaImage> scaled;
     scaled.reserve(frames_.size());
     std::vector<const image::RgbaImage*> run;
-    for (const auto& frame : frames_) {
+    for (std::size_t i = 0; i < frames_.size(); ++i) {
+        const image::RgbaImage& frame = frames_[i];
         if (frame.width == size.width && frame.height == size.height) {
             run.push_back(&frame);
             continue;
         }
-        auto resized = image::resize(frame, size);
+        // Made again at that size as the GIF would make it, where the
+        // sample can; else scaled from the frame at its largest.
+        auto resized = remake_ ? remake_(i, longEdge) : image::resize(frame, size);
         if (!resized)
             return resized.error();
+        if (!scaled.empty() &&
+            (resized->width != scaled.front().width || resized->height != scaled.front().height)) {
+            // A picture that changed size midway goes onto the first's
+            // canvas, as in the GIF.
+            auto framed =
+                image::placeCentred(*resized, {scaled.front().width, scaled.front().height});
+            if (!framed)
+                return framed.error();
+            resized = std::move(framed);
+        }
         scaled.push_back(std::move(*resized));
         run.push_back(&scaled.back());
     }

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -48,11 +49,20 @@ struct SmallPass {
 // the first sampled one does, later ones as those marked as counted (each
 // right after the frame before it) do. atSmallPass holds the sampled frames
 // as the small pass had them; without them, the frames are scaled down.
+//
+// A sample that can make its frames again at another long edge (a video's
+// decoded frames, scaled as the GIF's own are) is measured at that size on
+// those; otherwise its frames are scaled down from their largest size.
 class FrameSample {
 public:
+    // Sampled frame `index` with its long edge at most longEdge, made as the
+    // GIF would make it.
+    using FrameMaker =
+        std::function<Result<image::RgbaImage>(std::size_t index, std::uint32_t longEdge)>;
+
     FrameSample(std::vector<image::RgbaImage> frames, std::vector<bool> counted, image::Size canvas,
                 std::optional<SmallPass> smallPass = std::nullopt,
-                std::vector<image::RgbaImage> atSmallPass = {});
+                std::vector<image::RgbaImage> atSmallPass = {}, FrameMaker remake = {});
 
     // The canvas at the largest size.
     image::Size canvas() const { return canvas_; }
@@ -76,7 +86,8 @@ private:
         std::uint64_t header = 0;
         std::vector<std::uint64_t> frames;
     };
-    Result<Measured> measure(image::Size size, int quality, unsigned threads) const;
+    Result<Measured> measure(image::Size size, std::uint32_t longEdge, int quality,
+                             unsigned threads) const;
     // Each sampled frame's bytes at the small pass's size and quality.
     Result<std::vector<std::uint64_t>> smallPassCost(unsigned threads) const;
 
@@ -87,6 +98,7 @@ private:
     // The sampled frames as the small pass made them (scaled from the
     // decoded picture, not from frames_), when it kept them.
     std::vector<image::RgbaImage> smallFrames_;
+    FrameMaker remake_;
     // Each sampled frame's bytes at the small pass's size, once known. A
     // sample is used by one thread at a time.
     mutable std::optional<std::vector<std::uint64_t>> atSmallPass_;
