@@ -220,7 +220,8 @@ Result<void> renderWithin(const Job& job, std::uint64_t budget) {
     if (!sample)
         return sample.error();
     const std::size_t frames = framesInFile(job.frames, job.loop);
-    auto plan = planSize(*sample, frames, job.settings.quality, budget, job.settings.threads);
+    auto plan = planSize(*sample, frames, job.settings.quality, budget, job.settings.threads,
+                         job.longEdge, PlanFor::render);
     if (!plan)
         return plan.error();
     report(job.progress, 0.05);

@@ -265,25 +265,40 @@ namespace {
 
 // The largest long edge in [smallest, largest] whose estimate fits the
 // budget at this quality, found by secant steps on log(bytes) against
-// log(edge); nothing when even the smallest does not fit.
+// log(edge) from an edge already estimated; nothing when even the smallest
+// does not fit.
 class EdgeSearch {
 public:
     EdgeSearch(const FrameSample& sample, std::size_t frames, std::uint64_t budget,
                unsigned threads)
         : sample_(sample), frames_(frames), budget_(budget), threads_(threads) {}
 
+    // Accepted up to a little over the aim: the estimate's own error must
+    // still leave the GIF inside the budget.
+    double accepted() const { return 0.96 * double(budget_); }
+
     Result<std::optional<SizePlan>> largestFitting(int quality, std::uint32_t largest,
-                                                   std::uint32_t smallest,
-                                                   std::uint64_t bytesAtLargest) {
+                                                   std::uint32_t smallest, std::uint32_t from,
+                                                   std::uint64_t bytesFrom) {
         const double target = kBudgetAim * double(budget_);
-        // Accepted up to a little over the aim: the estimate's own error
-        // must still leave the GIF inside the budget.
-        const double accept = 0.96 * double(budget_);
         std::optional<SizePlan> best;
-        std::uint32_t edge = largest;
-        std::uint64_t bytes = bytesAtLargest;
+        std::uint32_t edge = from;
+        std::uint64_t bytes = bytesFrom;
         double exponent = 1.75; // bytes grow a little slower than the pixels
+        // Of the edges tried that fit, the one that uses most of the budget:
+        // with the wobble, a larger edge may take fewer bytes.
+        const auto consider = [&] {
+            if (double(bytes) <= accepted() && (!best || bytes > best->bytes))
+                best =
+                    SizePlan{edge, quality, image::fitInside(sample_.canvas(), {edge, edge}, false),
+                             bytes, exponent};
+        };
+        consider();
         for (int step = 0; step < 4; ++step) {
+            if (std::abs(double(bytes) / target - 1) < 0.03)
+                break;
+            if (edge == smallest && double(bytes) > accepted())
+                break;
             const std::uint32_t next =
                 std::clamp(edgeFor(edge, bytes, target, exponent), smallest, largest);
             if (next == edge)
@@ -291,22 +306,19 @@ public:
             auto nextBytes = sample_.estimate(next, quality, frames_, threads_);
             if (!nextBytes)
                 return nextBytes.error();
-            if (*nextBytes != bytes && next != edge) {
-                const double measured = std::log(double(bytes) / double(*nextBytes)) /
-                                        std::log(double(edge) / double(next));
+            // How bytes grow with the edge, measured from the search's start:
+            // the size of a GIF wobbles by several per cent from one edge to
+            // the next (how the scaler's pixels fall on the picture), so two
+            // close edges would give a slope that is mostly that wobble.
+            if (std::abs(std::log(double(next) / double(from))) > std::log(1.15)) {
+                const double measured = std::log(double(bytesFrom) / double(*nextBytes)) /
+                                        std::log(double(from) / double(next));
                 if (std::isfinite(measured))
-                    exponent = std::clamp(measured, 0.8, 3.0);
+                    exponent = std::clamp(measured, 1.0, 2.5);
             }
             edge = next;
             bytes = *nextBytes;
-            if (double(bytes) <= accept && (!best || edge > best->longEdge))
-                best =
-                    SizePlan{edge, quality, image::fitInside(sample_.canvas(), {edge, edge}, false),
-                             bytes, exponent};
-            if (std::abs(double(bytes) / target - 1) < 0.03)
-                break;
-            if (edge == smallest && double(bytes) > accept)
-                break;
+            consider();
         }
         return best;
     }
@@ -317,6 +329,21 @@ private:
     std::uint64_t budget_;
     unsigned threads_;
 };
+
+// The edge a budget's search starts from: a quarter of the largest (at least
+// twice the smallest), where an estimate costs about a sixteenth of one at
+// the largest, so that a budget far below the GIF as asked is found without
+// ever estimating the largest size.
+std::uint32_t probeEdge(std::uint32_t largest) {
+    return std::min(largest, std::max(2 * kSmallestLongEdge, largest / 4));
+}
+
+// The most a GIF at `edge` may take, from its estimate at a smaller edge:
+// bytes grow no faster than the pixels do.
+double atMost(std::uint64_t bytes, std::uint32_t from, std::uint32_t edge) {
+    const double scale = double(edge) / double(from);
+    return double(bytes) * scale * scale;
+}
 
 } // namespace
 
@@ -333,46 +360,68 @@ Result<std::uint64_t> smallestBudget(const FrameSample& sample, std::size_t fram
 
 Result<SizePlan> planSize(const FrameSample& sample, std::size_t frames, int quality,
                           std::optional<std::uint64_t> budget, unsigned threads,
-                          std::uint32_t maxLongEdge) {
+                          std::uint32_t maxLongEdge, PlanFor use) {
     const image::Size canvas = image::fitInside(sample.canvas(), {maxLongEdge, maxLongEdge}, false);
     const std::uint32_t largest = std::max(canvas.width, canvas.height);
-    auto full = sample.estimate(largest, quality, frames, threads);
-    if (!full)
-        return full.error();
-    SizePlan plan{largest, quality, canvas, *full, 1.75};
-    // Close to the budget, the GIF as asked is tried: its encode stops if it
-    // passes the budget, and a smaller one follows.
-    if (!budget || double(*full) <= kAsAskedShare * double(*budget))
-        return plan;
+    const auto asAsked = [&](int q) -> Result<SizePlan> {
+        auto bytes = sample.estimate(largest, q, frames, threads);
+        if (!bytes)
+            return bytes.error();
+        return SizePlan{largest, q, canvas, *bytes, 1.75};
+    };
+    if (!budget)
+        return asAsked(quality);
 
     const std::uint32_t smallest = std::min(largest, kSmallestLongEdge);
+    const std::uint32_t probe = probeEdge(largest);
     EdgeSearch search(sample, frames, *budget, threads);
-    auto asAsked = search.largestFitting(quality, largest, smallest, *full);
-    if (!asAsked)
-        return asAsked.error();
+    // The largest edge that fits at a quality: the GIF as asked when its
+    // estimate is close enough to the budget that its encode is tried (it
+    // stops if it passes the budget, and a smaller one follows), else the
+    // search's answer.
+    const auto largestFitting = [&](int q) -> Result<std::optional<SizePlan>> {
+        std::uint32_t from = largest;
+        std::uint64_t bytesFrom = 0;
+        if (probe < largest) {
+            auto probed = sample.estimate(probe, q, frames, threads);
+            if (!probed)
+                return probed.error();
+            // Far under the budget even if it grew with the pixels: a render
+            // needs no better figure, as its encode weighs the GIF itself.
+            if (use == PlanFor::render && atMost(*probed, probe, largest) <= 0.75 * double(*budget))
+                return std::optional<SizePlan>(SizePlan{
+                    largest, q, canvas, std::uint64_t(atMost(*probed, probe, largest)), 1.75});
+            const std::uint32_t guess = edgeFor(probe, *probed, kBudgetAim * double(*budget), 1.75);
+            from = probe;
+            bytesFrom = *probed;
+            if (guess < largest)
+                return search.largestFitting(q, largest, smallest, from, bytesFrom);
+        }
+        auto full = asAsked(q);
+        if (!full)
+            return full.error();
+        if (double(full->bytes) <= kAsAskedShare * double(*budget))
+            return std::optional<SizePlan>(*full);
+        return search.largestFitting(q, largest, smallest, largest, full->bytes);
+    };
+
+    auto fitting = largestFitting(quality);
+    if (!fitting)
+        return fitting.error();
     // A picture this small or smaller is worth a lower quality if that
     // keeps it clearly larger.
     const std::uint32_t comfortable = std::min(largest, 2 * kSmallestLongEdge);
-    if (*asAsked && (*asAsked)->longEdge >= comfortable)
-        return **asAsked;
+    if (*fitting && (*fitting)->longEdge >= comfortable)
+        return **fitting;
     if (quality > kLowestQuality) {
-        auto lowFull = sample.estimate(largest, kLowestQuality, frames, threads);
-        if (!lowFull)
-            return lowFull.error();
-        std::optional<SizePlan> low;
-        if (double(*lowFull) <= 0.96 * double(*budget)) {
-            low = SizePlan{largest, kLowestQuality, canvas, *lowFull, 1.75};
-        } else {
-            auto found = search.largestFitting(kLowestQuality, largest, smallest, *lowFull);
-            if (!found)
-                return found.error();
-            low = *found;
-        }
-        if (low && (!*asAsked || double(low->longEdge) > 1.2 * (*asAsked)->longEdge))
-            return *low;
+        auto low = largestFitting(kLowestQuality);
+        if (!low)
+            return low.error();
+        if (*low && (!*fitting || double((*low)->longEdge) > 1.2 * (*fitting)->longEdge))
+            return **low;
     }
-    if (*asAsked)
-        return **asAsked;
+    if (*fitting)
+        return **fitting;
 
     auto least = sample.estimate(smallest, std::min(quality, kLowestQuality), frames, threads);
     if (!least)

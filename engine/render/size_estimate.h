@@ -138,9 +138,18 @@ inline constexpr double kAsAskedShare = 0.97;
 // quality would not fit; its message names the smallest budget that would.
 // maxLongEdge caps the sample's own size, so one sample answers for every
 // size a user may pick.
+//
+// A budget's search starts at a quarter of the largest edge, so that a
+// budget far below the GIF as asked costs no estimate at the largest size.
+// For a render (PlanFor::render), a GIF that stays far under the budget
+// even if its bytes grew with its pixels from there is planned as asked
+// without estimating it: its encode weighs it anyway, and stops at the
+// budget. Its bytes are then that upper bound, not an estimate.
+enum class PlanFor { estimate, render };
 Result<SizePlan> planSize(const FrameSample& sample, std::size_t frames, int quality,
                           std::optional<std::uint64_t> budget, unsigned threads = 0,
-                          std::uint32_t maxLongEdge = image::kMaxCanvasLongEdge);
+                          std::uint32_t maxLongEdge = image::kMaxCanvasLongEdge,
+                          PlanFor use = PlanFor::estimate);
 
 // The smallest budget a GIF of these frames fits in: its size at the
 // smallest edge and lowest quality, with the aim's margin, rounded up to a
