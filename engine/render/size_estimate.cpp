@@ -28,33 +28,35 @@ struct SampleCost {
 // nothing.
 Result<SampleCost> encodeSample(const std::vector<const image::RgbaImage*>& frames,
                                 const std::vector<bool>& counted, int quality, unsigned threads) {
-    SampleCost cost;
-    std::uint64_t total = 0;
-    std::size_t calls = 0;
+    // The encoder hands the header over on its own, then each frame's bytes
+    // in one piece, in order: the n-th piece after the header is the n-th
+    // frame encoded, so the frames are encoded side by side on the workers
+    // rather than flushed one at a time.
+    std::vector<std::uint64_t> pieces;
     gif::GifEncoder encoder(frames[0]->width, frames[0]->height, 0,
                             [&](std::span<const std::uint8_t> bytes) -> Result<void> {
-                                // The encoder hands the header over on its own, before any frame.
-                                if (calls++ == 0)
-                                    cost.header = bytes.size();
-                                total += bytes.size();
+                                pieces.push_back(bytes.size());
                                 return {};
                             },
                             {.quality = quality, .threads = threads});
+    std::vector<bool> encoded;
     for (std::size_t i = 0; i < frames.size(); ++i) {
-        const image::RgbaImage* frame = frames[i];
-        if (i > 0 && i < counted.size() && !counted[i]) {
-            if (auto ok = encoder.showUnwritten(*frame); !ok)
-                return ok.error();
-            cost.frames.push_back(0);
-            continue;
-        }
-        const std::uint64_t before = total;
-        if (auto ok = encoder.addFrame(*frame, 0.1); !ok)
+        const bool shownOnly = i > 0 && i < counted.size() && !counted[i];
+        auto ok = shownOnly ? encoder.showUnwritten(*frames[i]) : encoder.addFrame(*frames[i], 0.1);
+        if (!ok)
             return ok.error();
-        if (auto ok = encoder.flush(); !ok)
-            return ok.error();
-        cost.frames.push_back(total - before - (cost.frames.empty() ? cost.header : 0));
+        encoded.push_back(!shownOnly);
     }
+    if (auto ok = encoder.flush(); !ok)
+        return ok.error();
+    const auto written = std::size_t(std::count(encoded.begin(), encoded.end(), true));
+    if (pieces.size() != written + 1)
+        return makeError("render.sample", "The sample's frames were not written one by one.");
+    SampleCost cost;
+    cost.header = pieces[0];
+    std::size_t next = 1;
+    for (const bool wasEncoded : encoded)
+        cost.frames.push_back(wasEncoded ? pieces[next++] : 0);
     return cost;
 }
 
