@@ -291,7 +291,7 @@ FramePass picturesPass(const ImagesRequest& request) {
                       const Progress& progress) -> Result<void> {
         image::Size canvas;
         for (std::size_t i = 0; i < request.count; ++i) {
-            auto picture = request.picture(i);
+            auto picture = request.pictureAt ? request.pictureAt(i, longEdge) : request.picture(i);
             if (!picture)
                 return picture.error();
             if (i == 0)

@@ -588,6 +588,44 @@ TEST_F(FullHd, BudgetOfAThirdIsMetWithTheFramesAsAsked) {
     expectFramesAsAsked(*made, plain.frameCount, 20);
 }
 
+// A source that can decode its pictures smaller is asked for the GIF's own
+// frames at the size a budget chose: the GIF is the one made at that size.
+TEST(Budget, PicturesForTheGifAreAskedForAtTheSizeItChose) {
+    TempDir dir;
+    const auto loadAt = [](const std::string& name,
+                           std::uint32_t longEdge) -> Result<image::RgbaImage> {
+        auto source = media::VideoSource::open(testsupport::testdata() / "photos" / name);
+        if (!source)
+            return source.error();
+        media::FrameReader reader(std::move(*source));
+        if (auto more = reader.next(); !more)
+            return more.error();
+        return reader.currentImage(int(longEdge), int(longEdge));
+    };
+    std::vector<std::uint32_t> asked;
+    auto fitted = photosRequest(kPhotos, dir.path() / "fitted.gif");
+    fitted.pictureAt = [&](std::size_t i, std::uint32_t longEdge) {
+        asked.push_back(longEdge);
+        return loadAt(kPhotos[i], longEdge);
+    };
+    fitted.output.maxBytes = 600'000;
+    ASSERT_TRUE(render::imagesToGif(fitted).ok());
+    // The last encode asked for every picture once, at the size it was made at.
+    ASSERT_GE(asked.size(), kPhotos.size());
+    const std::uint32_t edge = asked.back();
+    EXPECT_LT(edge, 1920u);
+    EXPECT_TRUE(std::all_of(asked.end() - std::ptrdiff_t(kPhotos.size()), asked.end(),
+                            [&](auto e) { return e == edge; }));
+    EXPECT_LE(fileSize(fitted.destination), 600'000u);
+
+    auto there = photosRequest(kPhotos, dir.path() / "there.gif");
+    there.picture = [&](std::size_t i) { return loadAt(kPhotos[i], edge); };
+    there.output.maxLongEdge = edge;
+    ASSERT_TRUE(render::imagesToGif(there).ok());
+    EXPECT_EQ(testsupport::readBytes(fitted.destination),
+              testsupport::readBytes(there.destination));
+}
+
 // A budget far above the GIF changes nothing: the plan for showing it is
 // the estimate as asked, and the GIF made is the one made without it.
 TEST(Budget, FarAboveTheGifPlansAndMakesItAsAsked) {
