@@ -384,17 +384,6 @@ public:
         return &(*view)->picture;
     }
 
-    // The same, handed over rather than lent: the next call for the box
-    // makes the picture again.
-    Result<image::RgbaImage> takePicture(image::Size box, bool allowEnlarge) {
-        auto view = viewFor(box, allowEnlarge);
-        if (!view)
-            return view.error();
-        image::RgbaImage taken = std::move((*view)->picture);
-        (*view)->picture.pixels.clear();
-        return taken;
-    }
-
     // The frame for t; null when the video stopped decoding well before t.
     Result<const image::RgbaImage*> frameAt(double t, image::Size box, bool allowEnlarge) {
         auto there = advanceTo(t);
@@ -602,7 +591,8 @@ Result<FrameSample> sampleFrames(const VideoRequest& request) {
         return {};
     };
     std::optional<gif::GifEncoder> encoder;
-    // The kept frames at the GIF's size, and as the small pass saw them.
+    // The kept frames' sizes at the GIF's size, and the frames as the small
+    // pass saw them.
     std::vector<image::RgbaImage> kept, keptSmall;
     // The kept frames as decoded, to be scaled to other sizes as the GIF's
     // frames are.
@@ -643,10 +633,10 @@ Result<FrameSample> sampleFrames(const VideoRequest& request) {
         }
         if (keep[i]) {
             keptSmall.push_back(**small);
-            auto full = frames->takePicture(box, allowEnlarge);
-            if (!full)
-                return full.error();
-            kept.push_back(std::move(*full));
+            // Only its size: the picture is made from the decoded frame when
+            // a size is measured, so a budget that never needs the largest
+            // size never makes it.
+            kept.push_back(image::RgbaImage{canvas.width, canvas.height, {}});
             auto frame = frames->keepCurrent();
             if (!frame)
                 return frame.error();

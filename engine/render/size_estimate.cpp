@@ -145,7 +145,7 @@ Result<FrameSample::Measured> FrameSample::measure(image::Size size, std::uint32
     std::vector<const image::RgbaImage*> run;
     for (std::size_t i = 0; i < frames_.size(); ++i) {
         const image::RgbaImage& frame = frames_[i];
-        if (frame.width == size.width && frame.height == size.height) {
+        if (frame.width == size.width && frame.height == size.height && !frame.pixels.empty()) {
             run.push_back(&frame);
             continue;
         }

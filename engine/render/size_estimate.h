@@ -52,7 +52,9 @@ struct SmallPass {
 //
 // A sample that can make its frames again at another long edge (a video's
 // decoded frames, scaled as the GIF's own are) is measured at that size on
-// those; otherwise its frames are scaled down from their largest size.
+// those; otherwise its frames are scaled down from their largest size. Such
+// a sample's frames may be left without pixels (only their size given):
+// they are made when a size is measured, even the largest.
 class FrameSample {
 public:
     // Sampled frame `index` with its long edge at most longEdge, made as the
