@@ -172,6 +172,17 @@ int runImages(const std::vector<std::string>& input) {
             bound = image::canvasFor({picture->width, picture->height}, maxEdge);
         return picture;
     };
+    // The GIF's own frames are decoded no larger than the size it is made
+    // at, which a budget may bring down.
+    std::optional<image::Size> first;
+    request.pictureAt = [&](std::size_t i, std::uint32_t longEdge) -> Result<image::RgbaImage> {
+        const image::Size box =
+            i > 0 && first ? image::canvasFor(*first, longEdge) : image::Size{longEdge, longEdge};
+        auto picture = components::loadPicture(QString::fromStdString(args[i]), box);
+        if (picture && i == 0)
+            first = image::Size{picture->width, picture->height};
+        return picture;
+    };
     request.delaySeconds = frameTime;
     request.loopCount = 0;
     request.loop = fit->loop;

@@ -228,6 +228,29 @@ Result<void> GifEncoder::addFrame(const image::RgbaImage& frame, double delaySec
     }
 }
 
+Result<void> GifEncoder::showUnwritten(const image::RgbaImage& frame) {
+    if (failed_)
+        return error_;
+    if (finished_)
+        return makeError("gif.encoder_finished", "No frame can be shown after the end.");
+    if (framesAdded_ == 0)
+        return makeError("gif.no_first_frame", "The first frame must be written.");
+    if (frame.width != width_ || frame.height != height_ ||
+        frame.pixels.size() != std::size_t(width_) * height_ * 4)
+        return makeError("gif.frame_size", "The frame shown is " + std::to_string(frame.width) +
+                                               "×" + std::to_string(frame.height) + ", not " +
+                                               std::to_string(width_) + "×" +
+                                               std::to_string(height_) + ".");
+    try {
+        // The same change detection as a written frame's, so that what the
+        // screen holds afterwards is exactly what writing would have left.
+        diffFrame(flattenOverBlack(frame), shown_, width_, height_, keepTolerance2_);
+    } catch (const std::bad_alloc&) {
+        return stop(outOfMemory());
+    }
+    return {};
+}
+
 Result<void> GifEncoder::queueFrame(const image::RgbaImage& frame, double delaySeconds) {
     if (finished_)
         return makeError("gif.encoder_finished", "No frame can be added after the end.");

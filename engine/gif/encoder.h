@@ -55,6 +55,12 @@ public:
 
     // The frame must have the canvas size; its alpha is composed over black.
     Result<void> addFrame(const image::RgbaImage& frame, double delaySeconds);
+    // Takes the frame as if it had been added, without encoding or writing
+    // it: what changed in it becomes what the screen shows, and the next
+    // frame is compared against that. What a frame costs after a given
+    // picture is measured this way without paying for that picture. Only
+    // after the first frame.
+    Result<void> showUnwritten(const image::RgbaImage& frame);
     // Writes every frame still in flight, so that the sink has seen all the
     // bytes of the frames added so far; the file goes on with the next frame.
     Result<void> flush();

@@ -63,6 +63,10 @@ Result<bool> FrameReader::next() {
             return keepLastFrame(
                 makeError("media.read", "Reading the video failed: " + errorText(rc)));
         if (packet_->stream_index == source_.streamIndex()) {
+            // Read by the decoder (and its frame threads) as each packet
+            // goes in, so it may change from one packet to the next.
+            if (!wantedTimes_.empty())
+                decoder->skip_frame = wanted(*packet_) ? AVDISCARD_DEFAULT : AVDISCARD_NONREF;
             rc = avcodec_send_packet(decoder, packet_.get());
             // A damaged packet costs its frame, not the clip.
             if (rc < 0 && rc != AVERROR(EAGAIN) && rc != AVERROR_INVALIDDATA) {
@@ -83,6 +87,22 @@ Error FrameReader::keepLastFrame(Error error) {
     return error;
 }
 
+void FrameReader::decodeOnlyNear(std::vector<double> seconds, double window) {
+    wantedTimes_ = std::move(seconds);
+    wantedWindow_ = window;
+    if (wantedTimes_.empty())
+        source_.decoder()->skip_frame = AVDISCARD_DEFAULT;
+}
+
+bool FrameReader::wanted(const AVPacket& packet) const {
+    if (packet.pts == AV_NOPTS_VALUE)
+        return true;
+    const double t = packet.pts * av_q2d(source_.stream()->time_base) - startTime_;
+    // The first wanted time not before the window's start.
+    auto near = std::lower_bound(wantedTimes_.begin(), wantedTimes_.end(), t - wantedWindow_);
+    return near != wantedTimes_.end() && *near <= t + wantedWindow_;
+}
+
 Result<void> FrameReader::seekTo(double seconds) {
     const AVStream* s = source_.stream();
     const auto target = std::int64_t(std::floor((seconds + startTime_) / av_q2d(s->time_base)));
@@ -95,12 +115,16 @@ Result<void> FrameReader::seekTo(double seconds) {
     return {};
 }
 
-Result<image::RgbaImage> FrameReader::currentImage(int maxWidth, int maxHeight, bool allowEnlarge) {
-    const int rotation = source_.rotation();
+namespace {
+
+// A decoded frame upright, fitted inside maxWidth × maxHeight; the scaler is
+// reused when it fits the frame.
+Result<image::RgbaImage> uprightImage(const AVFrame& frame, int rotation, ScalerHandle& scaler,
+                                      int maxWidth, int maxHeight, bool allowEnlarge) {
     const bool sideways = rotation == 90 || rotation == 270;
-    if (!frame_->buf[0])
+    if (!frame.buf[0])
         return makeError("media.no_frame", "No video frame has been decoded.");
-    const int w = frame_->width, h = frame_->height;
+    const int w = frame.width, h = frame.height;
     if (w <= 0 || h <= 0 || maxWidth <= 0 || maxHeight <= 0)
         return makeError("media.size", "There is no picture to scale.");
     const double displayW = sideways ? h : w, displayH = sideways ? w : h;
@@ -111,10 +135,10 @@ Result<image::RgbaImage> FrameReader::currentImage(int maxWidth, int maxHeight, 
     const int outH = std::max(1, int(std::lround(displayH * scale)));
     const int scaledW = sideways ? outH : outW, scaledH = sideways ? outW : outH;
 
-    scaler_.reset(sws_getCachedContext(
-        scaler_.release(), w, h, AVPixelFormat(frame_->format), scaledW, scaledH, AV_PIX_FMT_RGBA,
-        scale < 1 ? SWS_AREA : SWS_BICUBIC, nullptr, nullptr, nullptr));
-    if (!scaler_)
+    scaler.reset(sws_getCachedContext(scaler.release(), w, h, AVPixelFormat(frame.format), scaledW,
+                                      scaledH, AV_PIX_FMT_RGBA, scale < 1 ? SWS_AREA : SWS_BICUBIC,
+                                      nullptr, nullptr, nullptr));
+    if (!scaler)
         return makeError("media.scale", "The video's pixel format cannot be converted.");
     image::RgbaImage out;
     out.width = std::uint32_t(scaledW);
@@ -122,11 +146,35 @@ Result<image::RgbaImage> FrameReader::currentImage(int maxWidth, int maxHeight, 
     out.pixels.resize(std::size_t(scaledW) * scaledH * 4);
     std::uint8_t* planes[4] = {out.pixels.data(), nullptr, nullptr, nullptr};
     int strides[4] = {scaledW * 4, 0, 0, 0};
-    sws_scale(scaler_.get(), frame_->data, frame_->linesize, 0, h, planes, strides);
+    sws_scale(scaler.get(), frame.data, frame.linesize, 0, h, planes, strides);
     // Returned by name when upright, so that the picture is moved, not copied.
     if (rotation)
         return rotateClockwise(out, rotation);
     return out;
+}
+
+} // namespace
+
+Result<image::RgbaImage> FrameReader::currentImage(int maxWidth, int maxHeight, bool allowEnlarge) {
+    return uprightImage(*frame_, source_.rotation(), scaler_, maxWidth, maxHeight, allowEnlarge);
+}
+
+Result<KeptFrame> FrameReader::keepCurrent() const {
+    if (!frame_->buf[0])
+        return makeError("media.no_frame", "No video frame has been decoded.");
+    KeptFrame kept;
+    kept.frame_.reset(av_frame_clone(frame_.get()), FrameFreer{});
+    if (!kept.frame_)
+        return makeError("media.memory", "Out of memory while keeping a video frame.");
+    kept.rotation_ = source_.rotation();
+    return kept;
+}
+
+Result<image::RgbaImage> KeptFrame::image(int maxWidth, int maxHeight, bool allowEnlarge) const {
+    if (!frame_)
+        return makeError("media.no_frame", "No video frame was kept.");
+    ScalerHandle scaler;
+    return uprightImage(*frame_, rotation_, scaler, maxWidth, maxHeight, allowEnlarge);
 }
 
 Result<PlanarPicture> FrameReader::currentPlanes() {

@@ -9,6 +9,7 @@
 #include "media/video_source.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace flickbook::media {
@@ -27,6 +28,20 @@ struct PlanarPicture {
     double seconds = 0; // the frame's time from the start of the file
 };
 
+// A decoded frame kept after the reader has moved on: it shares the
+// decoder's picture rather than copying it, and makes pictures of it as the
+// reader's current frame does.
+class KeptFrame {
+public:
+    // As FrameReader::currentImage.
+    Result<image::RgbaImage> image(int maxWidth, int maxHeight, bool allowEnlarge = false) const;
+
+private:
+    friend class FrameReader;
+    std::shared_ptr<AVFrame> frame_;
+    int rotation_ = 0;
+};
+
 class FrameReader {
 public:
     explicit FrameReader(VideoSource source);
@@ -40,6 +55,14 @@ public:
     // Positions reading at the keyframe at or before t seconds.
     Result<void> seekTo(double seconds);
 
+    // Decodes in full only the frames shown within `window` seconds of one
+    // of `seconds` (in increasing order): any other frame that no later frame
+    // is decoded from is passed over, as the decoder's skip of
+    // non-reference frames does, which saves a share of the decoding (about
+    // a third on H.264 with B-frames). Frames without a timestamp are always
+    // decoded. An empty list decodes every frame again.
+    void decodeOnlyNear(std::vector<double> seconds, double window);
+
     // The current frame upright (rotation applied), fitted inside
     // maxWidth × maxHeight with its aspect kept (never enlarged when
     // allowEnlarge is false).
@@ -50,9 +73,13 @@ public:
     Result<PlanarPicture> currentPlanes();
 
     const VideoSource& source() const { return source_; }
+    // The current frame, kept for pictures made later.
+    Result<KeptFrame> keepCurrent() const;
 
 private:
     Error keepLastFrame(Error error);
+    // Whether the packet's frame is one decodeOnlyNear() asks for.
+    bool wanted(const AVPacket& packet) const;
 
     VideoSource source_;
     PacketHandle packet_;
@@ -62,6 +89,8 @@ private:
     ScalerHandle planeScaler_;
     double currentTime_ = 0;
     double startTime_;
+    std::vector<double> wantedTimes_;
+    double wantedWindow_ = 0;
     bool flushing_ = false;
     bool ended_ = false;
 };

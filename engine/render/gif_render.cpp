@@ -220,7 +220,8 @@ Result<void> renderWithin(const Job& job, std::uint64_t budget) {
     if (!sample)
         return sample.error();
     const std::size_t frames = framesInFile(job.frames, job.loop);
-    auto plan = planSize(*sample, frames, job.settings.quality, budget, job.settings.threads);
+    auto plan = planSize(*sample, frames, job.settings.quality, budget, job.settings.threads,
+                         job.longEdge, PlanFor::render);
     if (!plan)
         return plan.error();
     report(job.progress, 0.05);
@@ -290,7 +291,7 @@ FramePass picturesPass(const ImagesRequest& request) {
                       const Progress& progress) -> Result<void> {
         image::Size canvas;
         for (std::size_t i = 0; i < request.count; ++i) {
-            auto picture = request.picture(i);
+            auto picture = request.pictureAt ? request.pictureAt(i, longEdge) : request.picture(i);
             if (!picture)
                 return picture.error();
             if (i == 0)
@@ -331,6 +332,17 @@ public:
     }
 
     double duration() const { return duration_; }
+
+    // Only the frames closest to these times are wanted: the others that no
+    // frame is decoded from are not decoded. A frame is kept up to a quarter
+    // of a frame's interval beyond the half frame it stands for, so that
+    // timestamps rounded by the container still find the frame the GIF
+    // takes. Without a known frame rate every frame is decoded.
+    void decodeOnlyFor(std::vector<double> times) {
+        if (halfFrame_ > 0)
+            reader_.decodeOnlyNear(std::move(times), halfFrame_ + frameInterval_ / 4);
+    }
+
     // Where the last frame read ends: the GIF's end when the video stops early.
     double endSeconds() const { return reader_.currentTime() + frameInterval_; }
 
@@ -360,6 +372,9 @@ public:
         return !(ended_ && t > reader_.currentTime() + 2 * frameInterval_);
     }
 
+    // The current frame, kept to be scaled later.
+    Result<media::KeptFrame> keepCurrent() const { return reader_.keepCurrent(); }
+
     // The current frame fitted inside box, scaled straight from the decoded
     // picture. Valid until the next call for the same box.
     Result<const image::RgbaImage*> picture(image::Size box, bool allowEnlarge) {
@@ -367,17 +382,6 @@ public:
         if (!view)
             return view.error();
         return &(*view)->picture;
-    }
-
-    // The same, handed over rather than lent: the next call for the box
-    // makes the picture again.
-    Result<image::RgbaImage> takePicture(image::Size box, bool allowEnlarge) {
-        auto view = viewFor(box, allowEnlarge);
-        if (!view)
-            return view.error();
-        image::RgbaImage taken = std::move((*view)->picture);
-        (*view)->picture.pixels.clear();
-        return taken;
     }
 
     // The frame for t; null when the video stopped decoding well before t.
@@ -571,6 +575,7 @@ Result<FrameSample> sampleFrames(const VideoRequest& request) {
     if (!frames)
         return frames.error();
     const std::vector<double> times = sampleTimes(frames->duration(), request.frameCount);
+    frames->decodeOnlyFor(times);
     const std::uint32_t largest = largestEdge(request);
     const auto [box, allowEnlarge] = boxFor(request, largest);
     const std::vector<bool> keep = keptForSample(request.frameCount);
@@ -586,8 +591,12 @@ Result<FrameSample> sampleFrames(const VideoRequest& request) {
         return {};
     };
     std::optional<gif::GifEncoder> encoder;
-    // The kept frames at the GIF's size, and as the small pass saw them.
+    // The kept frames' sizes at the GIF's size, and the frames as the small
+    // pass saw them.
     std::vector<image::RgbaImage> kept, keptSmall;
+    // The kept frames as decoded, to be scaled to other sizes as the GIF's
+    // frames are.
+    auto decoded = std::make_shared<std::vector<media::KeptFrame>>();
     std::vector<bool> counted;
     image::Size canvas;
     image::Size smallBox = box;
@@ -624,10 +633,14 @@ Result<FrameSample> sampleFrames(const VideoRequest& request) {
         }
         if (keep[i]) {
             keptSmall.push_back(**small);
-            auto full = frames->takePicture(box, allowEnlarge);
-            if (!full)
-                return full.error();
-            kept.push_back(std::move(*full));
+            // Only its size: the picture is made from the decoded frame when
+            // a size is measured, so a budget that never needs the largest
+            // size never makes it.
+            kept.push_back(image::RgbaImage{canvas.width, canvas.height, {}});
+            auto frame = frames->keepCurrent();
+            if (!frame)
+                return frame.error();
+            decoded->push_back(std::move(*frame));
             // Counted when encoded right after the frame before it, as in
             // the GIF.
             counted.push_back(i > 0 && keep[i - 1]);
@@ -639,7 +652,15 @@ Result<FrameSample> sampleFrames(const VideoRequest& request) {
     if (auto ok = encoder->finish(); !ok)
         return ok.error();
     pass.rest = total - pass.header - pass.first - 1; // less the trailer
-    return FrameSample(std::move(kept), std::move(counted), canvas, pass, std::move(keptSmall));
+    FrameSample::FrameMaker remake =
+        [decoded, size = request.size](std::size_t index,
+                                       std::uint32_t longEdge) -> Result<image::RgbaImage> {
+        const image::Size box = size ? image::fitInside(*size, {longEdge, longEdge}, false)
+                                     : image::Size{longEdge, longEdge};
+        return (*decoded)[index].image(int(box.width), int(box.height), size.has_value());
+    };
+    return FrameSample(std::move(kept), std::move(counted), canvas, pass, std::move(keptSmall),
+                       std::move(remake));
 }
 
 Result<SizePlan> estimateSize(const ImagesRequest& request) {

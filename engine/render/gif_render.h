@@ -23,6 +23,11 @@ using Progress = std::function<void(double)>;
 // asks for a few of them in order; a budget may have them all asked for once
 // more.
 using PictureSource = std::function<Result<image::RgbaImage>(std::size_t index)>;
+// The same with the long edge the GIF is made at: a source that decodes its
+// pictures can make them no larger than that (the picture is fitted onto
+// the canvas whatever its size).
+using SizedPictureSource =
+    std::function<Result<image::RgbaImage>(std::size_t index, std::uint32_t longEdge)>;
 
 // How the animation runs: forward, or forward then back (a bounce). A bounce
 // of n frames plays 1 … n, then n−1 … 2 (2n − 2 frames, the two ends shown
@@ -46,6 +51,9 @@ struct OutputSize {
 struct ImagesRequest {
     std::size_t count = 0;
     PictureSource picture;
+    // Optional: asked instead of `picture` for the GIF's own frames, so that
+    // a GIF a budget makes smaller does not decode its pictures at full size.
+    SizedPictureSource pictureAt;
     double delaySeconds = 1.0;
     std::uint16_t loopCount = 0;
     std::filesystem::path destination;

@@ -23,28 +23,40 @@ struct SampleCost {
     std::vector<std::uint64_t> frames;
 };
 
-Result<SampleCost> encodeSample(const std::vector<const image::RgbaImage*>& frames, int quality,
-                                unsigned threads) {
-    SampleCost cost;
-    std::uint64_t total = 0;
-    std::size_t calls = 0;
+// Frames after the first that are not counted only set what the next frame
+// is compared against: they are shown to the encoder, not encoded, and cost
+// nothing.
+Result<SampleCost> encodeSample(const std::vector<const image::RgbaImage*>& frames,
+                                const std::vector<bool>& counted, int quality, unsigned threads) {
+    // The encoder hands the header over on its own, then each frame's bytes
+    // in one piece, in order: the n-th piece after the header is the n-th
+    // frame encoded, so the frames are encoded side by side on the workers
+    // rather than flushed one at a time.
+    std::vector<std::uint64_t> pieces;
     gif::GifEncoder encoder(frames[0]->width, frames[0]->height, 0,
                             [&](std::span<const std::uint8_t> bytes) -> Result<void> {
-                                // The encoder hands the header over on its own, before any frame.
-                                if (calls++ == 0)
-                                    cost.header = bytes.size();
-                                total += bytes.size();
+                                pieces.push_back(bytes.size());
                                 return {};
                             },
                             {.quality = quality, .threads = threads});
-    for (const image::RgbaImage* frame : frames) {
-        const std::uint64_t before = total;
-        if (auto ok = encoder.addFrame(*frame, 0.1); !ok)
+    std::vector<bool> encoded;
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        const bool shownOnly = i > 0 && i < counted.size() && !counted[i];
+        auto ok = shownOnly ? encoder.showUnwritten(*frames[i]) : encoder.addFrame(*frames[i], 0.1);
+        if (!ok)
             return ok.error();
-        if (auto ok = encoder.flush(); !ok)
-            return ok.error();
-        cost.frames.push_back(total - before - (cost.frames.empty() ? cost.header : 0));
+        encoded.push_back(!shownOnly);
     }
+    if (auto ok = encoder.flush(); !ok)
+        return ok.error();
+    const auto written = std::size_t(std::count(encoded.begin(), encoded.end(), true));
+    if (pieces.size() != written + 1)
+        return makeError("render.sample", "The sample's frames were not written one by one.");
+    SampleCost cost;
+    cost.header = pieces[0];
+    std::size_t next = 1;
+    for (const bool wasEncoded : encoded)
+        cost.frames.push_back(wasEncoded ? pieces[next++] : 0);
     return cost;
 }
 
@@ -61,9 +73,9 @@ std::uint64_t roundUpForPeople(std::uint64_t bytes) {
 
 FrameSample::FrameSample(std::vector<image::RgbaImage> frames, std::vector<bool> counted,
                          image::Size canvas, std::optional<SmallPass> smallPass,
-                         std::vector<image::RgbaImage> atSmallPass)
+                         std::vector<image::RgbaImage> atSmallPass, FrameMaker remake)
     : frames_(std::move(frames)), counted_(std::move(counted)), canvas_(canvas),
-      smallPass_(smallPass), smallFrames_(std::move(atSmallPass)) {}
+      smallPass_(smallPass), smallFrames_(std::move(atSmallPass)), remake_(std::move(remake)) {}
 
 image::RgbaImage bandsOf(const image::RgbaImage& picture) {
     if (picture.height <= kRowsKeptWhole)
@@ -83,28 +95,32 @@ image::RgbaImage bandsOf(const image::RgbaImage& picture) {
     return out;
 }
 
+image::Size FrameSample::sampledSize(image::Size canvas) const {
+    // Each side of the sampled frames keeps its share of the canvas's.
+    const auto side = [](std::uint32_t sampled, std::uint32_t full, std::uint32_t wanted) {
+        if (sampled == full)
+            return wanted;
+        return std::max<std::uint32_t>(1,
+                                       std::uint32_t(std::lround(double(sampled) * wanted / full)));
+    };
+    return {side(frames_[0].width, canvas_.width, canvas.width),
+            side(frames_[0].height, canvas_.height, canvas.height)};
+}
+
 Result<std::uint64_t> FrameSample::sampleBytes(std::uint32_t longEdge, int quality,
                                                unsigned threads,
                                                std::vector<std::uint64_t>* perFrame,
                                                std::uint64_t* header) const {
     if (frames_.empty())
         return makeError("render.no_frames", "There are no frames to estimate.");
-    const image::Size canvas = image::fitInside(canvas_, {longEdge, longEdge}, false);
-    const std::uint32_t sampledRows = frames_[0].height;
-    const std::uint32_t rows =
-        sampledRows == canvas_.height
-            ? canvas.height
-            : std::max<std::uint32_t>(
-                  1,
-                  std::uint32_t(std::lround(double(sampledRows) * canvas.height / canvas_.height)));
+    const image::Size size = sampledSize(image::fitInside(canvas_, {longEdge, longEdge}, false));
     // A size asked again (a choice changed back, a bounce turned on or off)
     // is answered from what it cost before.
-    const image::Size size{canvas.width, rows};
     auto known = std::find_if(measured_.begin(), measured_.end(), [&](const Measured& m) {
         return m.size == size && m.quality == quality;
     });
     if (known == measured_.end()) {
-        auto cost = measure(size, quality, threads);
+        auto cost = measure(size, longEdge, quality, threads);
         if (!cost)
             return cost.error();
         if (measured_.size() >= kMeasuredKept)
@@ -121,24 +137,37 @@ Result<std::uint64_t> FrameSample::sampleBytes(std::uint32_t longEdge, int quali
     return total;
 }
 
-Result<FrameSample::Measured> FrameSample::measure(image::Size size, int quality,
-                                                   unsigned threads) const {
+Result<FrameSample::Measured> FrameSample::measure(image::Size size, std::uint32_t longEdge,
+                                                   int quality, unsigned threads) const {
     // Frames already at the size asked are encoded as they are, not copied.
     std::vector<image::RgbaImage> scaled;
     scaled.reserve(frames_.size());
     std::vector<const image::RgbaImage*> run;
-    for (const auto& frame : frames_) {
-        if (frame.width == size.width && frame.height == size.height) {
+    for (std::size_t i = 0; i < frames_.size(); ++i) {
+        const image::RgbaImage& frame = frames_[i];
+        if (frame.width == size.width && frame.height == size.height && !frame.pixels.empty()) {
             run.push_back(&frame);
             continue;
         }
-        auto resized = image::resize(frame, size);
+        // Made again at that size as the GIF would make it, where the
+        // sample can; else scaled from the frame at its largest.
+        auto resized = remake_ ? remake_(i, longEdge) : image::resize(frame, size);
         if (!resized)
             return resized.error();
+        if (!scaled.empty() &&
+            (resized->width != scaled.front().width || resized->height != scaled.front().height)) {
+            // A picture that changed size midway goes onto the first's
+            // canvas, as in the GIF.
+            auto framed =
+                image::placeCentred(*resized, {scaled.front().width, scaled.front().height});
+            if (!framed)
+                return framed.error();
+            resized = std::move(framed);
+        }
         scaled.push_back(std::move(*resized));
         run.push_back(&scaled.back());
     }
-    auto cost = encodeSample(run, quality, threads);
+    auto cost = encodeSample(run, counted_, quality, threads);
     if (!cost)
         return cost.error();
     return Measured{size, quality, cost->header, std::move(cost->frames)};
@@ -158,7 +187,7 @@ Result<std::vector<std::uint64_t>> FrameSample::smallPassCost(unsigned threads) 
     std::vector<const image::RgbaImage*> run;
     for (const auto& frame : smallFrames_)
         run.push_back(&frame);
-    auto cost = encodeSample(run, pass.quality, threads);
+    auto cost = encodeSample(run, counted_, pass.quality, threads);
     if (!cost)
         return cost.error();
     return std::move(cost->frames);
@@ -208,12 +237,7 @@ Result<std::uint64_t> FrameSample::estimate(std::uint32_t longEdge, int quality,
     std::uint64_t header = 0;
     if (auto total = sampleBytes(longEdge, quality, threads, &perFrame, &header); !total)
         return total;
-    const std::uint32_t sampledRows =
-        frames_[0].height == canvas_.height
-            ? canvas.height
-            : std::max<std::uint32_t>(1,
-                                      std::uint32_t(std::lround(double(frames_[0].height) *
-                                                                canvas.height / canvas_.height)));
+    const std::uint32_t sampledRows = sampledSize(canvas).height;
     const double rowScale = double(canvas.height) / sampledRows;
     const double first = double(perFrame[0]);
     double following = 0;
@@ -243,25 +267,40 @@ namespace {
 
 // The largest long edge in [smallest, largest] whose estimate fits the
 // budget at this quality, found by secant steps on log(bytes) against
-// log(edge); nothing when even the smallest does not fit.
+// log(edge) from an edge already estimated; nothing when even the smallest
+// does not fit.
 class EdgeSearch {
 public:
     EdgeSearch(const FrameSample& sample, std::size_t frames, std::uint64_t budget,
                unsigned threads)
         : sample_(sample), frames_(frames), budget_(budget), threads_(threads) {}
 
+    // Accepted up to a little over the aim: the estimate's own error must
+    // still leave the GIF inside the budget.
+    double accepted() const { return 0.96 * double(budget_); }
+
     Result<std::optional<SizePlan>> largestFitting(int quality, std::uint32_t largest,
-                                                   std::uint32_t smallest,
-                                                   std::uint64_t bytesAtLargest) {
+                                                   std::uint32_t smallest, std::uint32_t from,
+                                                   std::uint64_t bytesFrom) {
         const double target = kBudgetAim * double(budget_);
-        // Accepted up to a little over the aim: the estimate's own error
-        // must still leave the GIF inside the budget.
-        const double accept = 0.96 * double(budget_);
         std::optional<SizePlan> best;
-        std::uint32_t edge = largest;
-        std::uint64_t bytes = bytesAtLargest;
+        std::uint32_t edge = from;
+        std::uint64_t bytes = bytesFrom;
         double exponent = 1.75; // bytes grow a little slower than the pixels
+        // Of the edges tried that fit, the one that uses most of the budget:
+        // with the wobble, a larger edge may take fewer bytes.
+        const auto consider = [&] {
+            if (double(bytes) <= accepted() && (!best || bytes > best->bytes))
+                best =
+                    SizePlan{edge, quality, image::fitInside(sample_.canvas(), {edge, edge}, false),
+                             bytes, exponent};
+        };
+        consider();
         for (int step = 0; step < 4; ++step) {
+            if (std::abs(double(bytes) / target - 1) < 0.03)
+                break;
+            if (edge == smallest && double(bytes) > accepted())
+                break;
             const std::uint32_t next =
                 std::clamp(edgeFor(edge, bytes, target, exponent), smallest, largest);
             if (next == edge)
@@ -269,22 +308,19 @@ public:
             auto nextBytes = sample_.estimate(next, quality, frames_, threads_);
             if (!nextBytes)
                 return nextBytes.error();
-            if (*nextBytes != bytes && next != edge) {
-                const double measured = std::log(double(bytes) / double(*nextBytes)) /
-                                        std::log(double(edge) / double(next));
+            // How bytes grow with the edge, measured from the search's start:
+            // the size of a GIF wobbles by several per cent from one edge to
+            // the next (how the scaler's pixels fall on the picture), so two
+            // close edges would give a slope that is mostly that wobble.
+            if (std::abs(std::log(double(next) / double(from))) > std::log(1.15)) {
+                const double measured = std::log(double(bytesFrom) / double(*nextBytes)) /
+                                        std::log(double(from) / double(next));
                 if (std::isfinite(measured))
-                    exponent = std::clamp(measured, 0.8, 3.0);
+                    exponent = std::clamp(measured, 1.0, 2.5);
             }
             edge = next;
             bytes = *nextBytes;
-            if (double(bytes) <= accept && (!best || edge > best->longEdge))
-                best =
-                    SizePlan{edge, quality, image::fitInside(sample_.canvas(), {edge, edge}, false),
-                             bytes, exponent};
-            if (std::abs(double(bytes) / target - 1) < 0.03)
-                break;
-            if (edge == smallest && double(bytes) > accept)
-                break;
+            consider();
         }
         return best;
     }
@@ -295,6 +331,21 @@ private:
     std::uint64_t budget_;
     unsigned threads_;
 };
+
+// The edge a budget's search starts from: a quarter of the largest (at least
+// twice the smallest), where an estimate costs about a sixteenth of one at
+// the largest, so that a budget far below the GIF as asked is found without
+// ever estimating the largest size.
+std::uint32_t probeEdge(std::uint32_t largest) {
+    return std::min(largest, std::max(2 * kSmallestLongEdge, largest / 4));
+}
+
+// The most a GIF at `edge` may take, from its estimate at a smaller edge:
+// bytes grow no faster than the pixels do.
+double atMost(std::uint64_t bytes, std::uint32_t from, std::uint32_t edge) {
+    const double scale = double(edge) / double(from);
+    return double(bytes) * scale * scale;
+}
 
 } // namespace
 
@@ -311,46 +362,68 @@ Result<std::uint64_t> smallestBudget(const FrameSample& sample, std::size_t fram
 
 Result<SizePlan> planSize(const FrameSample& sample, std::size_t frames, int quality,
                           std::optional<std::uint64_t> budget, unsigned threads,
-                          std::uint32_t maxLongEdge) {
+                          std::uint32_t maxLongEdge, PlanFor use) {
     const image::Size canvas = image::fitInside(sample.canvas(), {maxLongEdge, maxLongEdge}, false);
     const std::uint32_t largest = std::max(canvas.width, canvas.height);
-    auto full = sample.estimate(largest, quality, frames, threads);
-    if (!full)
-        return full.error();
-    SizePlan plan{largest, quality, canvas, *full, 1.75};
-    // Close to the budget, the GIF as asked is tried: its encode stops if it
-    // passes the budget, and a smaller one follows.
-    if (!budget || double(*full) <= kAsAskedShare * double(*budget))
-        return plan;
+    const auto asAsked = [&](int q) -> Result<SizePlan> {
+        auto bytes = sample.estimate(largest, q, frames, threads);
+        if (!bytes)
+            return bytes.error();
+        return SizePlan{largest, q, canvas, *bytes, 1.75};
+    };
+    if (!budget)
+        return asAsked(quality);
 
     const std::uint32_t smallest = std::min(largest, kSmallestLongEdge);
+    const std::uint32_t probe = probeEdge(largest);
     EdgeSearch search(sample, frames, *budget, threads);
-    auto asAsked = search.largestFitting(quality, largest, smallest, *full);
-    if (!asAsked)
-        return asAsked.error();
+    // The largest edge that fits at a quality: the GIF as asked when its
+    // estimate is close enough to the budget that its encode is tried (it
+    // stops if it passes the budget, and a smaller one follows), else the
+    // search's answer.
+    const auto largestFitting = [&](int q) -> Result<std::optional<SizePlan>> {
+        std::uint32_t from = largest;
+        std::uint64_t bytesFrom = 0;
+        if (probe < largest) {
+            auto probed = sample.estimate(probe, q, frames, threads);
+            if (!probed)
+                return probed.error();
+            // Far under the budget even if it grew with the pixels: a render
+            // needs no better figure, as its encode weighs the GIF itself.
+            if (use == PlanFor::render && atMost(*probed, probe, largest) <= 0.75 * double(*budget))
+                return std::optional<SizePlan>(SizePlan{
+                    largest, q, canvas, std::uint64_t(atMost(*probed, probe, largest)), 1.75});
+            const std::uint32_t guess = edgeFor(probe, *probed, kBudgetAim * double(*budget), 1.75);
+            from = probe;
+            bytesFrom = *probed;
+            if (guess < largest)
+                return search.largestFitting(q, largest, smallest, from, bytesFrom);
+        }
+        auto full = asAsked(q);
+        if (!full)
+            return full.error();
+        if (double(full->bytes) <= kAsAskedShare * double(*budget))
+            return std::optional<SizePlan>(*full);
+        return search.largestFitting(q, largest, smallest, largest, full->bytes);
+    };
+
+    auto fitting = largestFitting(quality);
+    if (!fitting)
+        return fitting.error();
     // A picture this small or smaller is worth a lower quality if that
     // keeps it clearly larger.
     const std::uint32_t comfortable = std::min(largest, 2 * kSmallestLongEdge);
-    if (*asAsked && (*asAsked)->longEdge >= comfortable)
-        return **asAsked;
+    if (*fitting && (*fitting)->longEdge >= comfortable)
+        return **fitting;
     if (quality > kLowestQuality) {
-        auto lowFull = sample.estimate(largest, kLowestQuality, frames, threads);
-        if (!lowFull)
-            return lowFull.error();
-        std::optional<SizePlan> low;
-        if (double(*lowFull) <= 0.96 * double(*budget)) {
-            low = SizePlan{largest, kLowestQuality, canvas, *lowFull, 1.75};
-        } else {
-            auto found = search.largestFitting(kLowestQuality, largest, smallest, *lowFull);
-            if (!found)
-                return found.error();
-            low = *found;
-        }
-        if (low && (!*asAsked || double(low->longEdge) > 1.2 * (*asAsked)->longEdge))
-            return *low;
+        auto low = largestFitting(kLowestQuality);
+        if (!low)
+            return low.error();
+        if (*low && (!*fitting || double((*low)->longEdge) > 1.2 * (*fitting)->longEdge))
+            return **low;
     }
-    if (*asAsked)
-        return **asAsked;
+    if (*fitting)
+        return **fitting;
 
     auto least = sample.estimate(smallest, std::min(quality, kLowestQuality), frames, threads);
     if (!least)

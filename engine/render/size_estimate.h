@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -48,11 +49,22 @@ struct SmallPass {
 // the first sampled one does, later ones as those marked as counted (each
 // right after the frame before it) do. atSmallPass holds the sampled frames
 // as the small pass had them; without them, the frames are scaled down.
+//
+// A sample that can make its frames again at another long edge (a video's
+// decoded frames, scaled as the GIF's own are) is measured at that size on
+// those; otherwise its frames are scaled down from their largest size. Such
+// a sample's frames may be left without pixels (only their size given):
+// they are made when a size is measured, even the largest.
 class FrameSample {
 public:
+    // Sampled frame `index` with its long edge at most longEdge, made as the
+    // GIF would make it.
+    using FrameMaker =
+        std::function<Result<image::RgbaImage>(std::size_t index, std::uint32_t longEdge)>;
+
     FrameSample(std::vector<image::RgbaImage> frames, std::vector<bool> counted, image::Size canvas,
                 std::optional<SmallPass> smallPass = std::nullopt,
-                std::vector<image::RgbaImage> atSmallPass = {});
+                std::vector<image::RgbaImage> atSmallPass = {}, FrameMaker remake = {});
 
     // The canvas at the largest size.
     image::Size canvas() const { return canvas_; }
@@ -62,6 +74,8 @@ public:
                                    unsigned threads = 0) const;
 
 private:
+    // The sampled frames' size when the canvas is brought to `canvas`.
+    image::Size sampledSize(image::Size canvas) const;
     Result<std::uint64_t> sampleBytes(std::uint32_t longEdge, int quality, unsigned threads,
                                       std::vector<std::uint64_t>* perFrame,
                                       std::uint64_t* header) const;
@@ -74,7 +88,8 @@ private:
         std::uint64_t header = 0;
         std::vector<std::uint64_t> frames;
     };
-    Result<Measured> measure(image::Size size, int quality, unsigned threads) const;
+    Result<Measured> measure(image::Size size, std::uint32_t longEdge, int quality,
+                             unsigned threads) const;
     // Each sampled frame's bytes at the small pass's size and quality.
     Result<std::vector<std::uint64_t>> smallPassCost(unsigned threads) const;
 
@@ -85,6 +100,7 @@ private:
     // The sampled frames as the small pass made them (scaled from the
     // decoded picture, not from frames_), when it kept them.
     std::vector<image::RgbaImage> smallFrames_;
+    FrameMaker remake_;
     // Each sampled frame's bytes at the small pass's size, once known. A
     // sample is used by one thread at a time.
     mutable std::optional<std::vector<std::uint64_t>> atSmallPass_;
@@ -124,9 +140,18 @@ inline constexpr double kAsAskedShare = 0.97;
 // quality would not fit; its message names the smallest budget that would.
 // maxLongEdge caps the sample's own size, so one sample answers for every
 // size a user may pick.
+//
+// A budget's search starts at a quarter of the largest edge, so that a
+// budget far below the GIF as asked costs no estimate at the largest size.
+// For a render (PlanFor::render), a GIF that stays far under the budget
+// even if its bytes grew with its pixels from there is planned as asked
+// without estimating it: its encode weighs it anyway, and stops at the
+// budget. Its bytes are then that upper bound, not an estimate.
+enum class PlanFor { estimate, render };
 Result<SizePlan> planSize(const FrameSample& sample, std::size_t frames, int quality,
                           std::optional<std::uint64_t> budget, unsigned threads = 0,
-                          std::uint32_t maxLongEdge = image::kMaxCanvasLongEdge);
+                          std::uint32_t maxLongEdge = image::kMaxCanvasLongEdge,
+                          PlanFor use = PlanFor::estimate);
 
 // The smallest budget a GIF of these frames fits in: its size at the
 // smallest edge and lowest quality, with the aim's margin, rounded up to a

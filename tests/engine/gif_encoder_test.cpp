@@ -166,6 +166,60 @@ TEST(GifEncoder, FlushHandsOverEveryFrameAddedAndChangesNothingInTheFile) {
     }
 }
 
+// A frame shown but not written sets what the next frame is compared
+// against, as writing it would have, and costs nothing in the file.
+TEST(GifEncoder, AFrameShownUnwrittenIsWhatTheNextFrameIsComparedAgainst) {
+    const image::RgbaImage first = photo("Aqua.jpg"), shown = photo("Garden.jpg");
+    image::RgbaImage next = shown; // the same picture with a square moved into it
+    for (std::uint32_t y = 40; y < 80; ++y)
+        for (std::uint32_t x = 60; x < 100; ++x)
+            std::memset(&next.pixels[(std::size_t(y) * next.width + x) * 4], 250, 3);
+
+    // The bytes each frame adds, the middle one written or only shown.
+    const auto costs = [&](bool writeMiddle) {
+        std::vector<std::uint8_t> out;
+        gif::GifEncoder encoder(first.width, first.height, 0,
+                                [&out](std::span<const std::uint8_t> bytes) -> Result<void> {
+                                    out.insert(out.end(), bytes.begin(), bytes.end());
+                                    return {};
+                                },
+                                {.quality = 80, .threads = 2});
+        std::vector<std::size_t> added;
+        std::size_t before = 0;
+        for (int i = 0; i < 3; ++i) {
+            const image::RgbaImage& frame = i == 0 ? first : i == 1 ? shown : next;
+            if (i == 1 && !writeMiddle)
+                EXPECT_TRUE(encoder.showUnwritten(frame).ok());
+            else
+                EXPECT_TRUE(encoder.addFrame(frame, 0.1).ok());
+            EXPECT_TRUE(encoder.flush().ok());
+            added.push_back(out.size() - before);
+            before = out.size();
+        }
+        EXPECT_TRUE(encoder.finish().ok());
+        const auto animation = decode(out);
+        EXPECT_EQ(animation.frames.size(), writeMiddle ? 3u : 2u);
+        return added;
+    };
+    const auto written = costs(true), unwritten = costs(false);
+    EXPECT_EQ(unwritten[1], 0u);
+    EXPECT_EQ(unwritten[2], written[2]);
+    // Only the square is stored after the picture it was compared against.
+    EXPECT_LT(written[2], written[1] / 4);
+}
+
+TEST(GifEncoder, NothingIsShownUnwrittenBeforeTheFirstFrameOrAtAnotherSize) {
+    const image::RgbaImage picture = photo("Aqua.jpg", 64);
+    gif::GifEncoder encoder(picture.width, picture.height, 0,
+                            [](std::span<const std::uint8_t>) -> Result<void> { return {}; });
+    EXPECT_EQ(encoder.showUnwritten(picture).error().code, "gif.no_first_frame");
+    ASSERT_TRUE(encoder.addFrame(picture, 0.1).ok());
+    EXPECT_EQ(encoder.showUnwritten(photo("Aqua.jpg", 32)).error().code, "gif.frame_size");
+    EXPECT_TRUE(encoder.showUnwritten(picture).ok());
+    EXPECT_TRUE(encoder.finish().ok());
+    EXPECT_EQ(encoder.framesAdded(), 1u);
+}
+
 TEST(GifEncoder, FewColoursAreStoredExactly) {
     image::RgbaImage a{64, 48, std::vector<std::uint8_t>(64 * 48 * 4)};
     for (std::size_t i = 0; i < 64 * 48; ++i) {

@@ -10,6 +10,7 @@
 #include "render/presets.h"
 #include "test_paths.h"
 
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -512,6 +513,145 @@ TEST(SizeEstimate, OfALongerVideoIsWithinFifteenPerCentFromASampleOfItsFrames) {
     auto again = sample->estimate(384, video.settings.quality, 50);
     ASSERT_TRUE(again.ok()) << again.error().message;
     EXPECT_EQ(*again, *smaller);
+}
+
+// A 4 s 1920x1080 clip of FFmpeg's moving test pattern, coded with B-frames
+// as cameras and phones do: the size the estimate works hardest at.
+class FullHd : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        dir_ = new TempDir();
+        const std::string command =
+            "ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc2=size=1920x1080:rate=30 "
+            "-t 4 -c:v libx264 -preset veryfast -crf 20 -pix_fmt yuv420p \"" +
+            clip().string() + "\"";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+    }
+    static void TearDownTestSuite() {
+        delete dir_;
+        dir_ = nullptr;
+    }
+    static fs::path clip() { return dir_->path() / "pattern-1080p.mp4"; }
+    static render::VideoRequest request(const render::VideoSpeed& speed, const fs::path& to) {
+        render::VideoRequest video;
+        video.source = clip();
+        video.destination = to;
+        video.frameCount = render::videoFrameCount(4.0, speed);
+        video.delaySeconds = speed.delaySeconds;
+        return video;
+    }
+    static TempDir* dir_;
+};
+TempDir* FullHd::dir_ = nullptr;
+
+// Speeds that take different frames each get an estimate of their own GIF.
+TEST_F(FullHd, EstimateIsWithinFifteenPerCentAtTwoSpeeds) {
+    TempDir dir;
+    for (const std::size_t choice : {std::size_t(2), std::size_t(4)}) { // 1x and 0.5x
+        const render::VideoSpeed& speed = render::kVideoSpeeds[choice];
+        auto video = request(speed, dir.path() / (std::string(speed.label) + ".gif"));
+        auto estimate = render::estimateSize(video);
+        ASSERT_TRUE(estimate.ok()) << estimate.error().message;
+        ASSERT_TRUE(render::videoToGif(video).ok());
+        const double made = double(fileSize(*video.destination));
+        EXPECT_NEAR(double(estimate->bytes), made, 0.15 * made) << speed.label;
+        EXPECT_EQ(estimate->canvas, (image::Size{1920, 1080}));
+        expectFramesAsAsked(*video.destination, video.frameCount,
+                            int(std::lround(speed.delaySeconds * 100)));
+    }
+}
+
+// A budget well under the GIF as asked is found from a quarter of its size
+// upwards, and the GIF made for it fits and uses most of it.
+TEST_F(FullHd, BudgetOfAThirdIsMetWithTheFramesAsAsked) {
+    TempDir dir;
+    const render::VideoSpeed& speed = render::kVideoSpeeds[render::kDefaultVideoSpeed];
+    auto plain = request(speed, dir.path() / "plain.gif");
+    auto sample = render::sampleFrames(plain);
+    ASSERT_TRUE(sample.ok()) << sample.error().message;
+    auto full = sample->estimate(1920, plain.settings.quality, plain.frameCount);
+    ASSERT_TRUE(full.ok()) << full.error().message;
+    const std::uint64_t budget = *full / 3;
+
+    auto planned = render::planSize(*sample, plain.frameCount, plain.settings.quality, budget);
+    ASSERT_TRUE(planned.ok()) << planned.error().message;
+    EXPECT_LT(planned->longEdge, 1920u);
+    EXPECT_GT(planned->longEdge, 480u);
+    EXPECT_LE(double(planned->bytes), 0.96 * double(budget));
+
+    auto fitted = request(speed, dir.path() / "fitted.gif");
+    fitted.output.maxBytes = budget;
+    auto made = render::videoToGif(fitted);
+    ASSERT_TRUE(made.ok()) << made.error().message;
+    EXPECT_LE(fileSize(*made), budget);
+    EXPECT_GE(double(fileSize(*made)), render::kBudgetFloor * double(budget));
+    expectFramesAsAsked(*made, plain.frameCount, 20);
+}
+
+// A source that can decode its pictures smaller is asked for the GIF's own
+// frames at the size a budget chose: the GIF is the one made at that size.
+TEST(Budget, PicturesForTheGifAreAskedForAtTheSizeItChose) {
+    TempDir dir;
+    const auto loadAt = [](const std::string& name,
+                           std::uint32_t longEdge) -> Result<image::RgbaImage> {
+        auto source = media::VideoSource::open(testsupport::testdata() / "photos" / name);
+        if (!source)
+            return source.error();
+        media::FrameReader reader(std::move(*source));
+        if (auto more = reader.next(); !more)
+            return more.error();
+        return reader.currentImage(int(longEdge), int(longEdge));
+    };
+    std::vector<std::uint32_t> asked;
+    auto fitted = photosRequest(kPhotos, dir.path() / "fitted.gif");
+    fitted.pictureAt = [&](std::size_t i, std::uint32_t longEdge) {
+        asked.push_back(longEdge);
+        return loadAt(kPhotos[i], longEdge);
+    };
+    fitted.output.maxBytes = 600'000;
+    ASSERT_TRUE(render::imagesToGif(fitted).ok());
+    // The last encode asked for every picture once, at the size it was made at.
+    ASSERT_GE(asked.size(), kPhotos.size());
+    const std::uint32_t edge = asked.back();
+    EXPECT_LT(edge, 1920u);
+    EXPECT_TRUE(std::all_of(asked.end() - std::ptrdiff_t(kPhotos.size()), asked.end(),
+                            [&](auto e) { return e == edge; }));
+    EXPECT_LE(fileSize(fitted.destination), 600'000u);
+
+    auto there = photosRequest(kPhotos, dir.path() / "there.gif");
+    there.picture = [&](std::size_t i) { return loadAt(kPhotos[i], edge); };
+    there.output.maxLongEdge = edge;
+    ASSERT_TRUE(render::imagesToGif(there).ok());
+    EXPECT_EQ(testsupport::readBytes(fitted.destination),
+              testsupport::readBytes(there.destination));
+}
+
+// A budget far above the GIF changes nothing: the plan for showing it is
+// the estimate as asked, and the GIF made is the one made without it.
+TEST(Budget, FarAboveTheGifPlansAndMakesItAsAsked) {
+    TempDir dir;
+    auto plain = bookRequest(dir.path() / "plain.gif");
+    auto sample = render::sampleFrames(plain);
+    ASSERT_TRUE(sample.ok()) << sample.error().message;
+    auto asAsked = render::planSize(*sample, 15, plain.settings.quality, std::nullopt);
+    ASSERT_TRUE(asAsked.ok()) << asAsked.error().message;
+    auto roomy = render::planSize(*sample, 15, plain.settings.quality, 20'000'000u);
+    ASSERT_TRUE(roomy.ok()) << roomy.error().message;
+    EXPECT_EQ(roomy->longEdge, asAsked->longEdge);
+    EXPECT_EQ(roomy->bytes, asAsked->bytes);
+    // For a render only the size matters: it is as asked too.
+    auto forRender = render::planSize(*sample, 15, plain.settings.quality, 20'000'000u, 0,
+                                      image::kMaxCanvasLongEdge, render::PlanFor::render);
+    ASSERT_TRUE(forRender.ok()) << forRender.error().message;
+    EXPECT_EQ(forRender->longEdge, asAsked->longEdge);
+    EXPECT_EQ(forRender->quality, plain.settings.quality);
+
+    ASSERT_TRUE(render::videoToGif(plain).ok());
+    auto fitted = bookRequest(dir.path() / "fitted.gif");
+    fitted.output.maxBytes = 20'000'000u;
+    ASSERT_TRUE(render::videoToGif(fitted).ok());
+    EXPECT_EQ(testsupport::readBytes(dir.path() / "fitted.gif"),
+              testsupport::readBytes(dir.path() / "plain.gif"));
 }
 
 class BudgetOnBook : public ::testing::TestWithParam<std::uint64_t> {};

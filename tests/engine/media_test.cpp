@@ -1,6 +1,7 @@
 // Probing and thumbnails on generated counter clips (so the exact frame can be
 // checked) and on the real footage.
 
+#include "media/frame_reader.h"
 #include "media/frame_scrubber.h"
 #include "media/probe.h"
 #include "media/thumbnails.h"
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace fs = std::filesystem;
 using namespace flickbook;
@@ -296,6 +298,57 @@ TEST(RealFootage, ProbesAndThumbnails) {
         // Different moments of real footage are different pictures.
         EXPECT_NE((*strip)[0].pixels, (*strip)[4].pixels) << name;
     }
+}
+
+// Frames shown at the times asked for come out exactly as in a full decode;
+// the frames between them that nothing refers to are not decoded at all.
+TEST(FrameReader, DecodingOnlyNearSomeTimesKeepsThoseFramesAndSkipsOthers) {
+    TempDir dir;
+    ClipParameters spec; // 4 s at 25 fps
+    spec.bFrames = 1;    // every other frame is one no frame refers to
+    const fs::path clip = dir.path() / "bframes.mp4";
+    ASSERT_TRUE(makeCounterClip(clip, spec));
+
+    // Frame number and picture of every frame decoded, by time.
+    const auto decode = [&](bool onlyNear, const std::vector<double>& times) {
+        auto source = media::VideoSource::open(clip);
+        EXPECT_TRUE(source.ok());
+        media::FrameReader reader(std::move(*source));
+        if (onlyNear)
+            reader.decodeOnlyNear(times, 0.5 / 25 + 0.01);
+        std::map<int, std::vector<std::uint8_t>> frames;
+        for (;;) {
+            auto more = reader.next();
+            EXPECT_TRUE(more.ok());
+            if (!more.ok() || !*more)
+                break;
+            auto picture = reader.currentImage(160, 160);
+            EXPECT_TRUE(picture.ok());
+            frames[int(std::lround(reader.currentTime() * 25))] = picture->pixels;
+        }
+        return frames;
+    };
+    // Five frames a second, as a GIF at 1x takes them: every fifth frame.
+    std::vector<double> times;
+    for (int i = 0; i < 20; ++i)
+        times.push_back(i * 0.2);
+    const auto all = decode(false, times);
+    const auto some = decode(true, times);
+    ASSERT_EQ(all.size(), 100u);
+    // About half the frames are ones nothing refers to; those far from the
+    // times are not decoded.
+    EXPECT_LT(some.size(), 80u);
+    for (double t : times) {
+        const int frame = int(std::lround(t * 25));
+        ASSERT_TRUE(some.count(frame)) << "frame " << frame << " was skipped";
+        EXPECT_EQ(some.at(frame), all.at(frame)) << "frame " << frame << " differs";
+    }
+    // Whatever was decoded is the frame it claims to be.
+    for (const auto& [frame, pixels] : some)
+        EXPECT_EQ(pixels, all.at(frame)) << "frame " << frame;
+
+    // An empty list decodes every frame again.
+    EXPECT_EQ(decode(true, {}).size(), 100u);
 }
 
 } // namespace
