@@ -9,6 +9,7 @@
 #include <QAudioOutput>
 #include <QMediaDevices>
 #include <QMediaPlayer>
+#include <QScopedValueRollback>
 #include <QVideoFrame>
 #include <QVideoSink>
 #include <algorithm>
@@ -98,6 +99,7 @@ void Player::setVideoOutput(QObject* output) {
 void Player::onFrame(const QVideoFrame& frame) {
     if (!frame.isValid())
         return;
+    const QScopedValueRollback inHandler(inFrameHandler_, true);
     // The first frame of a new item is the file's first frame.
     if (!mediaTimeOffset_ && seekInFlightTo_ < 0)
         mediaTimeOffset_ = frame.startTime();
@@ -277,6 +279,15 @@ void Player::issueSeek(qint64 milliseconds) {
         seekWaiting_ = milliseconds;
         if (dragRest_.isActive())
             dragRest_.start(); // the drag goes on
+        return;
+    }
+    // A seek asked for by whoever watches frameShown() starts from the event
+    // loop: the media stack stops with an internal data-flow error when it
+    // is re-entered from inside its frame handler.
+    if (inFrameHandler_) {
+        seekWaiting_ = milliseconds;
+        seekDeferred_ = true;
+        QTimer::singleShot(0, this, &Player::startWaitingSeek);
         return;
     }
     startSeek(milliseconds);

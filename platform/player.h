@@ -131,6 +131,7 @@ private:
     // stack has not come to rest.
     std::optional<qint64> scrubAt_;
     QTimer dragRest_;
+    bool inFrameHandler_ = false;
     // The media stack's frame times run this far ahead of its positions (it
     // keeps an edit list's offset in them); drag frames are stamped alike.
     std::optional<qint64> mediaTimeOffset_;
