@@ -12,8 +12,7 @@ Result<FrameScrubber> FrameScrubber::open(const std::filesystem::path& path) {
 }
 
 FrameScrubber::FrameScrubber(VideoSource source)
-    : reader_(std::move(source)),
-      halfFrame_(reader_.source().frameRate() > 0 ? 0.5 / reader_.source().frameRate() : 0.02) {}
+    : reader_(std::move(source)), halfFrame_(reader_.source().halfFrameSeconds()) {}
 
 Result<bool> FrameScrubber::decodeOne() {
     auto more = reader_.next();

@@ -11,12 +11,6 @@ namespace flickbook::media {
 
 namespace {
 
-// Half a frame interval: a frame stamped this close before t is the frame at t.
-double tolerance(const VideoSource& source) {
-    const double rate = source.frameRate();
-    return rate > 0 ? 0.5 / rate : 0.02;
-}
-
 // Decodes forward to the first frame at or after t; false when the file
 // ends first (the last frame is then current).
 Result<bool> decodeUntil(FrameReader& reader, double t, double slack, bool& haveFrame) {
@@ -30,19 +24,6 @@ Result<bool> decodeUntil(FrameReader& reader, double t, double slack, bool& have
         if (reader.currentTime() >= t - slack)
             return true;
     }
-}
-
-// Seconds of the first keyframe in [from, to) according to the container's
-// index, or NaN when there is none or the index does not say.
-double keyframeWithin(const VideoSource& source, double from, double to) {
-    AVStream* s = source.stream();
-    const double startTime = source.startSeconds();
-    const auto ts = std::int64_t(std::ceil((from + startTime) / av_q2d(s->time_base)));
-    const int i = av_index_search_timestamp(s, ts, 0); // at or after ts, keyframes only
-    if (i < 0)
-        return std::nan("");
-    const double key = avformat_index_get_entry(s, i)->timestamp * av_q2d(s->time_base) - startTime;
-    return key < to ? key : std::nan("");
 }
 
 // MP4 and Matroska files carry an index of every keyframe, which the strip
@@ -61,7 +42,7 @@ Result<image::RgbaImage> thumbnailAt(const std::filesystem::path& path, double s
     auto source = VideoSource::open(path);
     if (!source)
         return source.error();
-    const double slack = tolerance(*source);
+    const double slack = source->halfFrameSeconds();
     FrameReader reader(std::move(*source));
     if (seconds > 0) {
         if (auto sought = reader.seekTo(seconds); !sought)
@@ -89,7 +70,7 @@ Result<void> thumbnailStrip(const std::filesystem::path& path, int count, int ma
         return makeError("media.unreadable", path.filename().string() + " has no known duration.");
     from = std::clamp(from, 0.0, duration);
     to = std::clamp(to, from, duration);
-    const double slack = tolerance(*source);
+    const double slack = source->halfFrameSeconds();
     FrameReader reader(std::move(*source));
 
     bool haveFrame = false;
@@ -112,8 +93,8 @@ Result<void> thumbnailStrip(const std::filesystem::path& path, int count, int ma
             // A keyframe a few frames early still stands for the span (and
             // the index's times may run that far ahead of the shown ones).
             const double early = std::min(span / 4, 8 * slack);
-            if (const double inSpan = keyframeWithin(reader.source(), t - early, t + span - slack);
-                std::isfinite(inSpan)) {
+            if (const double inSpan = reader.source().keyframeAtOrAfter(t - early);
+                inSpan < t + span - slack) { // false for NaN: no keyframe known
                 // The index counts in decoding time, which runs a few frames
                 // ahead of the shown time when frames are reordered, and
                 // demuxers seek by one or the other; aiming well inside the

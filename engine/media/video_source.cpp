@@ -53,10 +53,25 @@ Result<VideoSource> VideoSource::open(const std::filesystem::path& path, int dec
     return source;
 }
 
+double VideoSource::halfFrameSeconds() const {
+    const double rate = frameRate();
+    return rate > 0 ? 0.5 / rate : 0.02;
+}
+
 double VideoSource::keyframeAtOrBefore(double seconds) const {
+    return indexedKeyframe(seconds, true);
+}
+
+double VideoSource::keyframeAtOrAfter(double seconds) const {
+    return indexedKeyframe(seconds, false);
+}
+
+double VideoSource::indexedKeyframe(double seconds, bool before) const {
     AVStream* s = stream();
-    const auto ts = std::int64_t((seconds + startSeconds()) / av_q2d(s->time_base));
-    const int i = av_index_search_timestamp(s, ts, AVSEEK_FLAG_BACKWARD);
+    const double ticks = (seconds + startSeconds()) / av_q2d(s->time_base);
+    // Keyframes only, as AVSEEK_FLAG_ANY is not given.
+    const int i = before ? av_index_search_timestamp(s, std::int64_t(ticks), AVSEEK_FLAG_BACKWARD)
+                         : av_index_search_timestamp(s, std::int64_t(std::ceil(ticks)), 0);
     if (i < 0)
         return std::nan("");
     return avformat_index_get_entry(s, i)->timestamp * av_q2d(s->time_base) - startSeconds();

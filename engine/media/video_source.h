@@ -32,11 +32,18 @@ public:
     // Frames per second, average else nominal; 0 when the file does not say.
     double frameRate() const;
     bool hasAudio() const;
-    // Seconds of the keyframe at or before t by the container's index of
-    // keyframes (in decoding time), or NaN when the index does not say.
+    // Half a frame interval (0.02 s when the rate is unknown): a frame
+    // stamped this close before t is the frame shown at t.
+    double halfFrameSeconds() const;
+    // Seconds of the keyframe at or before (at or after) t by the
+    // container's index of keyframes (in decoding time), or NaN when the
+    // index does not say.
     double keyframeAtOrBefore(double seconds) const;
+    double keyframeAtOrAfter(double seconds) const;
 
 private:
+    double indexedKeyframe(double seconds, bool before) const;
+
     InputHandle format_;
     CodecHandle decoder_;
     int streamIndex_ = -1;

@@ -421,14 +421,14 @@ std::uint64_t fileSize(const fs::path& file) {
 }
 
 // A photograph as the app would load it, at most 1920 on its long edge.
-Result<image::RgbaImage> loadPhoto(const std::string& name) {
+Result<image::RgbaImage> loadPhoto(const std::string& name, std::uint32_t longEdge = 1920) {
     auto source = media::VideoSource::open(testsupport::testdata() / "photos" / name);
     if (!source)
         return source.error();
     media::FrameReader reader(std::move(*source));
     if (auto more = reader.next(); !more)
         return more.error();
-    return reader.currentImage(1920, 1920);
+    return reader.currentImage(int(longEdge), int(longEdge));
 }
 
 render::ImagesRequest photosRequest(const std::vector<std::string>& names, fs::path to) {
@@ -592,21 +592,11 @@ TEST_F(FullHd, BudgetOfAThirdIsMetWithTheFramesAsAsked) {
 // frames at the size a budget chose: the GIF is the one made at that size.
 TEST(Budget, PicturesForTheGifAreAskedForAtTheSizeItChose) {
     TempDir dir;
-    const auto loadAt = [](const std::string& name,
-                           std::uint32_t longEdge) -> Result<image::RgbaImage> {
-        auto source = media::VideoSource::open(testsupport::testdata() / "photos" / name);
-        if (!source)
-            return source.error();
-        media::FrameReader reader(std::move(*source));
-        if (auto more = reader.next(); !more)
-            return more.error();
-        return reader.currentImage(int(longEdge), int(longEdge));
-    };
     std::vector<std::uint32_t> asked;
     auto fitted = photosRequest(kPhotos, dir.path() / "fitted.gif");
     fitted.pictureAt = [&](std::size_t i, std::uint32_t longEdge) {
         asked.push_back(longEdge);
-        return loadAt(kPhotos[i], longEdge);
+        return loadPhoto(kPhotos[i], longEdge);
     };
     fitted.output.maxBytes = 600'000;
     ASSERT_TRUE(render::imagesToGif(fitted).ok());
@@ -619,7 +609,7 @@ TEST(Budget, PicturesForTheGifAreAskedForAtTheSizeItChose) {
     EXPECT_LE(fileSize(fitted.destination), 600'000u);
 
     auto there = photosRequest(kPhotos, dir.path() / "there.gif");
-    there.picture = [&](std::size_t i) { return loadAt(kPhotos[i], edge); };
+    there.picture = [&](std::size_t i) { return loadPhoto(kPhotos[i], edge); };
     there.output.maxLongEdge = edge;
     ASSERT_TRUE(render::imagesToGif(there).ok());
     EXPECT_EQ(testsupport::readBytes(fitted.destination),
