@@ -219,20 +219,8 @@ void Player::seekToTime(double seconds) {
 
 void Player::seekToTimeExactly(double seconds) {
     const qint64 target = exactSeekTarget(seconds, frameRate_);
-    // Drag frames go on from the last one; a target behind it would be
-    // decoded from a keyframe, as the media stack does anyway, on the same
-    // cores: that one is left to the media stack alone, unheld.
-    const bool ahead = !scrubAt_ || target >= *scrubAt_;
-    if (scrub_ && frameRate_ > 0.0 && ahead) {
-        scrubAt_ = target;
+    if (scrub_ && frameRate_ > 0.0)
         scrub_->request(target);
-    } else if (scrub_) {
-        scrubShown_.reset();
-        if (dragRest_.isActive()) {
-            dragRest_.stop();
-            QTimer::singleShot(0, this, &Player::startWaitingSeek);
-        }
-    }
     issueSeek(target);
 }
 
@@ -254,6 +242,15 @@ void Player::setScrubbing(bool on) {
                                                if (self)
                                                    self->scrubFrameReady(frame, asked);
                                            });
+}
+
+void Player::keepFramesReadyBehind(const QList<double>& seconds) {
+    if (!scrub_)
+        return;
+    std::vector<qint64> targets;
+    for (double t : seconds)
+        targets.push_back(exactSeekTarget(t, frameRate_));
+    scrub_->keepReadyBehind(std::move(targets));
 }
 
 void Player::scrubFrameReady(QVideoFrame frame, qint64 askedMilliseconds) {
@@ -311,7 +308,6 @@ void Player::seekSettled() {
     seekInFlight_ = false;
     if (!seekWaiting_) {
         seekTarget_.reset();
-        scrubAt_.reset(); // at rest: the next drag frame may start anywhere
         return;
     }
     // The latest waiting target goes next, but never from inside the frame

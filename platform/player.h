@@ -68,6 +68,10 @@ public:
     // decodes from the keyframe before it on every seek: for a handle that
     // is dragged. Local files only.
     void setScrubbing(bool on);
+    // While scrubbing: times a drag is likely to start from (a trimmer's
+    // handles). The frames just behind them are decoded ahead of time, so a
+    // handle dragged back shows its frames from memory.
+    void keepFramesReadyBehind(const QList<double>& seconds);
 
     double volume() const { return volume_; }
     void setVolume(double volume);
@@ -127,9 +131,6 @@ private:
     // still works on an earlier seek (whose frames are then held back).
     std::unique_ptr<ScrubFrames> scrub_;
     std::optional<qint64> scrubShown_;
-    // The latest target handed to the drag frames' decoder while the media
-    // stack has not come to rest.
-    std::optional<qint64> scrubAt_;
     QTimer dragRest_;
     bool inFrameHandler_ = false;
     // The media stack's frame times run this far ahead of its positions (it

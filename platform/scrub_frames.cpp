@@ -6,6 +6,7 @@
 #include <QVideoFrameFormat>
 #include <chrono>
 #include <cstring>
+#include <utility>
 
 namespace flickbook::platform {
 
@@ -33,13 +34,13 @@ QVideoFrame toVideoFrame(const media::PlanarPicture& picture) {
     if (!frame.map(QVideoFrame::WriteOnly))
         return {};
     const int chromaWidth = (picture.width + 1) / 2, chromaHeight = (picture.height + 1) / 2;
-    const std::vector<std::uint8_t>* planes[3] = {&picture.y, &picture.cb, &picture.cr};
+    const std::uint8_t* planes[3] = {picture.y(), picture.cb(), picture.cr()};
     for (int p = 0; p < 3; ++p) {
         const int width = p == 0 ? picture.width : chromaWidth;
         const int rows = p == 0 ? picture.height : chromaHeight;
         for (int r = 0; r < rows; ++r)
             std::memcpy(frame.bits(p) + std::ptrdiff_t(r) * frame.bytesPerLine(p),
-                        planes[p]->data() + std::size_t(r) * width, std::size_t(width));
+                        planes[p] + std::size_t(r) * width, std::size_t(width));
     }
     frame.unmap();
     return frame;
@@ -67,6 +68,14 @@ void ScrubFrames::request(qint64 milliseconds) {
     wake_.notify_one();
 }
 
+void ScrubFrames::keepReadyBehind(std::vector<qint64> milliseconds) {
+    {
+        std::lock_guard lock(mutex_);
+        readyBehind_ = std::move(milliseconds);
+    }
+    wake_.notify_one();
+}
+
 void ScrubFrames::run() {
     // Opened on this thread (opening reads the file) and decoded up to the
     // first frame, where a player stands when it opens, so that the first
@@ -86,25 +95,49 @@ void ScrubFrames::run() {
     }
     // Turned frames, and files FFmpeg cannot read, are left to the media
     // stack: requests are then only taken off the queue.
+    using Clock = std::chrono::steady_clock;
+    // Requests closer together than this are a drag under way.
+    constexpr auto kDragGap = std::chrono::milliseconds(250);
+    Clock::time_point lastRequest{};
+    bool preparing = false, preparingOnceRested = false;
     for (;;) {
-        qint64 asked = 0;
+        std::optional<qint64> asked;
+        std::optional<std::vector<qint64>> readyBehind;
         {
             std::unique_lock lock(mutex_);
-            wake_.wait(lock, [this] { return stopping_ || waiting_; });
+            auto woken = [this] { return stopping_ || waiting_ || readyBehind_; };
+            if (!preparing && preparingOnceRested)
+                wake_.wait_until(lock, lastRequest + kDragGap, woken);
+            else if (!preparing)
+                wake_.wait(lock, woken);
             if (stopping_)
                 return;
-            asked = *waiting_;
-            waiting_.reset();
+            asked = std::exchange(waiting_, std::nullopt);
+            readyBehind = std::exchange(readyBehind_, std::nullopt);
         }
         if (!scrubber)
             continue;
-        auto planes = scrubber->frameAt(double(asked) / 1000.0);
+        if (readyBehind) {
+            std::vector<double> seconds;
+            for (qint64 ms : *readyBehind)
+                seconds.push_back(double(ms) / 1000.0);
+            scrubber->keepReadyBehind(std::move(seconds));
+        }
+        if (!asked) {
+            const bool dragUnderWay = Clock::now() - lastRequest < kDragGap;
+            preparing = scrubber->prepareStep(dragUnderWay);
+            preparingOnceRested = !preparing && dragUnderWay;
+            continue;
+        }
+        lastRequest = Clock::now();
+        preparing = true;
+        auto planes = scrubber->frameAt(double(*asked) / 1000.0);
         if (!planes)
             continue;
         QVideoFrame frame = toVideoFrame(*planes);
         if (!frame.isValid())
             continue;
-        dispatch::main([ready = ready_, frame, asked] { ready(frame, asked); });
+        dispatch::main([ready = ready_, frame, asked = *asked] { ready(frame, asked); });
     }
 }
 

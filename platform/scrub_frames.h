@@ -4,7 +4,8 @@
 // while the media stack is still busy with an earlier seek, and handed over
 // as video frames the output converts as it does the media stack's. Only the
 // latest time asked for is decoded; one asked for while a decode runs
-// replaces any still waiting.
+// replaces any still waiting. Between requests the thread decodes the frames
+// behind the last one ahead of time, a frame at a time.
 
 #include <QVideoFrame>
 #include <condition_variable>
@@ -14,6 +15,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 namespace flickbook::platform {
 
@@ -29,6 +31,10 @@ public:
     ScrubFrames& operator=(const ScrubFrames&) = delete;
 
     void request(qint64 milliseconds);
+    // Times a drag is likely to start from (a trimmer's handles): the frames
+    // just behind them are decoded between requests, so a drag back from
+    // there is answered from memory.
+    void keepReadyBehind(std::vector<qint64> milliseconds);
 
 private:
     void run();
@@ -38,6 +44,7 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     std::optional<qint64> waiting_;
+    std::optional<std::vector<qint64>> readyBehind_;
     bool stopping_ = false;
     std::thread thread_;
 };

@@ -67,6 +67,9 @@ void TrimVideoScreen::setUpAsset() {
     connect(player_, &platform::Player::didPlayToEndTime, this,
             &TrimVideoScreen::itemDidFinishPlaying);
     connect(player_, &platform::Player::frameShown, this, &TrimVideoScreen::frameShown);
+    connect(trimmer_, &components::TrimmerView::assetLoaded, this,
+            &TrimVideoScreen::keepHandleFramesReady);
+    keepHandleFramesReady();
     layer_->deleteLater();
     layer_ = new platform::PlayerLayer(player_, this);
     viewMain_->addSublayer(layer_);
@@ -139,6 +142,16 @@ void TrimVideoScreen::positionBarStoppedMoving(double playerTime) {
     btnPlay_->setImage(common::imageNamed(common::kPauseImage));
     if (player_)
         player_->seekToTimeExactly(playerTime);
+    keepHandleFramesReady();
+}
+
+void TrimVideoScreen::keepHandleFramesReady() {
+    // A drag starts at a handle; the frames behind each are decoded while the
+    // screen rests, so that a handle dragged back shows them at once.
+    const auto start = trimmer_->startTime();
+    const auto end = trimmer_->endTime();
+    if (player_ && start && end)
+        player_->keepFramesReadyBehind({*start, *end});
 }
 
 void TrimVideoScreen::itemDidFinishPlaying() {

@@ -63,6 +63,7 @@ private:
     void startPlaybackTimeChecker();
     void stopPlaybackTimeChecker();
     void frameShown();
+    void keepHandleFramesReady();
 
     platform::Player* player_ = nullptr;
     QTimer* checker_ = nullptr;

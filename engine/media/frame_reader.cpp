@@ -177,14 +177,13 @@ Result<image::RgbaImage> KeptFrame::image(int maxWidth, int maxHeight, bool allo
     return uprightImage(*frame_, rotation_, scaler, maxWidth, maxHeight, allowEnlarge);
 }
 
-Result<PlanarPicture> FrameReader::currentPlanes() {
+Result<void> FrameReader::copyCurrentPlanes(PlanarPicture& out) {
     if (!frame_->buf[0])
         return makeError("media.no_frame", "No video frame has been decoded.");
     const int w = frame_->width, h = frame_->height;
     if (w <= 0 || h <= 0)
         return makeError("media.size", "There is no picture to copy.");
     const auto format = AVPixelFormat(frame_->format);
-    PlanarPicture out;
     out.width = w;
     out.height = h;
     out.seconds = currentTime_;
@@ -204,11 +203,11 @@ Result<PlanarPicture> FrameReader::currentPlanes() {
     default: // untagged: what players assume, by the picture's height
         out.matrix = h > 576 ? PlanarPicture::Matrix::Bt709 : PlanarPicture::Matrix::Bt601;
     }
-    const int cw = (w + 1) / 2, ch = (h + 1) / 2;
-    out.y.resize(std::size_t(w) * h);
-    out.cb.resize(std::size_t(cw) * ch);
-    out.cr.resize(out.cb.size());
-    std::uint8_t* planes[4] = {out.y.data(), out.cb.data(), out.cr.data(), nullptr};
+    // Sized as before when the picture is reused: its memory is kept.
+    const int cw = out.chromaWidth(), ch = out.chromaHeight();
+    out.samples.resize(out.lumaSize() + 2 * out.chromaSize());
+    std::uint8_t* planes[4] = {out.samples.data(), out.samples.data() + out.lumaSize(),
+                               out.samples.data() + out.lumaSize() + out.chromaSize(), nullptr};
     int strides[4] = {w, cw, cw, 0};
     if (format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P) {
         const int rows[3] = {h, ch, ch};
@@ -217,7 +216,7 @@ Result<PlanarPicture> FrameReader::currentPlanes() {
                 std::memcpy(planes[p] + std::size_t(r) * strides[p],
                             frame_->data[p] + std::ptrdiff_t(r) * frame_->linesize[p],
                             std::size_t(strides[p]));
-        return out;
+        return {};
     }
     planeScaler_.reset(sws_getCachedContext(planeScaler_.release(), w, h, format, w, h,
                                             AV_PIX_FMT_YUV420P, SWS_POINT, nullptr, nullptr,
@@ -225,6 +224,13 @@ Result<PlanarPicture> FrameReader::currentPlanes() {
     if (!planeScaler_)
         return makeError("media.scale", "The video's pixel format cannot be converted.");
     sws_scale(planeScaler_.get(), frame_->data, frame_->linesize, 0, h, planes, strides);
+    return {};
+}
+
+Result<PlanarPicture> FrameReader::currentPlanes() {
+    PlanarPicture out;
+    if (auto copied = copyCurrentPlanes(out); !copied)
+        return copied.error();
     return out;
 }
 

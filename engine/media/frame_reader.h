@@ -6,6 +6,7 @@
 
 #include "core/result.h"
 #include "image/png_io.h"
+#include "media/plane_memory.h"
 #include "media/video_source.h"
 
 #include <cstdint>
@@ -20,12 +21,22 @@ namespace flickbook::media {
 struct PlanarPicture {
     enum class Matrix { Bt601, Bt709, Bt2020 };
     int width = 0, height = 0;
-    // Rows of width samples; the chroma planes' rows hold (width + 1) / 2
-    // samples and there are (height + 1) / 2 of them.
-    std::vector<std::uint8_t> y, cb, cr;
+    // The luma plane's rows of width samples, then the two chroma planes'
+    // (height + 1) / 2 rows of (width + 1) / 2 samples each, in one block.
+    PlaneBytes samples;
     Matrix matrix = Matrix::Bt601;
     bool fullRange = false;
     double seconds = 0; // the frame's time from the start of the file
+
+    int chromaWidth() const { return (width + 1) / 2; }
+    int chromaHeight() const { return (height + 1) / 2; }
+    std::size_t lumaSize() const { return std::size_t(width) * std::size_t(height); }
+    std::size_t chromaSize() const {
+        return std::size_t(chromaWidth()) * std::size_t(chromaHeight());
+    }
+    const std::uint8_t* y() const { return samples.data(); }
+    const std::uint8_t* cb() const { return samples.data() + lumaSize(); }
+    const std::uint8_t* cr() const { return cb() + chromaSize(); }
 };
 
 // A decoded frame kept after the reader has moved on: it shares the
@@ -71,6 +82,8 @@ public:
     // The current frame's planes, converted to 8-bit 4:2:0 when decoded in
     // another format.
     Result<PlanarPicture> currentPlanes();
+    // The same into a picture whose planes' memory is reused.
+    Result<void> copyCurrentPlanes(PlanarPicture& into);
 
     const VideoSource& source() const { return source_; }
     // The current frame, kept for pictures made later.

@@ -141,12 +141,26 @@ private slots:
     // A handle dragged forward faster than the media stack seeks: drag frames
     // show targets it has not reached, and its frames of older targets are
     // held back, so the picture never steps back; it ends on the last one.
+    void scrubbedDragsNeverShowAnOlderFrame_data() {
+        QTest::addColumn<bool>("back");
+        QTest::newRow("forward") << false;
+        // From a handle whose frames behind were made ready, every move back.
+        QTest::newRow("back") << true;
+    }
     void scrubbedDragsNeverShowAnOlderFrame() {
+        QFETCH(bool, back);
         auto w = open(plainClip_);
         QVERIFY(w);
         w->player->setScrubbing(true);
+        if (back) {
+            QCOMPARE(seekAndRead(*w, 140 / 25.0, true), 140);
+            w->player->keepFramesReadyBehind({140 / 25.0});
+            QTest::qWait(1500);
+            w->shown.clear();
+        }
         QList<int> targets;
-        for (int frame = 10; frame <= 140; frame += 3) {
+        for (int step = 0; step <= 43; ++step) {
+            const int frame = back ? 137 - 3 * step : 10 + 3 * step;
             targets << frame;
             w->player->seekToTimeExactly(frame / 25.0);
             QTest::qWait(15);
@@ -156,7 +170,7 @@ private slots:
         QCOMPARE(w->lastCounter, targets.last());
         for (qsizetype i = 1; i < w->shown.size(); ++i)
             QVERIFY2(
-                w->shown[i] >= w->shown[i - 1],
+                back ? w->shown[i] <= w->shown[i - 1] : w->shown[i] >= w->shown[i - 1],
                 qPrintable(QStringLiteral("%1 after %2").arg(w->shown[i]).arg(w->shown[i - 1])));
         int targetsShown = 0;
         for (int frame : targets)

@@ -229,9 +229,9 @@ int readCounter(const media::PlanarPicture& planes) {
     image::RgbaImage grey;
     grey.width = std::uint32_t(planes.width);
     grey.height = std::uint32_t(planes.height);
-    grey.pixels.resize(planes.y.size() * 4);
-    for (std::size_t i = 0; i < planes.y.size(); ++i)
-        grey.pixels[i * 4 + 1] = std::uint8_t(std::clamp((planes.y[i] - 16) * 255 / 219, 0, 255));
+    grey.pixels.resize(planes.lumaSize() * 4);
+    for (std::size_t i = 0; i < planes.lumaSize(); ++i)
+        grey.pixels[i * 4 + 1] = std::uint8_t(std::clamp((planes.y()[i] - 16) * 255 / 219, 0, 255));
     return testsupport::readCounter(grey);
 }
 
@@ -249,7 +249,7 @@ TEST_F(Clips, ScrubberShowsTheExactFrameAndDecodesOnFromTheLastOne) {
         if (!planes)
             return -1;
         EXPECT_EQ(planes->width, 160);
-        EXPECT_EQ(planes->cb.size(), std::size_t(80 * 60));
+        EXPECT_EQ(planes->samples.size(), std::size_t(160 * 120 + 2 * 80 * 60));
         EXPECT_NEAR(planes->seconds, frame / 25.0, 0.001);
         return readCounter(*planes);
     };
@@ -275,6 +275,60 @@ TEST_F(Clips, ScrubberShowsTheExactFrameAndDecodesOnFromTheLastOne) {
     EXPECT_EQ(frameAt(0), 0);
 
     EXPECT_FALSE(media::FrameScrubber::open(path("missing.mp4")));
+}
+
+// Between requests the frames behind the last one, and behind the times a
+// drag may start from, are decoded ahead: a handle dragged back then shows
+// each frame without decoding, and memory stays within its bound.
+TEST_F(Clips, ScrubberHasTheFramesBehindReadyForADragBack) {
+    ClipParameters spec; // 4 s, 25 fps, a keyframe every 50 frames
+    spec.bFrames = 2;
+    ASSERT_TRUE(makeCounterClip(path("back.mp4"), spec));
+    auto counterAt = [](media::FrameScrubber& scrubber, int frame) {
+        auto planes = scrubber.frameAt((frame + 0.5) / 25.0);
+        EXPECT_TRUE(planes) << planes.error().message;
+        return planes ? readCounter(*planes) : -1;
+    };
+    auto prepareAll = [](media::FrameScrubber& scrubber) {
+        int steps = 0;
+        while (scrubber.prepareStep())
+            ASSERT_LT(++steps, 400) << "filling in ends";
+    };
+    const int behind = int(media::FrameScrubber::kReadyBehindSeconds * 25);
+
+    auto scrubber = media::FrameScrubber::open(path("back.mp4"));
+    ASSERT_TRUE(scrubber) << scrubber.error().message;
+    scrubber->keepReadyBehind({3.4}); // where the end handle stands
+    prepareAll(*scrubber);
+    long decoded = scrubber->decodedFrames();
+    for (int frame = 85; frame >= 85 - behind; --frame)
+        ASSERT_EQ(counterAt(*scrubber, frame), frame);
+    EXPECT_EQ(scrubber->decodedFrames(), decoded) << "frames behind a handle are ready";
+
+    // Dragged on back past the keyframe at frame 50: each request leaves the
+    // frames behind it to be filled in before the next one.
+    for (int frame = 85 - behind; frame >= 0; frame -= 4) {
+        prepareAll(*scrubber);
+        decoded = scrubber->decodedFrames();
+        ASSERT_EQ(counterAt(*scrubber, frame), frame);
+        EXPECT_EQ(scrubber->decodedFrames(), decoded) << "frame " << frame;
+    }
+    // Forward again, and the frames already kept, stay exact.
+    for (int frame : {3, 40, 51, 99, 70, 12})
+        EXPECT_EQ(counterAt(*scrubber, frame), frame);
+
+    // With room for a dozen frames, the frames nearest the drag are kept.
+    const std::size_t frameBytes = 160 * 120 + 2 * 80 * 60;
+    auto bounded = media::FrameScrubber::open(path("back.mp4"), frameBytes * 12);
+    ASSERT_TRUE(bounded);
+    for (int frame = 99; frame >= 0; frame -= 3) {
+        ASSERT_EQ(counterAt(*bounded, frame), frame);
+        prepareAll(*bounded);
+        EXPECT_LE(bounded->keptBytes(), frameBytes * 12);
+        if (frame < 99) {
+            EXPECT_GE(bounded->keptFrames(), 10u) << "frame " << frame;
+        }
+    }
 }
 
 TEST(RealFootage, ProbesAndThumbnails) {
