@@ -20,7 +20,7 @@
 // first frame, the start handle is pressed and moved 4 px to the right 30
 // times, 40 ms apart, with QTest's mouse events; after its release the end
 // handle is moved to the left the same way, so each move goes back in the
-// video. Which frame the player
+// video, and then the start handle to the left, back towards 0 s. Which frame the player
 // shows is read from the frame's own timestamp (QVideoFrame::startTime of
 // the VideoOutput's sink the player has just drawn into, on each of its
 // frameShown() signals); a frame answers a move when it is the frame an
@@ -252,6 +252,7 @@ struct Drag {
 };
 constexpr Drag kStartRight{"trimmerStartHandle", +1, false};
 constexpr Drag kEndLeft{"trimmerEndHandle", -1, true};
+constexpr Drag kStartLeft{"trimmerStartHandle", -1, false};
 
 // knownOffset: the first frame's timestamp, when an earlier drag has taken it.
 DragRun dragHandle(QQuickWindow* window, TrimVideoScreen* screen, const Drag& drag,
@@ -370,8 +371,9 @@ struct Case {
     QString clip;
     QSize window;
     std::vector<StripRun> runs;
-    DragRun drag; // pooled over the runs, at phone size: the start handle to the right
-    DragRun back; // then the end handle to the left
+    DragRun drag;      // pooled over the runs, at phone size: the start handle to the right
+    DragRun back;      // then the end handle to the left
+    DragRun startBack; // then the start handle to the left, towards 0 s
 };
 
 } // namespace
@@ -413,7 +415,7 @@ int main(int argc, char* argv[]) {
     bool complete = true;
     for (const QSize size : {QSize(390, 780), QSize(1280, 800)}) {
         for (const Clip& clip : clipList) {
-            Case current{clip.name, size, {}, {}, {}};
+            Case current{clip.name, size, {}, {}, {}, {}};
             for (int run = 0; run < runs; ++run) {
                 auto app = testing::launchToHome(size);
                 if (!app) {
@@ -440,6 +442,8 @@ int main(int argc, char* argv[]) {
                     const DragRun right = dragHandle(app->window(), screen, kStartRight);
                     pool(current.drag, right);
                     pool(current.back, dragHandle(app->window(), screen, kEndLeft, right.offset));
+                    pool(current.startBack,
+                         dragHandle(app->window(), screen, kStartLeft, right.offset));
                 }
                 app.reset();
                 spinFor(200);
@@ -489,17 +493,21 @@ int main(int argc, char* argv[]) {
                     column(&StripRun::longestStallFrom));
     }
 
-    for (const bool back : {false, true}) {
+    const std::pair<const char*, DragRun Case::*> drags[] = {
+        {"Start handle dragged right", &Case::drag},
+        {"End handle dragged left (back)", &Case::back},
+        {"Start handle then dragged left (back, towards 0 s)", &Case::startBack},
+    };
+    for (const auto& [title, which] : drags) {
         std::printf("\n### %s at 390×780: mouse move to the frame at the handle's "
                     "time (%d moves of %d px, %d ms apart, × %d runs)\n\n",
-                    back ? "End handle dragged left (back)" : "Start handle dragged right",
-                    kDragMoves, kDragStepPixels, kDragIntervalMs, runs);
+                    title, kDragMoves, kDragStepPixels, kDragIntervalMs, runs);
         std::printf("| Clip | Moves | Own frame shown | Never caught up | Median (ms) | p95 (ms) | "
                     "Max (ms) | Median, moves 1–10 / 21–30 (ms) | First frame's timestamp (ms) "
                     "|\n");
         std::printf("|---|---:|---:|---:|---:|---:|---:|---:|---:|\n");
         for (const Case& c : cases) {
-            const DragRun& d = back ? c.back : c.drag;
+            const DragRun& d = c.*which;
             if (d.moves == 0)
                 continue;
             std::printf("| %s | %d | %d | %d | %.0f | %.0f | %.0f | %.0f / %.0f | %.0f |\n",
