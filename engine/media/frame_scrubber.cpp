@@ -43,6 +43,17 @@ FrameScrubber::FrameScrubber(VideoSource ahead, VideoSource behind, std::size_t 
     : ahead_(FrameReader(std::move(ahead))), behind_(FrameReader(std::move(behind))),
       halfFrame_(ahead_.reader.source().halfFrameSeconds()), memoryBytes_(memoryBytes) {}
 
+double FrameScrubber::wantedFor(double seconds) const {
+    // Times come rounded to the millisecond: a frame's middle may arrive up
+    // to half a millisecond late, which must not make it the next frame's.
+    const double rounding = std::min(1e-3, halfFrame_ / 4);
+    double wanted = std::max(seconds - halfFrame_ - rounding, 0.0);
+    // Past the end, the last frame stands for the rest.
+    if (lastFrame_)
+        wanted = std::min(wanted, *lastFrame_);
+    return wanted;
+}
+
 Result<void> FrameScrubber::seek(Track& track, double seconds) {
     track.previous.reset();
     track.fromStart = seconds <= 0.0;
@@ -68,17 +79,29 @@ double FrameScrubber::distanceToNearest(double seconds) const {
 
 bool FrameScrubber::keep(Track& track) {
     const double t = track.reader.currentTime();
-    // Decoded one after the other, the frame before is this one's
-    // predecessor; the first frame of a run from the file's start has none.
-    const bool linked = track.previous ? kept_.count(*track.previous) > 0 : track.fromStart;
+    const std::optional<double> previous = track.previous;
+    const bool fromStart = track.fromStart;
     track.previous = t;
     track.fromStart = false;
+    // Decoded one after the other, the frame before is this one's
+    // predecessor when it is kept right before it; the first frame of a run
+    // from the file's start has none. A frame stamped no later than the one
+    // before it says nothing of what lies between.
+    const auto linkedAt = [&](std::map<double, Kept>::iterator at) {
+        if (!previous)
+            return fromStart && at == kept_.begin();
+        return *previous < t && at != kept_.begin() && std::prev(at)->first == *previous;
+    };
+    if (previous && *previous >= t)
+        return true;
     if (auto known = kept_.find(t); known != kept_.end()) {
-        known->second.linked = known->second.linked || linked;
+        known->second.linked = known->second.linked || linkedAt(known);
         return true;
     }
     const double distance = distanceToNearest(t);
     const std::size_t bytes = pictureBytes(track.reader);
+    if (bytes > memoryBytes_)
+        return false;
     while (keptBytes_ + bytes > memoryBytes_ && !kept_.empty()) {
         auto farthest = std::max_element(kept_.begin(), kept_.end(), [&](auto& a, auto& b) {
             return distanceToNearest(a.first) < distanceToNearest(b.first);
@@ -91,15 +114,18 @@ bool FrameScrubber::keep(Track& track) {
         spare_.push_back(std::move(farthest->second.picture));
         kept_.erase(farthest);
     }
+    // Memory let go is used again when it is the size this frame takes.
     PlanarPicture picture;
-    if (!spare_.empty()) {
-        picture = std::move(spare_.back());
+    while (!spare_.empty() && !picture.samples.capacity()) {
+        if (bytesOf(spare_.back()) == bytes)
+            picture = std::move(spare_.back());
         spare_.pop_back();
     }
     if (!track.reader.copyCurrentPlanes(picture))
         return false;
     keptBytes_ += bytesOf(picture);
-    kept_.emplace(t, Kept{std::move(picture), linked});
+    auto at = kept_.emplace(t, Kept{std::move(picture), false}).first;
+    at->second.linked = linkedAt(at);
     return true;
 }
 
@@ -115,13 +141,17 @@ const FrameScrubber::Kept* FrameScrubber::keptAnswer(double wanted) const {
 }
 
 Result<PlanarPicture> FrameScrubber::frameAt(double seconds) {
-    const double wanted = std::max(seconds - halfFrame_, 0.0);
+    const double wanted = wantedFor(seconds);
     // Going back, the frames behind this one are wanted next; going forward,
-    // they are behind the decoder, which goes on from here.
-    if (lastAsked_ && seconds < *lastAsked_)
+    // they are behind the decoder, which goes on from here, and a run
+    // filling in behind the drag is of no more use.
+    if (lastAsked_ && seconds < *lastAsked_) {
         dragBack_ = seconds;
-    else if (!lastAsked_ || seconds > *lastAsked_)
+    } else if (!lastAsked_ || seconds > *lastAsked_) {
         dragBack_.reset();
+        if (fill_ && fill_->forDrag)
+            fill_.reset();
+    }
     lastAsked_ = seconds;
     fillStopped_ = false;
     lastFillTarget_.reset();
@@ -142,10 +172,17 @@ Result<PlanarPicture> FrameScrubber::frameAt(double seconds) {
     }
     while (!haveFrame_ || reader.currentTime() < wanted - kSameTime) {
         auto more = reader.next();
-        if (!more)
+        if (!more) {
+            ahead_.previous.reset();
             return more.error();
-        if (!*more)
-            break; // the end: the last frame stays current
+        }
+        if (!*more) {
+            // The end: the last frame stays current, and stands for any
+            // later time.
+            if (haveFrame_)
+                lastFrame_ = reader.currentTime();
+            break;
+        }
         ++decoded_;
         haveFrame_ = true;
         // The frames passed on the way back are the next ones wanted.
@@ -168,7 +205,7 @@ void FrameScrubber::keepReadyBehind(std::vector<double> seconds) {
 }
 
 std::optional<FrameScrubber::Fill> FrameScrubber::missingBehind(double t) const {
-    const double wanted = std::max(t - halfFrame_, 0.0);
+    const double wanted = wantedFor(t);
     if (!keptAnswer(wanted))
         return Fill{wanted, wanted, true}; // the frame itself first
     for (auto it = kept_.lower_bound(wanted - kSameTime); it->first > t - kReadyBehindSeconds;
@@ -206,12 +243,20 @@ bool FrameScrubber::prepareStep(bool dragUnderWay) {
     }
     const bool firstOfRun = !behind_.previous;
     auto more = behind_.reader.next();
+    if (more && !*more && behind_.previous && fill_->frameItself) {
+        // The time lies past the end: the last frame answers it, and the
+        // frames behind it are filled in from there.
+        lastFrame_ = behind_.reader.currentTime();
+        fill_.reset();
+        return true;
+    }
     bool kept = false;
     if (more && *more) {
         ++decoded_;
         kept = keep(behind_);
     }
     if (!kept) {
+        behind_.previous.reset();
         // The end of the file, a frame that cannot be decoded, or memory
         // full of frames nearer where the drag is: nothing more to do until
         // the next request.

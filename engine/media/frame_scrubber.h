@@ -96,6 +96,8 @@ private:
     // ready.
     std::optional<Fill> missingBehind(double t) const;
     double distanceToNearest(double seconds) const;
+    // The time whose first frame at or after it answers a request for t.
+    double wantedFor(double seconds) const;
 
     Track ahead_;  // answers requests, going on from the frame shown last
     Track behind_; // fills in the frames behind
@@ -110,7 +112,8 @@ private:
     // memory costs a page fault per page when first written.
     std::vector<PlanarPicture> spare_;
     std::optional<double> lastAsked_;
-    std::optional<double> dragBack_; // the last time asked, when it went back
+    std::optional<double> dragBack_;  // the last time asked, when it went back
+    std::optional<double> lastFrame_; // the file's last frame, once a decoder reached it
     std::vector<double> readyBehind_;
     // The behind decoder's current run, the frame the last run was to
     // reach, and whether filling in is over until the next request.

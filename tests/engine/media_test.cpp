@@ -331,6 +331,38 @@ TEST_F(Clips, ScrubberHasTheFramesBehindReadyForADragBack) {
     }
 }
 
+// Targets come as whole milliseconds, the middle of a frame rounded: at 30
+// frames a second that lands up to half a millisecond late, and must still
+// be that frame, decoded or kept. A handle at the very end (past the last
+// frame) has the frames behind it made ready too.
+TEST_F(Clips, ScrubberTakesRoundedTargetsAsTheirFrameAndFillsInFromTheEnd) {
+    ClipParameters spec;
+    spec.seconds = 3;
+    spec.fps = 30;
+    spec.keyframeInterval = 45;
+    spec.bFrames = 2;
+    ASSERT_TRUE(makeCounterClip(path("thirty.mp4"), spec));
+    auto scrubber = media::FrameScrubber::open(path("thirty.mp4"));
+    ASSERT_TRUE(scrubber) << scrubber.error().message;
+    auto counterAt = [&](int frame) {
+        const double ms = std::round((frame + 0.5) / 30.0 * 1000.0);
+        auto planes = scrubber->frameAt(ms / 1000.0);
+        EXPECT_TRUE(planes) << planes.error().message;
+        return planes ? readCounter(*planes) : -1;
+    };
+    for (int frame = 0; frame < 90; frame += 1)
+        ASSERT_EQ(counterAt(frame), frame) << "forward";
+
+    scrubber->keepReadyBehind({3.0 + 0.5 / 30.0}); // the end handle at the end
+    while (scrubber->prepareStep()) {
+    }
+    const long decoded = scrubber->decodedFrames();
+    for (int frame = 89; frame >= 89 - 60; --frame)
+        ASSERT_EQ(counterAt(frame), frame) << "back from the end";
+    EXPECT_EQ(scrubber->decodedFrames(), decoded) << "the frames behind the end were ready";
+    EXPECT_EQ(counterAt(95), 89) << "past the end: the last frame";
+}
+
 TEST(RealFootage, ProbesAndThumbnails) {
     const fs::path media = testdata() / "media";
     const std::tuple<const char*, int, int, bool> cases[] = {
