@@ -8,6 +8,8 @@ import Flickbook.Screens
 // The status HUD: while shown, a dimming gradient covers the window and
 // takes every click, touch, wheel turn and key; a rounded panel in the middle
 // shows a spinner or a success, error or info symbol above the status text.
+// Once dismissed it only fades: input goes through to the page at once (on a
+// slow display the fade can take seconds).
 Item {
     id: overlay
 
@@ -53,7 +55,7 @@ Item {
 
     MouseArea {
         anchors.fill: parent
-        enabled: overlay.visible
+        enabled: overlay.shown
         acceptedButtons: Qt.AllButtons
         hoverEnabled: true
         preventStealing: true
@@ -61,7 +63,7 @@ Item {
     }
     MultiPointTouchArea {
         anchors.fill: parent
-        enabled: overlay.visible
+        enabled: overlay.shown
         mouseEnabled: false
     }
 

@@ -102,7 +102,7 @@ private slots:
         QTRY_VERIFY(item("alertView")); // may Flickbook use the camera?
     }
 
-    void theHudSwallowsClicksAndKeysWhileShown() {
+    void theHudSwallowsClicksAndKeysWhileShownOnly() {
         launch({390, 780});
         components::StatusHUD::showWithStatus("Creating GIF...");
         QTRY_VERIFY(item("statusHud"));
@@ -117,10 +117,12 @@ private slots:
         grab("hud-success-390");
         QVERIFY(click("btnSetting"));
         QCOMPARE(navigation().depth(), 2);
+        // Dismissed, it only fades: a click goes through at once.
         components::StatusHUD::dismiss();
-        QTRY_VERIFY(!item("statusHud"));
+        QVERIFY(item("statusHud"));
         QVERIFY(click("btnSetting"));
         QCOMPARE(navigation().depth(), 3);
+        QTRY_VERIFY(!item("statusHud"));
     }
 
     void alertsShowTheirMessageAndCloseOnOk() {
