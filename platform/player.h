@@ -68,6 +68,7 @@ public:
     // decodes from the keyframe before it on every seek: for a handle that
     // is dragged. Local files only.
     void setScrubbing(bool on);
+    bool isScrubbing() const { return scrub_ != nullptr; }
     // While scrubbing: times a drag is likely to start from (a trimmer's
     // handles). The frames just behind them are decoded ahead of time, so a
     // handle dragged back shows its frames from memory.

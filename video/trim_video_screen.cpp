@@ -45,6 +45,11 @@ void TrimVideoScreen::viewDidLoad() {
 
 void TrimVideoScreen::viewWillAppear(bool animated) {
     ViewController::viewWillAppear(animated);
+    // Back from the speed screen: the drags' decoder starts again.
+    if (player_) {
+        player_->setScrubbing(true);
+        keepHandleFramesReady();
+    }
     if (home::openedFromHistory)
         return;
     if (auto* right = navigationItem()->rightBarButtonItem())
@@ -195,6 +200,10 @@ void TrimVideoScreen::btnTrim() {
             }
             self->videoSongURL = *video;
             self->cutStart_ = cutStart;
+            // The frames kept for drags are let go while the screen is
+            // covered: the GIF is made meanwhile.
+            if (self->player_)
+                self->player_->setScrubbing(false);
             self->performSegueWithIdentifier(QStringLiteral("segue_videoAnimation"));
         },
         [self](double stopsAt) {

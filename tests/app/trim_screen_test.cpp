@@ -388,11 +388,14 @@ private slots:
         const QString cut = screen->videoSongURL.toLocalFile();
         QCOMPARE(QFileInfo(cut).absolutePath(), home_.dataHome() + "/Flickbook/tmp");
         QVERIFY(QFile::exists(cut));
-        // Back from the speed screen: the cut goes with it.
+        QVERIFY(!screen->player()->isScrubbing()); // its kept frames let go while covered
+        // Back from the speed screen: the cut goes with it, and drags are
+        // served again.
         QTRY_VERIFY(speed->player());
         speed->btnBack();
         QTRY_VERIFY(!QFile::exists(cut));
         QVERIFY(QFile::exists(clip6_));
+        QTRY_VERIFY(screen->player()->isScrubbing());
     }
 
     // A file cut short: the stretch to the end it states is cut where the
