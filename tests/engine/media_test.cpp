@@ -331,6 +331,39 @@ TEST_F(Clips, ScrubberHasTheFramesBehindReadyForADragBack) {
     }
 }
 
+// Requests come while frames are still being filled in: a few steps
+// between them, a drag that turns, and steps taken while a drag is under
+// way, which fill in only behind a drag going back. Every answer stays the
+// exact frame.
+TEST_F(Clips, ScrubberStaysExactWhileRequestsInterruptTheFillingIn) {
+    ClipParameters spec; // 4 s, 25 fps, a keyframe every 50 frames
+    spec.bFrames = 2;
+    ASSERT_TRUE(makeCounterClip(path("busy.mp4"), spec));
+    auto scrubber = media::FrameScrubber::open(path("busy.mp4"));
+    ASSERT_TRUE(scrubber) << scrubber.error().message;
+    auto counterAt = [&](int frame) {
+        auto planes = scrubber->frameAt((frame + 0.5) / 25.0);
+        EXPECT_TRUE(planes) << planes.error().message;
+        return planes ? readCounter(*planes) : -1;
+    };
+    ASSERT_EQ(counterAt(0), 0);
+    scrubber->keepReadyBehind({3.5});
+    // Under way and going forward: nothing behind the handles is filled in.
+    ASSERT_EQ(counterAt(10), 10);
+    EXPECT_FALSE(scrubber->prepareStep(true));
+    EXPECT_EQ(scrubber->keptFrames(), 0u);
+
+    const int drag[] = {97, 94, 90, 91, 88, 60, 52, 49, 47, 48, 30, 12, 11, 40, 8, 2, 0, 75, 70};
+    for (int steps : {0, 1, 3, 7}) {
+        for (int frame : drag) {
+            ASSERT_EQ(counterAt(frame), frame) << "with " << steps << " steps between";
+            for (int i = 0; i < steps; ++i)
+                scrubber->prepareStep(i % 2 == 0);
+        }
+    }
+    EXPECT_GT(scrubber->keptFrames(), 0u);
+}
+
 // Targets come as whole milliseconds, the middle of a frame rounded: at 30
 // frames a second that lands up to half a millisecond late, and must still
 // be that frame, decoded or kept. A handle at the very end (past the last
