@@ -247,9 +247,10 @@ void Player::setScrubbing(bool on) {
 void Player::keepFramesReadyBehind(const QList<double>& seconds) {
     if (!scrub_)
         return;
-    std::vector<qint64> targets;
+    // Where an exact seek to each would aim.
+    std::vector<double> targets;
     for (double t : seconds)
-        targets.push_back(exactSeekTarget(t, frameRate_));
+        targets.push_back(double(exactSeekTarget(t, frameRate_)) / 1000.0);
     scrub_->keepReadyBehind(std::move(targets));
 }
 

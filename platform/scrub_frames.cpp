@@ -33,11 +33,10 @@ QVideoFrame toVideoFrame(const media::PlanarPicture& picture) {
     QVideoFrame frame(format);
     if (!frame.map(QVideoFrame::WriteOnly))
         return {};
-    const int chromaWidth = (picture.width + 1) / 2, chromaHeight = (picture.height + 1) / 2;
     const std::uint8_t* planes[3] = {picture.y(), picture.cb(), picture.cr()};
     for (int p = 0; p < 3; ++p) {
-        const int width = p == 0 ? picture.width : chromaWidth;
-        const int rows = p == 0 ? picture.height : chromaHeight;
+        const int width = p == 0 ? picture.width : picture.chromaWidth();
+        const int rows = p == 0 ? picture.height : picture.chromaHeight();
         for (int r = 0; r < rows; ++r)
             std::memcpy(frame.bits(p) + std::ptrdiff_t(r) * frame.bytesPerLine(p),
                         planes[p] + std::size_t(r) * width, std::size_t(width));
@@ -68,10 +67,10 @@ void ScrubFrames::request(qint64 milliseconds) {
     wake_.notify_one();
 }
 
-void ScrubFrames::keepReadyBehind(std::vector<qint64> milliseconds) {
+void ScrubFrames::keepReadyBehind(std::vector<double> seconds) {
     {
         std::lock_guard lock(mutex_);
-        readyBehind_ = std::move(milliseconds);
+        readyBehind_ = std::move(seconds);
     }
     wake_.notify_one();
 }
@@ -102,7 +101,7 @@ void ScrubFrames::run() {
     bool preparing = false, preparingOnceRested = false;
     for (;;) {
         std::optional<qint64> asked;
-        std::optional<std::vector<qint64>> readyBehind;
+        std::optional<std::vector<double>> readyBehind;
         {
             std::unique_lock lock(mutex_);
             auto woken = [this] { return stopping_ || waiting_ || readyBehind_; };
@@ -117,12 +116,8 @@ void ScrubFrames::run() {
         }
         if (!scrubber)
             continue;
-        if (readyBehind) {
-            std::vector<double> seconds;
-            for (qint64 ms : *readyBehind)
-                seconds.push_back(double(ms) / 1000.0);
-            scrubber->keepReadyBehind(std::move(seconds));
-        }
+        if (readyBehind)
+            scrubber->keepReadyBehind(std::move(*readyBehind));
         if (!asked) {
             const bool dragUnderWay = Clock::now() - lastRequest < kDragGap;
             preparing = scrubber->prepareStep(dragUnderWay);
@@ -134,7 +129,7 @@ void ScrubFrames::run() {
         auto planes = scrubber->frameAt(double(*asked) / 1000.0);
         if (!planes)
             continue;
-        QVideoFrame frame = toVideoFrame(*planes);
+        QVideoFrame frame = toVideoFrame(**planes);
         if (!frame.isValid())
             continue;
         dispatch::main([ready = ready_, frame, asked = *asked] { ready(frame, asked); });

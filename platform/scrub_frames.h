@@ -34,7 +34,7 @@ public:
     // Times a drag is likely to start from (a trimmer's handles): the frames
     // just behind them are decoded between requests, so a drag back from
     // there is answered from memory.
-    void keepReadyBehind(std::vector<qint64> milliseconds);
+    void keepReadyBehind(std::vector<double> seconds);
 
 private:
     void run();
@@ -44,7 +44,7 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     std::optional<qint64> waiting_;
-    std::optional<std::vector<qint64>> readyBehind_;
+    std::optional<std::vector<double>> readyBehind_;
     bool stopping_ = false;
     std::thread thread_;
 };

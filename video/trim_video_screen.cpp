@@ -72,9 +72,9 @@ void TrimVideoScreen::setUpAsset() {
     connect(player_, &platform::Player::didPlayToEndTime, this,
             &TrimVideoScreen::itemDidFinishPlaying);
     connect(player_, &platform::Player::frameShown, this, &TrimVideoScreen::frameShown);
+    // The handles stand once the trimmer has read the video's length.
     connect(trimmer_, &components::TrimmerView::assetLoaded, this,
             &TrimVideoScreen::keepHandleFramesReady);
-    keepHandleFramesReady();
     layer_->deleteLater();
     layer_ = new platform::PlayerLayer(player_, this);
     viewMain_->addSublayer(layer_);

@@ -140,7 +140,7 @@ const FrameScrubber::Kept* FrameScrubber::keptAnswer(double wanted) const {
     return nullptr;
 }
 
-Result<PlanarPicture> FrameScrubber::frameAt(double seconds) {
+Result<const PlanarPicture*> FrameScrubber::frameAt(double seconds) {
     const double wanted = wantedFor(seconds);
     // Going back, the frames behind this one are wanted next; going forward,
     // they are behind the decoder, which goes on from here, and a run
@@ -156,7 +156,7 @@ Result<PlanarPicture> FrameScrubber::frameAt(double seconds) {
     fillStopped_ = false;
     lastFillTarget_.reset();
     if (const Kept* known = keptAnswer(wanted))
-        return known->picture;
+        return &known->picture;
 
     FrameReader& reader = ahead_.reader;
     const double current = reader.currentTime();
@@ -195,7 +195,9 @@ Result<PlanarPicture> FrameScrubber::frameAt(double seconds) {
     }
     if (!haveFrame_)
         return makeError("media.no_frame", "The video has no frame to show.");
-    return reader.currentPlanes();
+    if (auto copied = reader.copyCurrentPlanes(shown_); !copied)
+        return copied.error();
+    return &shown_;
 }
 
 void FrameScrubber::keepReadyBehind(std::vector<double> seconds) {

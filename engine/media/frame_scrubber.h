@@ -36,8 +36,10 @@ public:
                                       std::size_t memoryBytes = kDefaultMemoryBytes);
 
     // The frame whose middle lies nearest to t: the first frame at or after
-    // t less half a frame interval, the last frame for t past the end.
-    Result<PlanarPicture> frameAt(double seconds);
+    // t less half a frame interval, the last frame for t past the end. The
+    // picture is the scrubber's own, valid until its next call: a frame is
+    // handed over without being copied again.
+    Result<const PlanarPicture*> frameAt(double seconds);
 
     // Times a drag is likely to start from; replaces the earlier ones.
     void keepReadyBehind(std::vector<double> seconds);
@@ -106,6 +108,8 @@ private:
     bool haveFrame_ = false;
     long decoded_ = 0;
 
+    // The last frame the decoder ahead answered with, its memory reused.
+    PlanarPicture shown_;
     std::map<double, Kept> kept_;
     std::size_t keptBytes_ = 0;
     // Pictures let go of, whose memory the next kept frames reuse: fresh

@@ -235,6 +235,22 @@ int readCounter(const media::PlanarPicture& planes) {
     return testsupport::readCounter(grey);
 }
 
+// The counter the scrubber shows for frame `frame`, asked for as the player
+// asks: the frame's middle, rounded to the millisecond.
+int scrubbedCounter(media::FrameScrubber& scrubber, int frame, int fps = 25) {
+    const double ms = std::round((frame + 0.5) / fps * 1000.0);
+    auto planes = scrubber.frameAt(ms / 1000.0);
+    EXPECT_TRUE(planes) << planes.error().message;
+    return planes ? readCounter(**planes) : -1;
+}
+
+// Decodes ahead until there is nothing left to fill in.
+void prepareAll(media::FrameScrubber& scrubber) {
+    int steps = 0;
+    while (scrubber.prepareStep())
+        ASSERT_LT(++steps, 400) << "filling in ends";
+}
+
 // A handle dragged forward costs the frames it passes; one dragged back, or
 // past a keyframe, starts again from the keyframe before its time.
 TEST_F(Clips, ScrubberShowsTheExactFrameAndDecodesOnFromTheLastOne) {
@@ -248,10 +264,10 @@ TEST_F(Clips, ScrubberShowsTheExactFrameAndDecodesOnFromTheLastOne) {
         EXPECT_TRUE(planes) << planes.error().message;
         if (!planes)
             return -1;
-        EXPECT_EQ(planes->width, 160);
-        EXPECT_EQ(planes->samples.size(), std::size_t(160 * 120 + 2 * 80 * 60));
-        EXPECT_NEAR(planes->seconds, frame / 25.0, 0.001);
-        return readCounter(*planes);
+        EXPECT_EQ((*planes)->width, 160);
+        EXPECT_EQ((*planes)->samples.size(), std::size_t(160 * 120 + 2 * 80 * 60));
+        EXPECT_NEAR((*planes)->seconds, frame / 25.0, 0.001);
+        return readCounter(**planes);
     };
 
     for (int frame = 0; frame <= 45; frame += 3)
@@ -271,7 +287,7 @@ TEST_F(Clips, ScrubberShowsTheExactFrameAndDecodesOnFromTheLastOne) {
     EXPECT_EQ(frameAt(99), 99);
     auto pastTheEnd = scrubber->frameAt(60.0);
     ASSERT_TRUE(pastTheEnd);
-    EXPECT_EQ(readCounter(*pastTheEnd), 99);
+    EXPECT_EQ(readCounter(**pastTheEnd), 99);
     EXPECT_EQ(frameAt(0), 0);
 
     EXPECT_FALSE(media::FrameScrubber::open(path("missing.mp4")));
@@ -284,16 +300,6 @@ TEST_F(Clips, ScrubberHasTheFramesBehindReadyForADragBack) {
     ClipParameters spec; // 4 s, 25 fps, a keyframe every 50 frames
     spec.bFrames = 2;
     ASSERT_TRUE(makeCounterClip(path("back.mp4"), spec));
-    auto counterAt = [](media::FrameScrubber& scrubber, int frame) {
-        auto planes = scrubber.frameAt((frame + 0.5) / 25.0);
-        EXPECT_TRUE(planes) << planes.error().message;
-        return planes ? readCounter(*planes) : -1;
-    };
-    auto prepareAll = [](media::FrameScrubber& scrubber) {
-        int steps = 0;
-        while (scrubber.prepareStep())
-            ASSERT_LT(++steps, 400) << "filling in ends";
-    };
     const int behind = int(media::FrameScrubber::kReadyBehindSeconds * 25);
 
     auto scrubber = media::FrameScrubber::open(path("back.mp4"));
@@ -302,7 +308,7 @@ TEST_F(Clips, ScrubberHasTheFramesBehindReadyForADragBack) {
     prepareAll(*scrubber);
     long decoded = scrubber->decodedFrames();
     for (int frame = 85; frame >= 85 - behind; --frame)
-        ASSERT_EQ(counterAt(*scrubber, frame), frame);
+        ASSERT_EQ(scrubbedCounter(*scrubber, frame), frame);
     EXPECT_EQ(scrubber->decodedFrames(), decoded) << "frames behind a handle are ready";
 
     // Dragged on back past the keyframe at frame 50: each request leaves the
@@ -310,19 +316,19 @@ TEST_F(Clips, ScrubberHasTheFramesBehindReadyForADragBack) {
     for (int frame = 85 - behind; frame >= 0; frame -= 4) {
         prepareAll(*scrubber);
         decoded = scrubber->decodedFrames();
-        ASSERT_EQ(counterAt(*scrubber, frame), frame);
+        ASSERT_EQ(scrubbedCounter(*scrubber, frame), frame);
         EXPECT_EQ(scrubber->decodedFrames(), decoded) << "frame " << frame;
     }
     // Forward again, and the frames already kept, stay exact.
     for (int frame : {3, 40, 51, 99, 70, 12})
-        EXPECT_EQ(counterAt(*scrubber, frame), frame);
+        EXPECT_EQ(scrubbedCounter(*scrubber, frame), frame);
 
     // With room for a dozen frames, the frames nearest the drag are kept.
     const std::size_t frameBytes = 160 * 120 + 2 * 80 * 60;
     auto bounded = media::FrameScrubber::open(path("back.mp4"), frameBytes * 12);
     ASSERT_TRUE(bounded);
     for (int frame = 99; frame >= 0; frame -= 3) {
-        ASSERT_EQ(counterAt(*bounded, frame), frame);
+        ASSERT_EQ(scrubbedCounter(*bounded, frame), frame);
         prepareAll(*bounded);
         EXPECT_LE(bounded->keptBytes(), frameBytes * 12);
         if (frame < 99) {
@@ -341,11 +347,7 @@ TEST_F(Clips, ScrubberStaysExactWhileRequestsInterruptTheFillingIn) {
     ASSERT_TRUE(makeCounterClip(path("busy.mp4"), spec));
     auto scrubber = media::FrameScrubber::open(path("busy.mp4"));
     ASSERT_TRUE(scrubber) << scrubber.error().message;
-    auto counterAt = [&](int frame) {
-        auto planes = scrubber->frameAt((frame + 0.5) / 25.0);
-        EXPECT_TRUE(planes) << planes.error().message;
-        return planes ? readCounter(*planes) : -1;
-    };
+    auto counterAt = [&](int frame) { return scrubbedCounter(*scrubber, frame); };
     ASSERT_EQ(counterAt(0), 0);
     scrubber->keepReadyBehind({3.5});
     // Under way and going forward: nothing behind the handles is filled in.
@@ -377,18 +379,12 @@ TEST_F(Clips, ScrubberTakesRoundedTargetsAsTheirFrameAndFillsInFromTheEnd) {
     ASSERT_TRUE(makeCounterClip(path("thirty.mp4"), spec));
     auto scrubber = media::FrameScrubber::open(path("thirty.mp4"));
     ASSERT_TRUE(scrubber) << scrubber.error().message;
-    auto counterAt = [&](int frame) {
-        const double ms = std::round((frame + 0.5) / 30.0 * 1000.0);
-        auto planes = scrubber->frameAt(ms / 1000.0);
-        EXPECT_TRUE(planes) << planes.error().message;
-        return planes ? readCounter(*planes) : -1;
-    };
+    auto counterAt = [&](int frame) { return scrubbedCounter(*scrubber, frame, 30); };
     for (int frame = 0; frame < 90; frame += 1)
         ASSERT_EQ(counterAt(frame), frame) << "forward";
 
     scrubber->keepReadyBehind({3.0 + 0.5 / 30.0}); // the end handle at the end
-    while (scrubber->prepareStep()) {
-    }
+    prepareAll(*scrubber);
     const long decoded = scrubber->decodedFrames();
     for (int frame = 89; frame >= 89 - 60; --frame)
         ASSERT_EQ(counterAt(frame), frame) << "back from the end";
