@@ -2,6 +2,7 @@
 
 #include "app/app_delegate.h"
 #include "app/app_window.h"
+#include "core/heap_reuse.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -10,6 +11,7 @@
 #include <QQuickStyle>
 
 int main(int argc, char* argv[]) {
+    flickbook::reuseFreedPictureMemory();
     QGuiApplication application(argc, argv);
     QGuiApplication::setApplicationName("Flickbook");
     QGuiApplication::setOrganizationName("Flickbook");

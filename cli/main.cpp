@@ -1,6 +1,7 @@
 // flickbook-cli: Flickbook's engine from a terminal.
 
 #include "commands.h"
+#include "core/heap_reuse.h"
 #include "core/temporary_files.h"
 #include "store/gif_store.h"
 
@@ -84,6 +85,7 @@ int run(int argc, char** argv) {
 // the command the same way, with a message and status 1 instead of an abort.
 int main(int argc, char** argv) {
     using flickbook::cli::fail;
+    flickbook::reuseFreedPictureMemory();
     try {
         return run(argc, argv);
     } catch (const std::bad_alloc&) {
