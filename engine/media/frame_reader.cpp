@@ -173,8 +173,24 @@ Result<KeptFrame> FrameReader::keepCurrent() const {
 Result<image::RgbaImage> KeptFrame::image(int maxWidth, int maxHeight, bool allowEnlarge) const {
     if (!frame_)
         return makeError("media.no_frame", "No video frame was kept.");
-    ScalerHandle scaler;
-    return uprightImage(*frame_, rotation_, scaler, maxWidth, maxHeight, allowEnlarge);
+    FrameScaler scaler;
+    return image(scaler, maxWidth, maxHeight, allowEnlarge);
+}
+
+Result<image::RgbaImage> KeptFrame::image(FrameScaler& scaler, int maxWidth, int maxHeight,
+                                          bool allowEnlarge) const {
+    if (!frame_)
+        return makeError("media.no_frame", "No video frame was kept.");
+    return uprightImage(*frame_, rotation_, scaler.scaler_, maxWidth, maxHeight, allowEnlarge);
+}
+
+std::size_t KeptFrame::bytes() const {
+    std::size_t total = 0;
+    if (frame_)
+        for (const AVBufferRef* buffer : frame_->buf)
+            if (buffer)
+                total += buffer->size;
+    return total;
 }
 
 Result<void> FrameReader::copyCurrentPlanes(PlanarPicture& out) {

@@ -42,10 +42,25 @@ struct PlanarPicture {
 // A decoded frame kept after the reader has moved on: it shares the
 // decoder's picture rather than copying it, and makes pictures of it as the
 // reader's current frame does.
+class KeptFrame;
+
+// Scales kept frames one after another with one scaler, set up once for a
+// run of frames of one size rather than for each picture.
+class FrameScaler {
+private:
+    friend class KeptFrame;
+    ScalerHandle scaler_;
+};
+
 class KeptFrame {
 public:
     // As FrameReader::currentImage.
     Result<image::RgbaImage> image(int maxWidth, int maxHeight, bool allowEnlarge = false) const;
+    Result<image::RgbaImage> image(FrameScaler& scaler, int maxWidth, int maxHeight,
+                                   bool allowEnlarge = false) const;
+    // The bytes of the decoded picture it holds (shared with every frame
+    // kept of the same picture).
+    std::size_t bytes() const;
 
 private:
     friend class FrameReader;

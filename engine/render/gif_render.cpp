@@ -149,6 +149,8 @@ using FramePass = std::function<Result<void>(std::uint32_t longEdge, const Frame
 struct Job {
     FramePass pass;
     std::function<Result<FrameSample>()> sample;
+    // Optional: a cheaper sample that answers small sizes only, tried first.
+    std::function<Result<FrameSample>()> smallSample;
     std::size_t frames = 0; // as asked, before a bounce
     double delaySeconds = 0;
     std::uint16_t loopCount = 0;
@@ -215,18 +217,42 @@ Result<void> renderAsAsked(const Job& job) {
 // more at a corrected size when the first is over the budget or well under
 // it (and smaller than asked). A file over the budget is never kept: its
 // encode stops as soon as it passes it.
-Result<void> renderWithin(const Job& job, std::uint64_t budget) {
-    auto sample = job.sample();
-    if (!sample)
-        return sample.error();
+// The sample a budgeted render is planned on, and the plan.
+struct Planned {
+    FrameSample sample;
+    SizePlan plan;
+};
+
+Result<Planned> planRender(const Job& job, std::uint64_t budget) {
     const std::size_t frames = framesInFile(job.frames, job.loop);
-    auto plan = planSize(*sample, frames, job.settings.quality, budget, job.settings.threads,
-                         job.longEdge, PlanFor::render);
-    if (!plan)
-        return plan.error();
+    for (const auto* make : {&job.smallSample, &job.sample}) {
+        if (!*make)
+            continue;
+        auto sample = (*make)();
+        if (!sample)
+            return sample.error();
+        auto plan = planSize(*sample, frames, job.settings.quality, budget, job.settings.threads,
+                             job.longEdge, PlanFor::render);
+        if (!plan && plan.error().code == "render.sample_size")
+            continue; // a size the small sample does not answer
+        if (!plan)
+            return plan.error();
+        return Planned{std::move(*sample), *plan};
+    }
+    return makeError("render.sample", "No sample could plan the GIF's size.");
+}
+
+Result<void> renderWithin(const Job& job, std::uint64_t budget) {
+    auto planned = planRender(job, budget);
+    if (!planned)
+        return planned.error();
+    const std::size_t frames = framesInFile(job.frames, job.loop);
+    const SizePlan* plan = &planned->plan;
+    const FrameSample* sample = &planned->sample;
     report(job.progress, 0.05);
     auto first =
         encodeAt(job, plan->longEdge, plan->quality, budget, slice(job.progress, 0.05, 0.9));
+
     if (!first)
         return first.error();
 
@@ -374,6 +400,8 @@ public:
 
     // The current frame, kept to be scaled later.
     Result<media::KeptFrame> keepCurrent() const { return reader_.keepCurrent(); }
+    // How many frames have been decoded: a new count is a new picture.
+    std::size_t decodedCount() const { return decoded_; }
 
     // The current frame fitted inside box, scaled straight from the decoded
     // picture. Valid until the next call for the same box.
@@ -457,6 +485,19 @@ private:
     std::list<View> views_;
 };
 
+// The video's frames as a GIF takes them, kept from a budget's estimate so
+// that its encodes scale them again rather than decode the video once more.
+// Kept as decoded (a 1080p frame takes about 3 MB), up to kKeptClipBytes:
+// past that, the encodes decode the video themselves.
+struct KeptClip {
+    std::vector<media::KeptFrame> frames; // one for each frame of the GIF
+    std::optional<double> endsAt;         // where the video stopped early
+    std::uint64_t bytes = 0;
+    std::size_t lastPicture = 0; // the decoded count of the latest frame kept
+    bool complete = false;
+};
+constexpr std::uint64_t kKeptClipBytes = 768ull << 20;
+
 // The largest long edge a video GIF may have.
 std::uint32_t largestEdge(const VideoRequest& request) {
     if (request.size)
@@ -473,9 +514,46 @@ std::pair<image::Size, bool> boxFor(const VideoRequest& request, std::uint32_t l
     return {image::Size{longEdge, longEdge}, false};
 }
 
-FramePass videoPass(const VideoRequest& request, bool& toldEnd) {
-    return [&request, &toldEnd](std::uint32_t longEdge, const FrameVisitor& visit,
-                                const Progress& progress) -> Result<void> {
+void tellEnd(const VideoRequest& request, bool& toldEnd, double seconds) {
+    if (request.endsEarly && !toldEnd)
+        request.endsEarly(seconds);
+    toldEnd = true;
+}
+
+// A pass over frames kept from the estimate, made as a decoding pass makes
+// them: each fitted inside the box and placed on the first one's canvas.
+Result<void> keptPass(const VideoRequest& request, const KeptClip& clip, bool& toldEnd,
+                      std::uint32_t longEdge, const FrameVisitor& visit, const Progress& progress) {
+    const auto [box, allowEnlarge] = boxFor(request, longEdge);
+    media::FrameScaler scaler;
+    std::optional<image::Size> canvas;
+    for (std::size_t i = 0; i < clip.frames.size(); ++i) {
+        auto picture = clip.frames[i].image(scaler, int(box.width), int(box.height), allowEnlarge);
+        if (!picture)
+            return picture.error();
+        if (!canvas) {
+            canvas = image::Size{picture->width, picture->height};
+        } else if (picture->width != canvas->width || picture->height != canvas->height) {
+            auto framed = image::placeCentred(*picture, *canvas);
+            if (!framed)
+                return framed.error();
+            picture = std::move(*framed);
+        }
+        if (auto ok = visit(*picture); !ok)
+            return ok;
+        report(progress, double(i + 1) / double(clip.frames.size()));
+    }
+    if (clip.endsAt)
+        tellEnd(request, toldEnd, *clip.endsAt);
+    return {};
+}
+
+FramePass videoPass(const VideoRequest& request, const std::shared_ptr<const KeptClip>& clip,
+                    bool& toldEnd) {
+    return [&request, clip, &toldEnd](std::uint32_t longEdge, const FrameVisitor& visit,
+                                      const Progress& progress) -> Result<void> {
+        if (clip->complete)
+            return keptPass(request, *clip, toldEnd, longEdge, visit, progress);
         auto frames = VideoFrames::open(request.source);
         if (!frames)
             return frames.error();
@@ -486,9 +564,7 @@ FramePass videoPass(const VideoRequest& request, bool& toldEnd) {
             if (!frame)
                 return frame.error();
             if (!*frame) {
-                if (request.endsEarly && !toldEnd)
-                    request.endsEarly(frames->endSeconds());
-                toldEnd = true;
+                tellEnd(request, toldEnd, frames->endSeconds());
                 break;
             }
             if (auto ok = visit(**frame); !ok)
@@ -540,18 +616,66 @@ std::uint32_t smallPassEdge(std::uint32_t largest) {
 
 // --- Entry points -------------------------------------------------------------
 
+namespace {
+
+// A set's pictures are sampled rather than their order: up to 8 spread over
+// it, first and last included, since a picture costs what its content costs.
+std::size_t picturesSampled(const ImagesRequest& request) {
+    return std::min<std::size_t>(request.count, 8);
+}
+std::size_t sampledPicture(const ImagesRequest& request, std::size_t k) {
+    const std::size_t count = picturesSampled(request);
+    return count == 1 ? 0 : (k * (request.count - 1) + (count - 1) / 2) / (count - 1);
+}
+
+// The sample of a budgeted render whose source decodes its pictures at the
+// size asked (pictureAt), for a budget far under the GIF as asked: each size
+// is measured on the pictures decoded at that size, as the GIF's own frames
+// will be, so they are never decoded whole (a JPEG decodes itself at a
+// half, a quarter or an eighth). Only the first is read at its largest, for
+// the canvas. It answers sizes up to two thirds of the largest edge (a
+// size the search may step through on its way to a budget far under), and
+// refuses a larger one ("render.sample_size"), whose pictures cost about
+// what they cost whole: that plan is made on the whole sample, read once.
+Result<FrameSample> sampleSmallPictures(const ImagesRequest& request) {
+    auto first = request.pictureAt(0, request.output.maxLongEdge);
+    if (!first)
+        return first.error();
+    const image::Size canvas =
+        image::canvasFor({first->width, first->height}, request.output.maxLongEdge);
+    // Only their size until a size is measured.
+    std::vector<image::RgbaImage> run(
+        picturesSampled(request), image::RgbaImage{canvas.width, bandsHeight(canvas.height), {}});
+    std::vector<bool> counted(run.size(), true);
+    counted[0] = false;
+    FrameSample::FrameMaker made =
+        [&request, canvas](std::size_t k, std::uint32_t longEdge) -> Result<image::RgbaImage> {
+        if (3 * longEdge > 2 * std::max(canvas.width, canvas.height))
+            return makeError("render.sample_size", "The sample answers small sizes only.");
+        auto picture = request.pictureAt(sampledPicture(request, k), longEdge);
+        if (!picture)
+            return picture.error();
+        auto framed =
+            image::placeCentred(*picture, image::fitInside(canvas, {longEdge, longEdge}, false));
+        if (!framed)
+            return framed.error();
+        return bandsOf(*framed);
+    };
+    return FrameSample(std::move(run), std::move(counted), canvas, std::nullopt, {},
+                       std::move(made));
+}
+
+} // namespace
+
 Result<FrameSample> sampleFrames(const ImagesRequest& request) {
     if (auto ok = checkPictures(request); !ok)
         return ok.error();
-    // Up to 8 pictures spread over the set, first and last included, each
-    // as bands of its rows: a picture costs what its content costs, so the
-    // set's pictures are sampled rather than their order.
-    const std::size_t count = std::min<std::size_t>(request.count, 8);
+    // Each picture as bands of its rows.
+    const std::size_t count = picturesSampled(request);
     std::vector<image::RgbaImage> run;
     image::Size canvas;
     for (std::size_t k = 0; k < count; ++k) {
-        const std::size_t i =
-            count == 1 ? 0 : (k * (request.count - 1) + (count - 1) / 2) / (count - 1);
+        const std::size_t i = sampledPicture(request, k);
         auto picture = request.picture(i);
         if (!picture)
             return picture.error();
@@ -568,7 +692,29 @@ Result<FrameSample> sampleFrames(const ImagesRequest& request) {
     return FrameSample(std::move(run), std::move(counted), canvas);
 }
 
-Result<FrameSample> sampleFrames(const VideoRequest& request) {
+namespace {
+
+// Keeps the current frame for the GIF's next one. A frame taken again (a
+// GIF slower than the video) shares the picture and costs nothing more; a
+// clip that grows past its bytes is let go.
+void keepInClip(const VideoFrames& frames, KeptClip& clip) {
+    if (clip.bytes > kKeptClipBytes)
+        return;
+    auto frame = frames.keepCurrent();
+    if (frame && (clip.frames.empty() || frames.decodedCount() != clip.lastPicture))
+        clip.bytes += frame->bytes();
+    clip.lastPicture = frames.decodedCount();
+    if (!frame || clip.bytes > kKeptClipBytes) {
+        clip.bytes = kKeptClipBytes + 1;
+        clip.frames = {};
+        return;
+    }
+    clip.frames.push_back(std::move(*frame));
+}
+
+// The sample of a video GIF; with a clip, every frame the GIF takes is kept
+// in it too, while they fit.
+Result<FrameSample> sampleVideo(const VideoRequest& request, KeptClip* clip) {
     if (request.frameCount == 0)
         return makeError("render.no_frames", "A GIF of 0 frames was asked for.");
     auto frames = VideoFrames::open(request.source);
@@ -604,8 +750,13 @@ Result<FrameSample> sampleFrames(const VideoRequest& request) {
         auto there = frames->advanceTo(times[i]);
         if (!there)
             return there.error();
-        if (!*there)
+        if (!*there) {
+            if (clip)
+                clip->endsAt = frames->endSeconds();
             break; // the video stops early: the GIF will too
+        }
+        if (clip)
+            keepInClip(*frames, *clip);
         if (i == 0) {
             auto first = frames->picture(box, allowEnlarge);
             if (!first)
@@ -659,8 +810,16 @@ Result<FrameSample> sampleFrames(const VideoRequest& request) {
                                      : image::Size{longEdge, longEdge};
         return (*decoded)[index].image(int(box.width), int(box.height), size.has_value());
     };
+    if (clip)
+        clip->complete = clip->bytes <= kKeptClipBytes;
     return FrameSample(std::move(kept), std::move(counted), canvas, pass, std::move(keptSmall),
                        std::move(remake));
+}
+
+} // namespace
+
+Result<FrameSample> sampleFrames(const VideoRequest& request) {
+    return sampleVideo(request, nullptr);
 }
 
 Result<SizePlan> estimateSize(const ImagesRequest& request) {
@@ -685,6 +844,8 @@ Result<void> imagesToGif(const ImagesRequest& request) {
     Job job;
     job.pass = picturesPass(request);
     job.sample = [&request] { return sampleFrames(request); };
+    if (request.pictureAt)
+        job.smallSample = [&request] { return sampleSmallPictures(request); };
     job.frames = request.count;
     job.delaySeconds = request.delaySeconds;
     job.loopCount = request.loopCount;
@@ -707,9 +868,10 @@ Result<fs::path> videoToGif(const VideoRequest& request) {
     if (!destination)
         return destination.error();
     bool toldEnd = false;
+    auto clip = std::make_shared<KeptClip>();
     Job job;
-    job.pass = videoPass(request, toldEnd);
-    job.sample = [&request] { return sampleFrames(request); };
+    job.pass = videoPass(request, clip, toldEnd);
+    job.sample = [&request, clip] { return sampleVideo(request, clip.get()); };
     job.frames = request.frameCount;
     job.delaySeconds = request.delaySeconds;
     job.loopCount = request.loopCount;

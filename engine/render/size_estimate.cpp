@@ -77,13 +77,17 @@ FrameSample::FrameSample(std::vector<image::RgbaImage> frames, std::vector<bool>
     : frames_(std::move(frames)), counted_(std::move(counted)), canvas_(canvas),
       smallPass_(smallPass), smallFrames_(std::move(atSmallPass)), remake_(std::move(remake)) {}
 
+std::uint32_t bandsHeight(std::uint32_t rows) {
+    return rows <= kRowsKeptWhole ? rows : rows / kBandShare * kBands;
+}
+
 image::RgbaImage bandsOf(const image::RgbaImage& picture) {
     if (picture.height <= kRowsKeptWhole)
         return picture;
     const std::uint32_t bandRows = picture.height / kBandShare;
     image::RgbaImage out;
     out.width = picture.width;
-    out.height = bandRows * kBands;
+    out.height = bandsHeight(picture.height);
     out.pixels.resize(std::size_t(out.width) * out.height * 4);
     const std::size_t rowBytes = std::size_t(picture.width) * 4;
     for (std::uint32_t band = 0; band < kBands; ++band) {
@@ -110,7 +114,7 @@ image::Size FrameSample::sampledSize(image::Size canvas) const {
 Result<std::uint64_t> FrameSample::sampleBytes(std::uint32_t longEdge, int quality,
                                                unsigned threads,
                                                std::vector<std::uint64_t>* perFrame,
-                                               std::uint64_t* header) const {
+                                               std::uint64_t* header, std::uint32_t* rows) const {
     if (frames_.empty())
         return makeError("render.no_frames", "There are no frames to estimate.");
     const image::Size size = sampledSize(image::fitInside(canvas_, {longEdge, longEdge}, false));
@@ -134,6 +138,8 @@ Result<std::uint64_t> FrameSample::sampleBytes(std::uint32_t longEdge, int quali
         *perFrame = known->frames;
     if (header)
         *header = known->header;
+    if (rows)
+        *rows = known->rows;
     return total;
 }
 
@@ -170,14 +176,15 @@ Result<FrameSample::Measured> FrameSample::measure(image::Size size, std::uint32
     auto cost = encodeSample(run, counted_, quality, threads);
     if (!cost)
         return cost.error();
-    return Measured{size, quality, cost->header, std::move(cost->frames)};
+    return Measured{size, run[0]->height, quality, cost->header, std::move(cost->frames)};
 }
 
 Result<std::vector<std::uint64_t>> FrameSample::smallPassCost(unsigned threads) const {
     const SmallPass& pass = *smallPass_;
     if (smallFrames_.empty()) {
         std::vector<std::uint64_t> perFrame;
-        if (auto total = sampleBytes(pass.longEdge, pass.quality, threads, &perFrame, nullptr);
+        if (auto total =
+                sampleBytes(pass.longEdge, pass.quality, threads, &perFrame, nullptr, nullptr);
             !total)
             return total.error();
         return perFrame;
@@ -209,7 +216,7 @@ Result<std::uint64_t> FrameSample::estimate(std::uint32_t longEdge, int quality,
                                  : double(pass.first) * double(frames - 1);
         std::vector<std::uint64_t> there;
         std::uint64_t header = 0;
-        if (auto total = sampleBytes(longEdge, quality, threads, &there, &header); !total)
+        if (auto total = sampleBytes(longEdge, quality, threads, &there, &header, nullptr); !total)
             return total;
         if (!atSmallPass_) {
             auto here = smallPassCost(threads);
@@ -235,10 +242,13 @@ Result<std::uint64_t> FrameSample::estimate(std::uint32_t longEdge, int quality,
     const image::Size canvas = image::fitInside(canvas_, {longEdge, longEdge}, false);
     std::vector<std::uint64_t> perFrame;
     std::uint64_t header = 0;
-    if (auto total = sampleBytes(longEdge, quality, threads, &perFrame, &header); !total)
+    // The rows the frames were measured on: bands of the picture's rows, or
+    // all of them in a picture made small.
+    std::uint32_t sampledRows = 0;
+    if (auto total = sampleBytes(longEdge, quality, threads, &perFrame, &header, &sampledRows);
+        !total)
         return total;
-    const std::uint32_t sampledRows = sampledSize(canvas).height;
-    const double rowScale = double(canvas.height) / sampledRows;
+    const double rowScale = double(canvas.height) / std::max(1u, sampledRows);
     const double first = double(perFrame[0]);
     double following = 0;
     std::size_t counted = 0;

@@ -51,8 +51,9 @@ struct SmallPass {
 // as the small pass had them; without them, the frames are scaled down.
 //
 // A sample that can make its frames again at another long edge (a video's
-// decoded frames, scaled as the GIF's own are) is measured at that size on
-// those; otherwise its frames are scaled down from their largest size. Such
+// decoded frames, scaled as the GIF's own are; pictures decoded at that
+// size, then taken in bands) is measured at that size on those; otherwise
+// its frames are scaled down from their largest size. Such
 // a sample's frames may be left without pixels (only their size given):
 // they are made when a size is measured, even the largest.
 class FrameSample {
@@ -77,13 +78,14 @@ private:
     // The sampled frames' size when the canvas is brought to `canvas`.
     image::Size sampledSize(image::Size canvas) const;
     Result<std::uint64_t> sampleBytes(std::uint32_t longEdge, int quality, unsigned threads,
-                                      std::vector<std::uint64_t>* perFrame,
-                                      std::uint64_t* header) const;
+                                      std::vector<std::uint64_t>* perFrame, std::uint64_t* header,
+                                      std::uint32_t* rows) const;
     // What the sampled frames cost, scaled to a size (their own rows) and
     // encoded at a quality: the bytes before the first frame, then each
     // frame's.
     struct Measured {
-        image::Size size;
+        image::Size size;       // what was asked for
+        std::uint32_t rows = 0; // what the frames had
         int quality = 0;
         std::uint64_t header = 0;
         std::vector<std::uint64_t> frames;
@@ -113,6 +115,8 @@ private:
 // A picture's rows as a few evenly spread bands stacked into one shorter
 // picture; pictures of up to a few hundred rows are kept whole.
 image::RgbaImage bandsOf(const image::RgbaImage& picture);
+// How many rows bandsOf keeps of a picture's rows.
+std::uint32_t bandsHeight(std::uint32_t rows);
 
 // The long edge and quality a GIF is made at, and what it is expected to weigh.
 struct SizePlan {

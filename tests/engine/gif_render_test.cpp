@@ -351,6 +351,18 @@ TEST_F(VideoToGif, AVideoCutShortGivesWhatDecodesAndSaysWhereItStops) {
     image::RgbaImage shown{gif->screen.width, gif->screen.height, gif->frames.back().rgba};
     EXPECT_LE(testsupport::readCounter(shown), int(stops[0] * 25) + 1);
 
+    // With a budget (here one it fits in), the frames kept from the
+    // estimate stop at the same place, and it is said once.
+    const double stop = stops[0];
+    request.destination = dir.path() / "short-fitted.gif";
+    request.output.maxBytes = 1'000'000;
+    stops.clear();
+    made = render::videoToGif(request);
+    ASSERT_TRUE(made.ok()) << made.error().message;
+    EXPECT_EQ(stops, std::vector<double>{stop});
+    EXPECT_EQ(testsupport::readBytes(*made), testsupport::readBytes(dir.path() / "short.gif"));
+    request.output.maxBytes.reset();
+
     // A whole video says nothing.
     request.source = dir.path() / "whole.mp4";
     request.destination = dir.path() / "whole.gif";
@@ -590,16 +602,26 @@ TEST_F(FullHd, BudgetOfAThirdIsMetWithTheFramesAsAsked) {
 
 // A source that can decode its pictures smaller is asked for the GIF's own
 // frames at the size a budget chose: the GIF is the one made at that size.
+// A budget far under the GIF as asked is planned on pictures decoded small
+// too: only the first is ever decoded whole, for the canvas.
 TEST(Budget, PicturesForTheGifAreAskedForAtTheSizeItChose) {
     TempDir dir;
     std::vector<std::uint32_t> asked;
+    std::size_t wholeAfterTheFirst = 0;
     auto fitted = photosRequest(kPhotos, dir.path() / "fitted.gif");
+    fitted.picture = [&](std::size_t i) {
+        ++wholeAfterTheFirst;
+        return loadPhoto(kPhotos[i]);
+    };
     fitted.pictureAt = [&](std::size_t i, std::uint32_t longEdge) {
         asked.push_back(longEdge);
+        if (i > 0 && longEdge >= 1920)
+            ++wholeAfterTheFirst;
         return loadPhoto(kPhotos[i], longEdge);
     };
     fitted.output.maxBytes = 600'000;
     ASSERT_TRUE(render::imagesToGif(fitted).ok());
+    EXPECT_EQ(wholeAfterTheFirst, 0u);
     // The last encode asked for every picture once, at the size it was made at.
     ASSERT_GE(asked.size(), kPhotos.size());
     const std::uint32_t edge = asked.back();
@@ -608,12 +630,49 @@ TEST(Budget, PicturesForTheGifAreAskedForAtTheSizeItChose) {
                             [&](auto e) { return e == edge; }));
     EXPECT_LE(fileSize(fitted.destination), 600'000u);
 
+    EXPECT_LE(2 * edge, 1680u); // Dune's width, the canvas's
+
     auto there = photosRequest(kPhotos, dir.path() / "there.gif");
     there.picture = [&](std::size_t i) { return loadPhoto(kPhotos[i], edge); };
     there.output.maxLongEdge = edge;
     ASSERT_TRUE(render::imagesToGif(there).ok());
     EXPECT_EQ(testsupport::readBytes(fitted.destination),
               testsupport::readBytes(there.destination));
+
+    // A budget that leaves the GIF near its largest size is planned on
+    // the pictures at their largest, and still fits.
+    auto roomy = photosRequest(kPhotos, dir.path() / "roomy.gif");
+    roomy.pictureAt = [&](std::size_t i, std::uint32_t longEdge) {
+        return loadPhoto(kPhotos[i], longEdge);
+    };
+    auto plain = photosRequest(kPhotos, dir.path() / "plain.gif");
+    ASSERT_TRUE(render::imagesToGif(plain).ok());
+    roomy.output.maxBytes = fileSize(plain.destination) * 2 / 3;
+    ASSERT_TRUE(render::imagesToGif(roomy).ok());
+    auto timing = gif::readTiming(roomy.destination);
+    ASSERT_TRUE(timing.ok());
+    EXPECT_GT(3 * std::max(timing->screen.width, timing->screen.height), 2 * 1680u);
+    EXPECT_LE(fileSize(roomy.destination), *roomy.output.maxBytes);
+    EXPECT_GE(double(fileSize(roomy.destination)),
+              render::kBudgetFloor * double(*roomy.output.maxBytes));
+}
+
+// A budgeted video GIF is made from the frames its estimate decoded, kept
+// rather than decoded again: it is the GIF made at the size it chose.
+TEST(Budget, AVideoGifIsTheOneMadeAtTheSizeItChose) {
+    TempDir dir;
+    auto fitted = bookRequest(dir.path() / "fitted.gif");
+    fitted.output.maxBytes = 250'000;
+    auto made = render::videoToGif(fitted);
+    ASSERT_TRUE(made.ok()) << made.error().message;
+    auto timing = gif::readTiming(*made);
+    ASSERT_TRUE(timing.ok());
+    EXPECT_LT(timing->screen.width, 640u);
+
+    auto there = bookRequest(dir.path() / "there.gif");
+    there.output.maxLongEdge = std::max(timing->screen.width, timing->screen.height);
+    ASSERT_TRUE(render::videoToGif(there).ok());
+    EXPECT_EQ(testsupport::readBytes(*made), testsupport::readBytes(dir.path() / "there.gif"));
 }
 
 // A budget far above the GIF changes nothing: the plan for showing it is
