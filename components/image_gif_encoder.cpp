@@ -22,6 +22,30 @@ render::PictureSource ImageGifEncoder::picturesOf(QList<QImage> images) {
     };
 }
 
+render::SizedPictureSource ImageGifEncoder::picturesAt(QList<QImage> images) {
+    return [whole = picturesOf(images), images = std::move(images)](
+               std::size_t i, std::uint32_t longEdge) -> Result<image::RgbaImage> {
+        // At the largest size the pictures are those made without a size, so
+        // a GIF made as asked stays the same file.
+        if (longEdge >= image::kMaxCanvasLongEdge)
+            return whole(i);
+        const QImage& picture = images[qsizetype(i)];
+        if (picture.isNull())
+            return makeError("picture.empty", "Picture " + std::to_string(i + 1) + " is empty.");
+        // Scaled once, from the photo itself, to the GIF's canvas: the first
+        // picture sets it, the others fit inside it.
+        const auto sizeOf = [](const QImage& image) {
+            return image::Size{std::uint32_t(image.width()), std::uint32_t(image.height())};
+        };
+        const image::Size canvas = image::fitInside(sizeOf(images[0]), {longEdge, longEdge}, false);
+        const image::Size fitted = image::fitInside(sizeOf(picture), canvas, false);
+        if (fitted == sizeOf(picture))
+            return toRgba(picture);
+        return toRgba(picture.scaled(int(fitted.width), int(fitted.height), Qt::IgnoreAspectRatio,
+                                     Qt::SmoothTransformation));
+    };
+}
+
 std::optional<QString> ImageGifEncoder::render(const QList<QImage>& images, int loopCount,
                                                double frameDelay, const QUrl& destination,
                                                const render::OutputSize& output,
@@ -31,6 +55,7 @@ std::optional<QString> ImageGifEncoder::render(const QList<QImage>& images, int 
     render::ImagesRequest request;
     request.count = std::size_t(images.size());
     request.picture = picturesOf(images);
+    request.pictureAt = picturesAt(images);
     request.delaySeconds = frameDelay;
     request.loopCount = std::uint16_t(std::clamp(loopCount, 0, 65535));
     request.destination = destination.toLocalFile().toStdString();

@@ -40,6 +40,9 @@ public:
     // The pictures as the engine takes them, each shrunk to the largest
     // canvas first; the source keeps its own (shared) copy of the list.
     static render::PictureSource picturesOf(QList<QImage> images);
+    // The same at a long edge under the largest canvas (a size chosen, or a
+    // budget's), each scaled once from the photo to the GIF's canvas there.
+    static render::SizedPictureSource picturesAt(QList<QImage> images);
 };
 
 } // namespace flickbook::components

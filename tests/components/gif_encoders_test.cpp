@@ -95,6 +95,41 @@ TEST(ImageGifEncoder, MakesTheSizeAndLoopAsked) {
         EXPECT_EQ(frame.info.control->delayCs, 40);
 }
 
+// A budget's smaller GIF scales each photo once, from the photo, and fits;
+// with the defaults nothing changes from the pictures made at the largest
+// size.
+TEST(ImageGifEncoder, FitsABudgetAndMakesTheDefaultsAsBefore) {
+    testsupport::TempDir dir;
+    QList<QImage> photos;
+    for (const char* name : {"Aqua.jpg", "Dune.jpg", "Storm.jpg"})
+        photos << QImage(
+            QString::fromStdString((testsupport::testdata() / "photos" / name).string()));
+    const auto url = [&](const char* name) {
+        return QUrl::fromLocalFile(QString::fromStdString((dir.path() / name).string()));
+    };
+    ASSERT_FALSE(ImageGifEncoder::render(photos, 0, 1.0, url("defaults.gif")).has_value());
+    render::ImagesRequest before;
+    before.count = std::size_t(photos.size());
+    before.picture = ImageGifEncoder::picturesOf(photos);
+    before.destination = dir.path() / "before.gif";
+    ASSERT_TRUE(render::imagesToGif(before).ok());
+    EXPECT_EQ(testsupport::readBytes(dir.path() / "defaults.gif"),
+              testsupport::readBytes(before.destination));
+
+    render::OutputSize output;
+    output.maxBytes = fs::file_size(before.destination) / 4;
+    ASSERT_FALSE(ImageGifEncoder::render(photos, 0, 1.0, url("fitted.gif"), output).has_value());
+    const auto fitted = fs::file_size(dir.path() / "fitted.gif");
+    EXPECT_LE(fitted, *output.maxBytes);
+    EXPECT_GE(double(fitted), render::kBudgetFloor * double(*output.maxBytes));
+    auto gif = gif::decodeAnimation(dir.path() / "fitted.gif");
+    ASSERT_TRUE(gif.ok());
+    EXPECT_EQ(gif->frames.size(), 3u);
+    // Aqua's proportions, 16:10.
+    EXPECT_NEAR(double(gif->screen.width) / gif->screen.height, 1.6, 0.005);
+    EXPECT_LT(gif->screen.width, 1920u);
+}
+
 TEST(ImageGifEncoder, ReportsAnErrorInsteadOfOverwriting) {
     testsupport::TempDir dir;
     const fs::path to = dir.path() / "Animation_5.gif";
