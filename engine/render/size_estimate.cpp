@@ -285,6 +285,10 @@ public:
                unsigned threads)
         : sample_(sample), frames_(frames), budget_(budget), threads_(threads) {}
 
+    // Estimates a search may make after its start: most budgets are met in
+    // two or three.
+    static constexpr int kSteps = 6;
+
     // Accepted up to a little over the aim: the estimate's own error must
     // still leave the GIF inside the budget.
     double accepted() const { return 0.96 * double(budget_); }
@@ -306,13 +310,29 @@ public:
                              bytes, exponent};
         };
         consider();
-        for (int step = 0; step < 4; ++step) {
+        // The largest edge tried that fits and the smallest that does not:
+        // where the wobble makes the secant swing between the two, the
+        // edges between them are tried by halves instead.
+        std::optional<std::uint32_t> fits, over;
+        const auto bracket = [&] {
+            if (double(bytes) <= accepted())
+                fits = std::max(fits.value_or(0), edge);
+            else
+                over = std::min(over.value_or(edge), edge);
+        };
+        bracket();
+        for (int step = 0; step < kSteps; ++step) {
             if (std::abs(double(bytes) / target - 1) < 0.03)
                 break;
             if (edge == smallest && double(bytes) > accepted())
                 break;
-            const std::uint32_t next =
+            std::uint32_t next =
                 std::clamp(edgeFor(edge, bytes, target, exponent), smallest, largest);
+            if (fits && over && *fits < *over && (next <= *fits || next >= *over)) {
+                next = *fits + (*over - *fits) / 2;
+                if (next == *fits)
+                    break; // no edge left between them
+            }
             if (next == edge)
                 break;
             auto nextBytes = sample_.estimate(next, quality, frames_, threads_);
@@ -331,6 +351,7 @@ public:
             edge = next;
             bytes = *nextBytes;
             consider();
+            bracket();
         }
         return best;
     }
