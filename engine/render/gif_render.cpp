@@ -213,10 +213,6 @@ Result<void> renderAsAsked(const Job& job) {
     return commit(*attempt, job.progress);
 }
 
-// A GIF within a budget: planned from an estimate, encoded, and encoded once
-// more at a corrected size when the first is over the budget or well under
-// it (and smaller than asked). A file over the budget is never kept: its
-// encode stops as soon as it passes it.
 // The sample a budgeted render is planned on, and the plan.
 struct Planned {
     FrameSample sample;
@@ -242,21 +238,23 @@ Result<Planned> planRender(const Job& job, std::uint64_t budget) {
     return makeError("render.sample", "No sample could plan the GIF's size.");
 }
 
+// A GIF within a budget: planned from an estimate, encoded, and encoded once
+// more at a corrected size when the first is over the budget or well under
+// it (and smaller than asked). A file over the budget is never kept: its
+// encode stops as soon as it passes it.
 Result<void> renderWithin(const Job& job, std::uint64_t budget) {
     auto planned = planRender(job, budget);
     if (!planned)
         return planned.error();
     const std::size_t frames = framesInFile(job.frames, job.loop);
     const SizePlan* plan = &planned->plan;
-    const FrameSample* sample = &planned->sample;
     report(job.progress, 0.05);
     auto first =
         encodeAt(job, plan->longEdge, plan->quality, budget, slice(job.progress, 0.05, 0.9));
-
     if (!first)
         return first.error();
 
-    const image::Size canvas = sample->canvas();
+    const image::Size canvas = planned->sample.canvas();
     const std::uint32_t largest = std::max(canvas.width, canvas.height);
     const std::uint32_t smallest = std::min(largest, kSmallestLongEdge);
     const bool asAsked = plan->longEdge >= largest && plan->quality >= job.settings.quality;
