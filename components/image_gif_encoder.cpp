@@ -23,21 +23,23 @@ render::PictureSource ImageGifEncoder::picturesOf(QList<QImage> images) {
 }
 
 render::SizedPictureSource ImageGifEncoder::picturesAt(QList<QImage> images) {
-    return [whole = picturesOf(images), images = std::move(images)](
+    auto whole = picturesOf(images);
+    return [whole = std::move(whole), images = std::move(images)](
                std::size_t i, std::uint32_t longEdge) -> Result<image::RgbaImage> {
-        // At the largest size the pictures are those made without a size, so
-        // a GIF made as asked stays the same file.
-        if (longEdge >= image::kMaxCanvasLongEdge)
+        const auto sizeOf = [](const QImage& image) {
+            return image::Size{std::uint32_t(image.width()), std::uint32_t(image.height())};
+        };
+        // At the canvas the GIF has at its largest, the pictures are those
+        // made without a size, so a GIF made as asked stays the same file.
+        const std::uint32_t largest = image::kMaxCanvasLongEdge;
+        const image::Size canvas = image::fitInside(sizeOf(images[0]), {longEdge, longEdge}, false);
+        if (canvas == image::fitInside(sizeOf(images[0]), {largest, largest}, false))
             return whole(i);
         const QImage& picture = images[qsizetype(i)];
         if (picture.isNull())
             return makeError("picture.empty", "Picture " + std::to_string(i + 1) + " is empty.");
         // Scaled once, from the photo itself, to the GIF's canvas: the first
         // picture sets it, the others fit inside it.
-        const auto sizeOf = [](const QImage& image) {
-            return image::Size{std::uint32_t(image.width()), std::uint32_t(image.height())};
-        };
-        const image::Size canvas = image::fitInside(sizeOf(images[0]), {longEdge, longEdge}, false);
         const image::Size fitted = image::fitInside(sizeOf(picture), canvas, false);
         if (fitted == sizeOf(picture))
             return toRgba(picture);

@@ -5,12 +5,14 @@
 
 namespace flickbook {
 
-// A render makes and drops many pictures of a few megabytes each. By default
-// the C library maps each such block afresh and unmaps it when freed, so
-// every new picture is paid again in page faults, which on a virtual machine
-// cost more than the decoding and scaling that fill it (a 1920 px photograph
-// takes about 9 MB). Blocks of up to 32 MB are taken from the heap instead,
-// and the heap gives memory back only once 64 MB or more lie free at its top.
+// A render makes and drops many pictures of a few megabytes each (a 1920 px
+// photograph takes about 9 MB). By default the C library maps such blocks
+// afresh and, as its threshold adapts, still gives freed heap memory back
+// whenever a little lies free at the top, so new pictures keep being paid
+// in page faults, which on a virtual machine cost more than the decoding
+// and scaling that fill them. Blocks of up to 32 MiB are taken from the heap
+// from the start, and the heap gives memory back only once 64 MiB or more
+// lie free at its top. Where the C library cannot do this, nothing changes.
 // Called once at start, before other threads run.
 void reuseFreedPictureMemory();
 

@@ -719,7 +719,13 @@ Result<FrameSample> sampleVideo(const VideoRequest& request, KeptClip* clip) {
     if (!frames)
         return frames.error();
     const std::vector<double> times = sampleTimes(frames->duration(), request.frameCount);
-    frames->decodeOnlyFor(times);
+    // Frames kept for the GIF must be the ones a decoding pass takes, which
+    // sees every frame: a video whose frames are not evenly spaced could
+    // otherwise give another frame near a GIF time.
+    if (clip)
+        *clip = {}; // a sample taken again keeps its frames afresh
+    else
+        frames->decodeOnlyFor(times);
     const std::uint32_t largest = largestEdge(request);
     const auto [box, allowEnlarge] = boxFor(request, largest);
     const std::vector<bool> keep = keptForSample(request.frameCount);
