@@ -74,4 +74,18 @@ Result<RgbaImage> placeCentred(const RgbaImage& in, Size canvas) {
     return out;
 }
 
+Result<void> ontoCanvas(RgbaImage& picture, std::optional<Size>& canvas) {
+    if (!canvas) {
+        canvas = Size{picture.width, picture.height};
+        return {};
+    }
+    if (picture.width == canvas->width && picture.height == canvas->height)
+        return {};
+    auto framed = placeCentred(picture, *canvas);
+    if (!framed)
+        return framed.error();
+    picture = std::move(*framed);
+    return {};
+}
+
 } // namespace flickbook::image

@@ -7,6 +7,7 @@
 #include "image/png_io.h"
 
 #include <cstdint>
+#include <optional>
 
 namespace flickbook::image {
 
@@ -31,5 +32,10 @@ Result<RgbaImage> resize(const RgbaImage& in, Size to);
 // The picture fitted inside the canvas (shrunk or grown), centred on opaque
 // black.
 Result<RgbaImage> placeCentred(const RgbaImage& in, Size canvas);
+
+// One picture of a sequence on the sequence's canvas: the first picture sets
+// it, and a later one of another size is placed centred on it, as pictures
+// of mixed sizes are in a GIF.
+Result<void> ontoCanvas(RgbaImage& picture, std::optional<Size>& canvas);
 
 } // namespace flickbook::image

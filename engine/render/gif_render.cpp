@@ -10,6 +10,7 @@
 #include <cmath>
 #include <list>
 #include <memory>
+#include <tuple>
 
 namespace flickbook::render {
 
@@ -456,17 +457,9 @@ private:
             return image.error();
         view->picture = std::move(*image);
         view->frame = decoded_;
-        if (!view->canvas) {
-            view->canvas = image::Size{view->picture.width, view->picture.height};
-        } else if (view->picture.width != view->canvas->width ||
-                   view->picture.height != view->canvas->height) {
-            // The picture changed size midway: fitted onto the first
-            // frame's canvas, as pictures of mixed sizes are.
-            auto framed = image::placeCentred(view->picture, *view->canvas);
-            if (!framed)
-                return framed.error();
-            view->picture = std::move(*framed);
-        }
+        // A picture that changed size midway goes onto the first frame's canvas.
+        if (auto ok = image::ontoCanvas(view->picture, view->canvas); !ok)
+            return ok.error();
         return &*view;
     }
 
@@ -529,14 +522,8 @@ Result<void> keptPass(const VideoRequest& request, const KeptClip& clip, bool& t
         auto picture = clip.frames[i].image(scaler, int(box.width), int(box.height), allowEnlarge);
         if (!picture)
             return picture.error();
-        if (!canvas) {
-            canvas = image::Size{picture->width, picture->height};
-        } else if (picture->width != canvas->width || picture->height != canvas->height) {
-            auto framed = image::placeCentred(*picture, *canvas);
-            if (!framed)
-                return framed.error();
-            picture = std::move(*framed);
-        }
+        if (auto ok = image::ontoCanvas(*picture, canvas); !ok)
+            return ok;
         if (auto ok = visit(*picture); !ok)
             return ok;
         report(progress, double(i + 1) / double(clip.frames.size()));
@@ -556,6 +543,9 @@ FramePass videoPass(const VideoRequest& request, const std::shared_ptr<const Kep
         if (!frames)
             return frames.error();
         const std::vector<double> times = sampleTimes(frames->duration(), request.frameCount);
+        // The frames skipped are the ones the estimate's sample skips, so
+        // that frames it kept for the GIF are the ones this pass takes.
+        frames->decodeOnlyFor(times);
         const auto [box, allowEnlarge] = boxFor(request, longEdge);
         for (std::size_t i = 0; i < times.size(); ++i) {
             auto frame = frames->frameAt(times[i], box, allowEnlarge);
@@ -710,120 +700,177 @@ void keepInClip(const VideoFrames& frames, KeptClip& clip) {
     clip.frames.push_back(std::move(*frame));
 }
 
-// The sample of a video GIF; with a clip, every frame the GIF takes is kept
-// in it too, while they fit.
-Result<FrameSample> sampleVideo(const VideoRequest& request, KeptClip* clip) {
-    if (request.frameCount == 0)
-        return makeError("render.no_frames", "A GIF of 0 frames was asked for.");
-    auto frames = VideoFrames::open(request.source);
-    if (!frames)
-        return frames.error();
-    const std::vector<double> times = sampleTimes(frames->duration(), request.frameCount);
-    // Frames kept for the GIF must be the ones a decoding pass takes, which
-    // sees every frame: a video whose frames are not evenly spaced could
-    // otherwise give another frame near a GIF time.
-    if (clip)
-        *clip = {}; // a sample taken again keeps its frames afresh
-    else
-        frames->decodeOnlyFor(times);
-    const std::uint32_t largest = largestEdge(request);
-    const auto [box, allowEnlarge] = boxFor(request, largest);
-    const std::vector<bool> keep = keptForSample(request.frameCount);
-
+// What one frame count's sample gathers while the video is decoded: the whole
+// animation encoded at the small size, and the sampled frames.
+struct CountSampling {
+    std::size_t frameCount = 0;
+    std::vector<double> times;
+    std::vector<bool> keep;
     SmallPass pass;
-    pass.quality = request.settings.quality;
     std::uint64_t total = 0;
-    std::size_t calls = 0;
-    const gif::ByteSink count = [&](std::span<const std::uint8_t> bytes) -> Result<void> {
-        if (calls++ == 0)
-            pass.header = bytes.size(); // the header comes on its own
-        total += bytes.size();
-        return {};
-    };
+    std::size_t pieces = 0;
     std::optional<gif::GifEncoder> encoder;
     // The kept frames' sizes at the GIF's size, and the frames as the small
     // pass saw them.
     std::vector<image::RgbaImage> kept, keptSmall;
     // The kept frames as decoded, to be scaled to other sizes as the GIF's
     // frames are.
-    auto decoded = std::make_shared<std::vector<media::KeptFrame>>();
+    std::shared_ptr<std::vector<media::KeptFrame>> decoded =
+        std::make_shared<std::vector<media::KeptFrame>>();
     std::vector<bool> counted;
+    bool stopped = false; // the video stopped before this count's next time
+};
+
+// The samples of a video GIF at each frame count, from one decode; with a
+// clip (one count only), every frame the GIF takes is kept in it too, while
+// they fit.
+Result<std::vector<FrameSample>>
+sampleVideo(const VideoRequest& request, std::span<const std::size_t> frameCounts, KeptClip* clip) {
+    if (frameCounts.empty() ||
+        std::find(frameCounts.begin(), frameCounts.end(), 0) != frameCounts.end())
+        return makeError("render.no_frames", "A GIF of 0 frames was asked for.");
+    auto frames = VideoFrames::open(request.source);
+    if (!frames)
+        return frames.error();
+    std::vector<std::unique_ptr<CountSampling>> counts;
+    // Every count's frames, in the order the video gives them: (time,
+    // count, frame).
+    std::vector<std::tuple<double, std::size_t, std::size_t>> order;
+    std::vector<double> allTimes;
+    for (const std::size_t frameCount : frameCounts) {
+        auto count = std::make_unique<CountSampling>();
+        count->frameCount = frameCount;
+        count->times = sampleTimes(frames->duration(), frameCount);
+        count->keep = keptForSample(frameCount);
+        count->pass.quality = request.settings.quality;
+        for (std::size_t i = 0; i < count->times.size(); ++i)
+            order.emplace_back(count->times[i], counts.size(), i);
+        allTimes.insert(allTimes.end(), count->times.begin(), count->times.end());
+        counts.push_back(std::move(count));
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [](const auto& a, const auto& b) { return std::get<0>(a) < std::get<0>(b); });
+    std::sort(allTimes.begin(), allTimes.end());
+    // A decoding pass skips the frames that lie far from its times and that
+    // no frame is decoded from; frames kept for the GIF are the ones it
+    // would take, as the same frames are skipped for the same times.
+    if (clip)
+        *clip = {}; // a sample taken again keeps its frames afresh
+    frames->decodeOnlyFor(std::move(allTimes));
+    const std::uint32_t largest = largestEdge(request);
+    const auto [box, allowEnlarge] = boxFor(request, largest);
+
     image::Size canvas;
     image::Size smallBox = box;
-    for (std::size_t i = 0; i < times.size(); ++i) {
-        auto there = frames->advanceTo(times[i]);
+    std::uint32_t smallEdge = 0;
+    bool started = false;
+    for (const auto& [time, which, i] : order) {
+        CountSampling& count = *counts[which];
+        if (count.stopped)
+            continue;
+        auto there = frames->advanceTo(time);
         if (!there)
             return there.error();
         if (!*there) {
             if (clip)
                 clip->endsAt = frames->endSeconds();
-            break; // the video stops early: the GIF will too
+            count.stopped = true; // the video stops early: the GIF will too
+            continue;
         }
         if (clip)
             keepInClip(*frames, *clip);
-        if (i == 0) {
+        if (!started) {
             auto first = frames->picture(box, allowEnlarge);
             if (!first)
                 return first.error();
             canvas = {(*first)->width, (*first)->height};
             const std::uint32_t longEdge = std::max(canvas.width, canvas.height);
-            pass.longEdge = smallPassEdge(longEdge);
-            if (pass.longEdge < longEdge)
-                smallBox = {pass.longEdge, pass.longEdge};
+            smallEdge = smallPassEdge(longEdge);
+            if (smallEdge < longEdge)
+                smallBox = {smallEdge, smallEdge};
+            started = true;
         }
         // Every frame is made at the small size straight from the decoded
         // picture; only the kept ones are made at the GIF's size too.
         auto small = frames->picture(smallBox, allowEnlarge);
         if (!small)
             return small.error();
-        if (i == 0)
-            encoder.emplace((*small)->width, (*small)->height, request.loopCount, count,
-                            gif::EncoderSettings{pass.quality, request.settings.threads});
-        if (auto ok = encoder->addFrame(**small, request.delaySeconds); !ok)
+        SmallPass& pass = count.pass;
+        if (i == 0) {
+            pass.longEdge = smallEdge;
+            const gif::ByteSink sink =
+                [&count](std::span<const std::uint8_t> bytes) -> Result<void> {
+                if (count.pieces++ == 0)
+                    count.pass.header = bytes.size(); // the header comes on its own
+                count.total += bytes.size();
+                return {};
+            };
+            count.encoder.emplace((*small)->width, (*small)->height, request.loopCount, sink,
+                                  gif::EncoderSettings{pass.quality, request.settings.threads});
+        }
+        if (auto ok = count.encoder->addFrame(**small, request.delaySeconds); !ok)
             return ok.error();
         if (i == 0) {
-            if (auto ok = encoder->flush(); !ok)
+            if (auto ok = count.encoder->flush(); !ok)
                 return ok.error();
-            pass.first = total - pass.header;
+            pass.first = count.total - pass.header;
         }
-        if (keep[i]) {
-            keptSmall.push_back(**small);
+        if (count.keep[i]) {
+            count.keptSmall.push_back(**small);
             // Only its size: the picture is made from the decoded frame when
             // a size is measured, so a budget that never needs the largest
             // size never makes it.
-            kept.push_back(image::RgbaImage{canvas.width, canvas.height, {}});
+            count.kept.push_back(image::RgbaImage{canvas.width, canvas.height, {}});
             auto frame = frames->keepCurrent();
             if (!frame)
                 return frame.error();
-            decoded->push_back(std::move(*frame));
+            count.decoded->push_back(std::move(*frame));
             // Counted when encoded right after the frame before it, as in
             // the GIF.
-            counted.push_back(i > 0 && keep[i - 1]);
+            count.counted.push_back(i > 0 && count.keep[i - 1]);
         }
         ++pass.frames;
     }
-    if (!encoder)
-        return makeError("media.no_frames", request.source.string() + " has no video frames.");
-    if (auto ok = encoder->finish(); !ok)
-        return ok.error();
-    pass.rest = total - pass.header - pass.first - 1; // less the trailer
-    FrameSample::FrameMaker remake =
-        [decoded, size = request.size](std::size_t index,
-                                       std::uint32_t longEdge) -> Result<image::RgbaImage> {
-        const image::Size box = size ? image::fitInside(*size, {longEdge, longEdge}, false)
-                                     : image::Size{longEdge, longEdge};
-        return (*decoded)[index].image(int(box.width), int(box.height), size.has_value());
-    };
+    std::vector<FrameSample> samples;
+    for (auto& count : counts) {
+        if (!count->encoder)
+            return makeError("media.no_frames", request.source.string() + " has no video frames.");
+        if (auto ok = count->encoder->finish(); !ok)
+            return ok.error();
+        SmallPass& pass = count->pass;
+        pass.rest = count->total - pass.header - pass.first - 1; // less the trailer
+        FrameSample::FrameMaker remake = [decoded = count->decoded, size = request.size](
+                                             std::size_t index,
+                                             std::uint32_t longEdge) -> Result<image::RgbaImage> {
+            const image::Size box = size ? image::fitInside(*size, {longEdge, longEdge}, false)
+                                         : image::Size{longEdge, longEdge};
+            return (*decoded)[index].image(int(box.width), int(box.height), size.has_value());
+        };
+        samples.emplace_back(std::move(count->kept), std::move(count->counted), canvas, pass,
+                             std::move(count->keptSmall), std::move(remake));
+    }
     if (clip)
         clip->complete = clip->bytes <= kKeptClipBytes;
-    return FrameSample(std::move(kept), std::move(counted), canvas, pass, std::move(keptSmall),
-                       std::move(remake));
+    return samples;
+}
+
+Result<FrameSample> sampleVideo(const VideoRequest& request, KeptClip* clip) {
+    const std::size_t frameCount = request.frameCount;
+    auto samples = sampleVideo(request, std::span(&frameCount, 1), clip);
+    if (!samples)
+        return samples.error();
+    return std::move(samples->front());
 }
 
 } // namespace
 
 Result<FrameSample> sampleFrames(const VideoRequest& request) {
     return sampleVideo(request, nullptr);
+}
+
+Result<std::vector<FrameSample>> sampleFrames(const VideoRequest& request,
+                                              std::span<const std::size_t> frameCounts) {
+    return sampleVideo(request, frameCounts, nullptr);
 }
 
 Result<SizePlan> estimateSize(const ImagesRequest& request) {

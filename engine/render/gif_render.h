@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <span>
+#include <vector>
 
 namespace flickbook::render {
 
@@ -111,6 +113,11 @@ Result<SizePlan> estimateSize(const VideoRequest& request);
 // sizes or budgets of the same frames (planSize, FrameSample::estimate).
 Result<FrameSample> sampleFrames(const ImagesRequest& request);
 Result<FrameSample> sampleFrames(const VideoRequest& request);
+// The samples of a video's GIFs at several frame counts (the request's own
+// is not used), in that order, from one decode of the video: a screen that
+// offers several speeds has each speed's estimate ready.
+Result<std::vector<FrameSample>> sampleFrames(const VideoRequest& request,
+                                              std::span<const std::size_t> frameCounts);
 
 // Times at which the frames of a video GIF are taken.
 std::vector<double> sampleTimes(double durationSeconds, std::size_t frameCount);

@@ -2,10 +2,12 @@
 
 // The choices the app offers for its GIFs, shared with the command line.
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
 #include <string_view>
+#include <vector>
 
 namespace flickbook::render {
 
@@ -55,6 +57,18 @@ inline std::size_t videoFrameCount(double durationSeconds, const VideoSpeed& spe
     if (!std::isfinite(durationSeconds) || durationSeconds < 1)
         return 0;
     return std::size_t(std::trunc(durationSeconds)) * std::size_t(speed.framesPerSecond);
+}
+
+// The frame counts the speeds give a video, each once: what an estimate
+// samples together so that a change of speed finds its frames ready.
+inline std::vector<std::size_t> videoFrameCounts(double durationSeconds) {
+    std::vector<std::size_t> counts;
+    for (const VideoSpeed& speed : kVideoSpeeds) {
+        const std::size_t count = videoFrameCount(durationSeconds, speed);
+        if (count > 0 && std::find(counts.begin(), counts.end(), count) == counts.end())
+            counts.push_back(count);
+    }
+    return counts;
 }
 
 } // namespace flickbook::render

@@ -573,6 +573,33 @@ TEST_F(FullHd, EstimateIsWithinFifteenPerCentAtTwoSpeeds) {
     }
 }
 
+// One decode samples every speed's frames: each sample estimates what the
+// sample made for that speed alone does, although the decode skipped fewer
+// frames for the others' times.
+TEST_F(FullHd, EverySpeedSampledInOneDecodeEstimatesAsItsOwnSample) {
+    const std::vector<std::size_t> counts = render::videoFrameCounts(4.0);
+    ASSERT_EQ(counts, (std::vector<std::size_t>{20, 24, 28})); // 5, 6 and 7 frames a second
+    EXPECT_TRUE(render::videoFrameCounts(0.5).empty());
+    TempDir dir;
+    auto video = request(render::kVideoSpeeds[render::kDefaultVideoSpeed], dir.path() / "x.gif");
+    auto together = render::sampleFrames(video, counts);
+    ASSERT_TRUE(together.ok()) << together.error().message;
+    ASSERT_EQ(together->size(), counts.size());
+    for (std::size_t k = 0; k < counts.size(); ++k) {
+        video.frameCount = counts[k];
+        auto alone = render::sampleFrames(video);
+        ASSERT_TRUE(alone.ok()) << alone.error().message;
+        for (const std::uint32_t edge : {640u, 1920u}) {
+            auto fromAlone = alone->estimate(edge, video.settings.quality, counts[k]);
+            auto fromTogether = (*together)[k].estimate(edge, video.settings.quality, counts[k]);
+            ASSERT_TRUE(fromAlone.ok() && fromTogether.ok());
+            EXPECT_EQ(*fromTogether, *fromAlone) << counts[k] << " frames at " << edge;
+        }
+    }
+    const std::size_t none = 0;
+    EXPECT_FALSE(render::sampleFrames(video, std::span(&none, 1)).ok());
+}
+
 // A budget well under the GIF as asked is found from a quarter of its size
 // upwards, and the GIF made for it fits and uses most of it.
 TEST_F(FullHd, BudgetOfAThirdIsMetWithTheFramesAsAsked) {
