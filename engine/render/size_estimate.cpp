@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <future>
+#include <new>
+#include <system_error>
 
 namespace flickbook::render {
 
@@ -23,31 +26,41 @@ struct SampleCost {
     std::vector<std::uint64_t> frames;
 };
 
+// Sample frame `index`, valid until the next frame is asked for.
+using SampleFrames = std::function<Result<const image::RgbaImage*>(std::size_t index)>;
+
 // Frames after the first that are not counted only set what the next frame
 // is compared against: they are shown to the encoder, not encoded, and cost
 // nothing.
-Result<SampleCost> encodeSample(const std::vector<const image::RgbaImage*>& frames,
+Result<SampleCost> encodeSample(std::size_t count, const SampleFrames& frameAt,
                                 const std::vector<bool>& counted, int quality, unsigned threads) {
     // The encoder hands the header over on its own, then each frame's bytes
     // in one piece, in order: the n-th piece after the header is the n-th
     // frame encoded, so the frames are encoded side by side on the workers
     // rather than flushed one at a time.
     std::vector<std::uint64_t> pieces;
-    gif::GifEncoder encoder(frames[0]->width, frames[0]->height, 0,
+    std::optional<gif::GifEncoder> encoder;
+    std::vector<bool> encoded;
+    for (std::size_t i = 0; i < count; ++i) {
+        auto frame = frameAt(i);
+        if (!frame)
+            return frame.error();
+        if (i == 0)
+            encoder.emplace((*frame)->width, (*frame)->height, 0,
                             [&](std::span<const std::uint8_t> bytes) -> Result<void> {
                                 pieces.push_back(bytes.size());
                                 return {};
                             },
-                            {.quality = quality, .threads = threads});
-    std::vector<bool> encoded;
-    for (std::size_t i = 0; i < frames.size(); ++i) {
+                            gif::EncoderSettings{.quality = quality, .threads = threads});
         const bool shownOnly = i > 0 && i < counted.size() && !counted[i];
-        auto ok = shownOnly ? encoder.showUnwritten(*frames[i]) : encoder.addFrame(*frames[i], 0.1);
+        auto ok = shownOnly ? encoder->showUnwritten(**frame) : encoder->addFrame(**frame, 0.1);
         if (!ok)
             return ok.error();
         encoded.push_back(!shownOnly);
     }
-    if (auto ok = encoder.flush(); !ok)
+    if (!encoder)
+        return makeError("render.no_frames", "There are no frames to estimate.");
+    if (auto ok = encoder->flush(); !ok)
         return ok.error();
     const auto written = std::size_t(std::count(encoded.begin(), encoded.end(), true));
     if (pieces.size() != written + 1)
@@ -58,6 +71,13 @@ Result<SampleCost> encodeSample(const std::vector<const image::RgbaImage*>& fram
     for (const bool wasEncoded : encoded)
         cost.frames.push_back(wasEncoded ? pieces[next++] : 0);
     return cost;
+}
+
+Result<SampleCost> encodeSample(const std::vector<image::RgbaImage>& frames,
+                                const std::vector<bool>& counted, int quality, unsigned threads) {
+    return encodeSample(
+        frames.size(), [&](std::size_t i) -> Result<const image::RgbaImage*> { return &frames[i]; },
+        counted, quality, threads);
 }
 
 // Rounded up to two significant figures, so that a size said to a person is
@@ -111,90 +131,119 @@ image::Size FrameSample::sampledSize(image::Size canvas) const {
             side(frames_[0].height, canvas_.height, canvas.height)};
 }
 
-Result<std::uint64_t> FrameSample::sampleBytes(std::uint32_t longEdge, int quality,
-                                               unsigned threads,
-                                               std::vector<std::uint64_t>* perFrame,
-                                               std::uint64_t* header, std::uint32_t* rows) const {
+image::Size FrameSample::measuredSize(std::uint32_t longEdge) const {
+    return sampledSize(image::fitInside(canvas_, {longEdge, longEdge}, false));
+}
+
+bool FrameSample::hasMeasured(std::uint32_t longEdge, int quality) const {
+    if (frames_.empty())
+        return false;
+    const image::Size size = measuredSize(longEdge);
+    return std::any_of(measured_.begin(), measured_.end(),
+                       [&](const Measured& m) { return m.size == size && m.quality == quality; });
+}
+
+Result<FrameSample::Measured> FrameSample::measuredAt(std::uint32_t longEdge, int quality,
+                                                      unsigned threads) const {
     if (frames_.empty())
         return makeError("render.no_frames", "There are no frames to estimate.");
-    const image::Size size = sampledSize(image::fitInside(canvas_, {longEdge, longEdge}, false));
+    const image::Size size = measuredSize(longEdge);
     // A size asked again (a choice changed back, a bounce turned on or off)
     // is answered from what it cost before.
     auto known = std::find_if(measured_.begin(), measured_.end(), [&](const Measured& m) {
         return m.size == size && m.quality == quality;
     });
-    if (known == measured_.end()) {
-        auto cost = measure(size, longEdge, quality, threads);
-        if (!cost)
-            return cost.error();
-        if (measured_.size() >= kMeasuredKept)
-            measured_.erase(measured_.begin());
-        known = measured_.insert(measured_.end(), std::move(*cost));
-    }
-    std::uint64_t total = known->header;
-    for (auto bytes : known->frames)
-        total += bytes;
-    if (perFrame)
-        *perFrame = known->frames;
-    if (header)
-        *header = known->header;
-    if (rows)
-        *rows = known->rows;
-    return total;
+    if (known != measured_.end())
+        return *known;
+    auto cost = measure(size, longEdge, quality, threads);
+    if (!cost)
+        return cost.error();
+    if (measured_.size() >= kMeasuredKept)
+        measured_.erase(measured_.begin());
+    measured_.push_back(*cost);
+    return cost;
 }
 
 Result<FrameSample::Measured> FrameSample::measure(image::Size size, std::uint32_t longEdge,
                                                    int quality, unsigned threads) const {
     // Frames already at the size asked are encoded as they are, not copied.
-    std::vector<image::RgbaImage> scaled;
-    scaled.reserve(frames_.size());
-    std::vector<const image::RgbaImage*> run;
-    for (std::size_t i = 0; i < frames_.size(); ++i) {
+    const auto atSize = [&](std::size_t i) {
         const image::RgbaImage& frame = frames_[i];
-        if (frame.width == size.width && frame.height == size.height && !frame.pixels.empty()) {
-            run.push_back(&frame);
-            continue;
+        return frame.width == size.width && frame.height == size.height && !frame.pixels.empty();
+    };
+    // Made again at that size as the GIF would make it, where the sample
+    // can; else scaled from the frame at its largest.
+    const auto make = [&](std::size_t i) -> Result<image::RgbaImage> {
+        try {
+            return remake_ ? remake_(i, longEdge) : image::resize(frames_[i], size);
+        } catch (const std::bad_alloc&) {
+            return makeError("render.out_of_memory", "Out of memory while sampling frames.");
         }
-        // Made again at that size as the GIF would make it, where the
-        // sample can; else scaled from the frame at its largest.
-        auto resized = remake_ ? remake_(i, longEdge) : image::resize(frame, size);
-        if (!resized)
-            return resized.error();
-        if (!scaled.empty() &&
-            (resized->width != scaled.front().width || resized->height != scaled.front().height)) {
-            // A picture that changed size midway goes onto the first's
-            // canvas, as in the GIF.
-            auto framed =
-                image::placeCentred(*resized, {scaled.front().width, scaled.front().height});
-            if (!framed)
-                return framed.error();
-            resized = std::move(framed);
+    };
+    // The next frame to be made is made on a thread of its own while the
+    // encoder takes the one before, and each is let go once taken: making a
+    // frame costs about a third of encoding it.
+    const auto nextToMake = [&](std::size_t from) {
+        while (from < frames_.size() && atSize(from))
+            ++from;
+        return from;
+    };
+    std::size_t making = nextToMake(0);
+    std::future<Result<image::RgbaImage>> next;
+    const auto startMaking = [&] {
+        if (making >= frames_.size())
+            return;
+        try {
+            next = std::async(std::launch::async, make, making);
+        } catch (const std::system_error&) {
+            next = std::async(std::launch::deferred, make, making); // no thread to spare
         }
-        scaled.push_back(std::move(*resized));
-        run.push_back(&scaled.back());
-    }
-    auto cost = encodeSample(run, counted_, quality, threads);
+    };
+    startMaking();
+    std::optional<image::Size> firstSize;
+    image::RgbaImage current;
+    const SampleFrames frameAt = [&](std::size_t i) -> Result<const image::RgbaImage*> {
+        const image::RgbaImage* frame = &frames_[i];
+        if (!atSize(i)) {
+            auto made = next.get();
+            making = nextToMake(i + 1);
+            startMaking();
+            if (!made)
+                return made.error();
+            current = std::move(*made);
+            frame = &current;
+        }
+        // A picture made at another size midway goes onto the first's
+        // canvas, as in the GIF.
+        if (frame == &current) {
+            if (auto ok = image::ontoCanvas(current, firstSize); !ok)
+                return ok.error();
+        } else if (!firstSize) {
+            firstSize = image::Size{frame->width, frame->height};
+        }
+        return frame;
+    };
+    auto cost = encodeSample(frames_.size(), frameAt, counted_, quality, threads);
+    // A frame still being made when the encode stopped is waited for here,
+    // before what it reads goes away.
+    if (next.valid())
+        next.wait();
     if (!cost)
         return cost.error();
-    return Measured{size, run[0]->height, quality, cost->header, std::move(cost->frames)};
+    return Measured{size, firstSize->height, quality, cost->header, std::move(cost->frames)};
 }
 
 Result<std::vector<std::uint64_t>> FrameSample::smallPassCost(unsigned threads) const {
     const SmallPass& pass = *smallPass_;
     if (smallFrames_.empty()) {
-        std::vector<std::uint64_t> perFrame;
-        if (auto total =
-                sampleBytes(pass.longEdge, pass.quality, threads, &perFrame, nullptr, nullptr);
-            !total)
-            return total.error();
-        return perFrame;
+        auto measured = measuredAt(pass.longEdge, pass.quality, threads);
+        if (!measured)
+            return measured.error();
+        return std::move(measured->frames);
     }
     // The sampled frames as the small pass had them: scaled as its frames
     // were, so that the two costs compare like with like.
-    std::vector<const image::RgbaImage*> run;
-    for (const auto& frame : smallFrames_)
-        run.push_back(&frame);
-    auto cost = encodeSample(run, counted_, pass.quality, threads);
+    auto cost = encodeSample(smallFrames_, counted_, pass.quality, threads);
     if (!cost)
         return cost.error();
     return std::move(cost->frames);
@@ -214,10 +263,10 @@ Result<std::uint64_t> FrameSample::estimate(std::uint32_t longEdge, int quality,
         const double later = pass.frames > 1
                                  ? double(pass.rest) * double(frames - 1) / double(pass.frames - 1)
                                  : double(pass.first) * double(frames - 1);
-        std::vector<std::uint64_t> there;
-        std::uint64_t header = 0;
-        if (auto total = sampleBytes(longEdge, quality, threads, &there, &header, nullptr); !total)
-            return total;
+        auto measured = measuredAt(longEdge, quality, threads);
+        if (!measured)
+            return measured.error();
+        const std::vector<std::uint64_t>& there = measured->frames;
         if (!atSmallPass_) {
             auto here = smallPassCost(threads);
             if (!here)
@@ -234,21 +283,19 @@ Result<std::uint64_t> FrameSample::estimate(std::uint32_t longEdge, int quality,
         }
         const double firstScale = double(there[0]) / std::max(1.0, double(here[0]));
         const double laterScale = hereLater > 0 ? thereLater / hereLater : firstScale;
-        const double bytes =
-            double(header) + double(pass.first) * firstScale + later * laterScale + 1; // trailer
+        const double bytes = double(measured->header) + double(pass.first) * firstScale +
+                             later * laterScale + 1; // trailer
         return std::uint64_t(std::llround(bytes));
     }
 
     const image::Size canvas = image::fitInside(canvas_, {longEdge, longEdge}, false);
-    std::vector<std::uint64_t> perFrame;
-    std::uint64_t header = 0;
+    auto measured = measuredAt(longEdge, quality, threads);
+    if (!measured)
+        return measured.error();
+    const std::vector<std::uint64_t>& perFrame = measured->frames;
     // The rows the frames were measured on: bands of the picture's rows, or
     // all of them in a picture made small.
-    std::uint32_t sampledRows = 0;
-    if (auto total = sampleBytes(longEdge, quality, threads, &perFrame, &header, &sampledRows);
-        !total)
-        return total;
-    const double rowScale = double(canvas.height) / std::max(1u, sampledRows);
+    const double rowScale = double(canvas.height) / std::max(1u, measured->rows);
     const double first = double(perFrame[0]);
     double following = 0;
     std::size_t counted = 0;
@@ -261,8 +308,8 @@ Result<std::uint64_t> FrameSample::estimate(std::uint32_t longEdge, int quality,
     // With no frame sampled after another (a GIF of one frame), a later frame
     // is taken to cost what the first does.
     const double perLater = counted ? following / double(counted) : first;
-    const double bytes =
-        double(header) + rowScale * (first + double(frames - 1) * perLater) + 1; // trailer
+    const double bytes = double(measured->header) +
+                         rowScale * (first + double(frames - 1) * perLater) + 1; // trailer
     return std::uint64_t(std::llround(bytes));
 }
 
@@ -293,14 +340,16 @@ public:
     // still leave the GIF inside the budget.
     double accepted() const { return 0.96 * double(budget_); }
 
+    // exponent: how bytes are taken to grow with the edge until the search
+    // has measured it (a little slower than the pixels, unless known).
     Result<std::optional<SizePlan>> largestFitting(int quality, std::uint32_t largest,
                                                    std::uint32_t smallest, std::uint32_t from,
-                                                   std::uint64_t bytesFrom) {
+                                                   std::uint64_t bytesFrom,
+                                                   double exponent = 1.75) {
         const double target = kBudgetAim * double(budget_);
         std::optional<SizePlan> best;
         std::uint32_t edge = from;
         std::uint64_t bytes = bytesFrom;
-        double exponent = 1.75; // bytes grow a little slower than the pixels
         // Of the edges tried that fit, the one that uses most of the budget:
         // with the wobble, a larger edge may take fewer bytes.
         const auto consider = [&] {
@@ -424,11 +473,26 @@ Result<SizePlan> planSize(const FrameSample& sample, std::size_t frames, int qua
             if (use == PlanFor::render && atMost(*probed, probe, largest) <= 0.75 * double(*budget))
                 return std::optional<SizePlan>(SizePlan{
                     largest, q, canvas, std::uint64_t(atMost(*probed, probe, largest)), 1.75});
-            const std::uint32_t guess = edgeFor(probe, *probed, kBudgetAim * double(*budget), 1.75);
+            // With the GIF as asked already estimated (the estimate before a
+            // budget was chosen), how bytes grow between the two is known.
+            double exponent = 1.75;
+            if (sample.hasMeasured(largest, q)) {
+                auto full = asAsked(q);
+                if (!full)
+                    return full.error();
+                if (double(full->bytes) <= kAsAskedShare * double(*budget))
+                    return std::optional<SizePlan>(*full);
+                const double measured = std::log(double(full->bytes) / double(*probed)) /
+                                        std::log(double(largest) / double(probe));
+                if (std::isfinite(measured))
+                    exponent = std::clamp(measured, 1.0, 2.5);
+            }
+            const std::uint32_t guess =
+                edgeFor(probe, *probed, kBudgetAim * double(*budget), exponent);
             from = probe;
             bytesFrom = *probed;
             if (guess < largest)
-                return search.largestFitting(q, largest, smallest, from, bytesFrom);
+                return search.largestFitting(q, largest, smallest, from, bytesFrom, exponent);
         }
         auto full = asAsked(q);
         if (!full)

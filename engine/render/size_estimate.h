@@ -74,12 +74,15 @@ public:
     Result<std::uint64_t> estimate(std::uint32_t longEdge, int quality, std::size_t frames,
                                    unsigned threads = 0) const;
 
+    // Whether the frames were measured at that long edge and quality, so
+    // that an estimate there costs nothing.
+    bool hasMeasured(std::uint32_t longEdge, int quality) const;
+
 private:
     // The sampled frames' size when the canvas is brought to `canvas`.
     image::Size sampledSize(image::Size canvas) const;
-    Result<std::uint64_t> sampleBytes(std::uint32_t longEdge, int quality, unsigned threads,
-                                      std::vector<std::uint64_t>* perFrame, std::uint64_t* header,
-                                      std::uint32_t* rows) const;
+    // The size the frames are measured at for a long edge.
+    image::Size measuredSize(std::uint32_t longEdge) const;
     // What the sampled frames cost, scaled to a size (their own rows) and
     // encoded at a quality: the bytes before the first frame, then each
     // frame's.
@@ -90,6 +93,8 @@ private:
         std::uint64_t header = 0;
         std::vector<std::uint64_t> frames;
     };
+    // What they cost at a long edge and quality, measured once.
+    Result<Measured> measuredAt(std::uint32_t longEdge, int quality, unsigned threads) const;
     Result<Measured> measure(image::Size size, std::uint32_t longEdge, int quality,
                              unsigned threads) const;
     // Each sampled frame's bytes at the small pass's size and quality.
