@@ -23,9 +23,10 @@ namespace {
 // A change is estimated once the user has stopped changing things for this
 // long, so a slider swept across its stops costs one estimate.
 constexpr int kSettleMs = 150;
-// Samples kept for going back to an earlier choice (a video's speeds share
-// a few frame counts); a 1080p video's sample is some 100 MB.
-constexpr std::size_t kSamplesKept = 2;
+// Samples kept for going back to an earlier choice: a video's speeds, which
+// share three frame counts, and one more. A 1080p video's sample holds some
+// 45 MB of decoded frames.
+constexpr std::size_t kSamplesKept = 4;
 
 // Estimates run one after another on a thread of their own: a newer one
 // waits for the one running, and holding a thread of the shared background
@@ -182,6 +183,19 @@ void OutputChoices::requestEstimate(const QString& key, Sampler sampler, std::si
     settle_.start();
 }
 
+OutputChoices::Sampler OutputChoices::videoSampler(render::VideoRequest request,
+                                                   std::vector<std::size_t> counts) {
+    return [request = std::move(request), counts = std::move(counts)]() -> Result<KeyedSamples> {
+        auto samples = render::sampleFrames(request, counts);
+        if (!samples)
+            return samples.error();
+        KeyedSamples keyed;
+        for (std::size_t i = 0; i < counts.size(); ++i)
+            keyed.emplace_back(videoKey(counts[i]), std::move((*samples)[i]));
+        return keyed;
+    };
+}
+
 void OutputChoices::startEstimate() {
     const int generation = ++generation_;
     work_->newest = generation;
@@ -215,10 +229,20 @@ void OutputChoices::startEstimate() {
                            std::nullopt);
                     return;
                 }
-                sample = std::make_shared<render::FrameSample>(std::move(*made));
-                work->samples.emplace_back(key, sample);
-                if (work->samples.size() > kSamplesKept)
+                for (auto& [madeKey, madeSample] : *made) {
+                    std::erase_if(work->samples,
+                                  [&](const auto& kept) { return kept.first == madeKey; });
+                    auto shared = std::make_shared<render::FrameSample>(std::move(madeSample));
+                    if (madeKey == key)
+                        sample = shared;
+                    work->samples.emplace_back(madeKey, std::move(shared));
+                }
+                while (work->samples.size() > kSamplesKept)
                     work->samples.pop_front();
+                if (!sample) {
+                    answer(tr("No estimate: the frames were not sampled."), std::nullopt);
+                    return;
+                }
                 if (!wanted())
                     return;
             }

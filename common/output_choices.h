@@ -19,6 +19,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace flickbook::platform {
 class ViewController;
@@ -69,14 +71,21 @@ public:
     render::OutputSize outputSize() const;
     render::Loop loop() const { return bounce_ ? render::Loop::bounce : render::Loop::forward; }
 
-    // Makes the frames an estimate is made from; run on a background thread.
-    using Sampler = std::function<Result<render::FrameSample>()>;
+    // Makes the frames an estimate is made from, on a background thread:
+    // the sample for the key asked, and any other made on the way (a video's
+    // other speeds, from the same decode), each under its own key.
+    using KeyedSamples = std::vector<std::pair<QString, render::FrameSample>>;
+    using Sampler = std::function<Result<KeyedSamples>()>;
     // Asks for a new estimate of a GIF of `frames` pictures or video frames
     // (before bounce). The sample is made once per key: a screen passes a
     // key that changes with the frames themselves (a video's frame count),
     // not with the size, budget or loop, which reuse it. Requests close
     // together are merged; only the last one's answer is shown.
     void requestEstimate(const QString& key, Sampler sampler, std::size_t frames);
+    // A video's samples at each of these frame counts from one decode, each
+    // under the key videoKey gives it.
+    static Sampler videoSampler(render::VideoRequest request, std::vector<std::size_t> counts);
+    static QString videoKey(std::size_t frames) { return QString::number(frames); }
 
     QString estimate() const { return estimate_; }
     bool estimating() const { return estimating_; }

@@ -75,11 +75,17 @@ void ImageAnimationScreen::setUp() {
         self->makePreviewPictures();
         self->output_->requestEstimate(
             QStringLiteral("photos"),
-            [pictures = self->arrOfSelectedImages] {
+            [pictures =
+                 self->arrOfSelectedImages]() -> Result<common::OutputChoices::KeyedSamples> {
                 render::ImagesRequest request;
                 request.count = std::size_t(pictures.size());
                 request.picture = components::ImageGifEncoder::picturesOf(pictures);
-                return render::sampleFrames(request);
+                auto sample = render::sampleFrames(request);
+                if (!sample)
+                    return sample.error();
+                common::OutputChoices::KeyedSamples keyed;
+                keyed.emplace_back(QStringLiteral("photos"), std::move(*sample));
+                return keyed;
             },
             std::size_t(self->arrOfSelectedImages.size()));
     });

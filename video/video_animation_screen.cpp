@@ -107,8 +107,14 @@ void VideoAnimationScreen::estimateSize() {
     request.source = videoSongURL.toLocalFile().toStdString();
     request.frameCount = *frames;
     request.delaySeconds = delayTime;
-    output_->requestEstimate(
-        QString::number(*frames), [request] { return render::sampleFrames(request); }, *frames);
+    // Every speed's frames come from one decode of the video, so that a
+    // change of speed is estimated without decoding it again.
+    std::vector<std::size_t> counts = render::videoFrameCounts(*durationSeconds_);
+    if (std::find(counts.begin(), counts.end(), *frames) == counts.end())
+        counts.push_back(*frames);
+    output_->requestEstimate(common::OutputChoices::videoKey(*frames),
+                             common::OutputChoices::videoSampler(request, std::move(counts)),
+                             *frames);
 }
 
 void VideoAnimationScreen::startPreview() {

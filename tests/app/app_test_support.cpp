@@ -14,6 +14,14 @@
 
 namespace flickbook::testing {
 
+double estimatedBytes(const QString& text) {
+    const QStringList words = text.split(' ');
+    if (words.size() < 3)
+        return 0;
+    const double scale = words[2] == "MB" ? 1e6 : words[2] == "KB" ? 1e3 : 1;
+    return words[1].toDouble() * scale;
+}
+
 void chooseTestPlatform() {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

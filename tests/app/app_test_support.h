@@ -24,6 +24,9 @@ class AppWindow;
 
 namespace flickbook::testing {
 
+// The bytes in an estimate as the animation screens show it ("about 8.4 MB · …").
+double estimatedBytes(const QString& text);
+
 // Screen tests run offscreen unless QT_QPA_PLATFORM names another platform
 // (xcb under Xvfb, for screenshots that must show video). Call before the
 // application object exists.

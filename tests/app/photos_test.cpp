@@ -157,13 +157,6 @@ private:
         return stack;
     }
 
-    // "about 8.4 MB · …" in bytes.
-    static double estimatedBytes(const QString& text) {
-        const QStringList words = text.split(' ');
-        const double scale = words[2] == "MB" ? 1e6 : words[2] == "KB" ? 1e3 : 1;
-        return words[1].toDouble() * scale;
-    }
-
 private slots:
     void init() {
         QCoreApplication::processEvents();
@@ -475,7 +468,7 @@ private slots:
         QCOMPARE(screen->imageView()->image().duration, 4.0);
         QTRY_VERIFY_WITH_TIMEOUT(output->estimate().endsWith("· 480×320") && !output->estimating(),
                                  10000);
-        const double estimated = estimatedBytes(output->estimate());
+        const double estimated = testing::estimatedBytes(output->estimate());
 
         screen->btnCreateGIF();
         QTRY_VERIFY_WITH_TIMEOUT(
@@ -515,8 +508,10 @@ private slots:
                                 std::uint8_t((seed = seed * 1664525u + 1013904223u) >> 24);
                     frames.push_back(std::move(frame));
                 }
-                return Result<render::FrameSample>(
-                    render::FrameSample(std::move(frames), {false, true, true}, {160, 120}));
+                common::OutputChoices::KeyedSamples keyed;
+                keyed.emplace_back("noise", render::FrameSample(std::move(frames),
+                                                                {false, true, true}, {160, 120}));
+                return Result<common::OutputChoices::KeyedSamples>(std::move(keyed));
             },
             600);
         QTRY_VERIFY2_WITH_TIMEOUT(output->overBudget(), qPrintable(output->estimate()), 10000);

@@ -274,10 +274,7 @@ private slots:
         output->setLoopIndex(1);
         QTRY_VERIFY_WITH_TIMEOUT(output->estimate().endsWith("· 320×180") && !output->estimating(),
                                  10000);
-        const QStringList words = output->estimate().split(' ');
-        const double estimated = words[1].toDouble() * (words[2] == "MB"   ? 1e6
-                                                        : words[2] == "KB" ? 1e3
-                                                                           : 1);
+        const double estimated = testing::estimatedBytes(output->estimate());
         screen->btnCreateGIF();
         QVERIFY(waitForOutcome(stack));
         const QString gif = workGif();
@@ -288,6 +285,30 @@ private slots:
         const double made = double(QFileInfo(gif).size());
         QVERIFY2(std::abs(estimated / made - 1) < 0.15,
                  qPrintable(QString("estimated %1, made %2").arg(estimated).arg(made)));
+    }
+
+    // Every speed's frames are sampled with the first estimate: a change of
+    // speed is estimated without reading the video again, even once it is
+    // gone, and the slower speed's GIF of more frames is estimated larger.
+    void aChangeOfSpeedIsEstimatedFromFramesAlreadySampled() {
+        testsupport::ClipParameters spec;
+        spec.seconds = 3.5;
+        const QString clip = clips_.filePath("speeds.mp4");
+        QVERIFY(testsupport::makeCounterClip(clip.toStdString(), spec));
+        SpeedStack stack;
+        VideoAnimationScreen* screen = stack.open(clip);
+        common::OutputChoices* output = screen->output();
+        QTRY_VERIFY_WITH_TIMEOUT(output->estimate().startsWith("about ") && !output->estimating(),
+                                 10000);
+        const double atNormalSpeed = testing::estimatedBytes(output->estimate());
+        QVERIFY(QFile::rename(clip, clip + ".gone"));
+        QSignalSpy answered(output, &common::OutputChoices::estimateChanged);
+        screen->sliderDiscrite()->userMoved(5); // 0.5x: 21 frames rather than 15
+        QTRY_VERIFY_WITH_TIMEOUT(!answered.isEmpty() && !output->estimating(), 10000);
+        QVERIFY2(output->estimate().startsWith("about "), qPrintable(output->estimate()));
+        QVERIFY2(testing::estimatedBytes(output->estimate()) > atNormalSpeed,
+                 qPrintable(output->estimate()));
+        QVERIFY(QFile::rename(clip + ".gone", clip));
     }
 
     // A 10.9 s video makes 50 frames of 0.2 s at "1x" and 70 of 0.3 s at
