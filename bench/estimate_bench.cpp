@@ -1,0 +1,105 @@
+// How long the live size estimate takes to follow the user's changes on the
+// speed screen, for a video given on the command line:
+//
+//   estimate_bench VIDEO
+//
+// The screen's own choices object is driven as the screen drives it: the
+// screen opens at 1x, the speed is moved to each of the others and back, then
+// each long edge, then each budget. Each step reports the time from the
+// change to the new estimate (the wait before estimating, that lets a slider
+// be swept at the cost of one estimate, included) and the estimate shown.
+
+#include "app_bench_support.h"
+#include "common/output_choices.h"
+#include "core/heap_reuse.h"
+#include "media/probe.h"
+#include "render/presets.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <functional>
+
+using namespace flickbook;
+
+int main(int argc, char* argv[]) {
+    reuseFreedPictureMemory();
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: estimate_bench VIDEO\n");
+        return 1;
+    }
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", (home.path() + "/data").toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit());
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+
+    const std::string video = argv[1];
+    const auto info = media::probe(video);
+    if (!info) {
+        std::fprintf(stderr, "%s\n", info.error().message.c_str());
+        return 1;
+    }
+    render::VideoRequest request;
+    request.source = video;
+    const std::vector<std::size_t> counts = render::videoFrameCounts(info->durationSeconds);
+
+    common::OutputChoices choices;
+    // An estimate has been shown since the last change.
+    bool answered = false;
+    QObject::connect(&choices, &common::OutputChoices::estimateChanged, [&] {
+        if (!choices.estimating())
+            answered = true;
+    });
+    int worstMs = 0;
+    // Makes a change and waits for the estimate that follows it; the time
+    // it took.
+    const auto timed = [&](const char* what, const std::function<void()>& change) {
+        QElapsedTimer clock;
+        clock.start();
+        answered = false;
+        change();
+        if (!bench::spinUntil([&] { return answered; }, 120'000)) {
+            std::printf("%-14s no estimate\n", what);
+            return 120'000;
+        }
+        const int ms = int(clock.elapsed());
+        std::printf("%-14s %6d ms  %s\n", what, ms, qPrintable(choices.estimate()));
+        std::fflush(stdout);
+        return ms;
+    };
+    const auto atSpeed = [&](const render::VideoSpeed& speed) {
+        const std::size_t frames = render::videoFrameCount(info->durationSeconds, speed);
+        request.frameCount = frames;
+        request.delaySeconds = speed.delaySeconds;
+        choices.requestEstimate(common::OutputChoices::videoKey(frames),
+                                common::OutputChoices::videoSampler(request, counts), frames);
+    };
+
+    const render::VideoSpeed& normal = render::kVideoSpeeds[render::kDefaultVideoSpeed];
+    std::printf("%s, %.1f s\n", video.c_str(), info->durationSeconds);
+    timed("open at 1x", [&] { atSpeed(normal); });
+    for (const render::VideoSpeed& speed : render::kVideoSpeeds) {
+        if (&speed == &normal)
+            continue;
+        const std::string what = "speed " + std::string(speed.label);
+        worstMs = std::max(worstMs, timed(what.c_str(), [&] { atSpeed(speed); }));
+    }
+    worstMs = std::max(worstMs, timed("speed 1x", [&] { atSpeed(normal); }));
+    const QStringList edges = choices.edgeNames();
+    for (int i = 1; i <= int(edges.size()); ++i) {
+        const int index = i % int(edges.size()); // back to Full last
+        const std::string what = "edge " + edges[index].toStdString();
+        worstMs = std::max(worstMs, timed(what.c_str(), [&] { choices.setEdgeIndex(index); }));
+    }
+    const QStringList budgets = choices.budgetNames();
+    for (int i = 1; i <= int(budgets.size()); ++i) {
+        const int index = i % int(budgets.size());
+        const std::string what = "budget " + budgets[index].toStdString();
+        worstMs = std::max(worstMs, timed(what.c_str(), [&] { choices.setBudgetIndex(index); }));
+    }
+    std::printf("slowest change: %d ms; peak memory %.0f MB\n", worstMs, bench::peakRssMb());
+    return 0;
+}
