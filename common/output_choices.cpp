@@ -229,14 +229,20 @@ void OutputChoices::startEstimate() {
                            std::nullopt);
                     return;
                 }
+                // Samples already kept stay, with what they have measured;
+                // the one asked for goes in last, so that it is kept longest.
                 for (auto& [madeKey, madeSample] : *made) {
-                    std::erase_if(work->samples,
-                                  [&](const auto& kept) { return kept.first == madeKey; });
-                    auto shared = std::make_shared<render::FrameSample>(std::move(madeSample));
+                    const bool kept =
+                        std::any_of(work->samples.begin(), work->samples.end(),
+                                    [&](const auto& entry) { return entry.first == madeKey; });
                     if (madeKey == key)
-                        sample = shared;
-                    work->samples.emplace_back(madeKey, std::move(shared));
+                        sample = std::make_shared<render::FrameSample>(std::move(madeSample));
+                    else if (!kept)
+                        work->samples.emplace_back(
+                            madeKey, std::make_shared<render::FrameSample>(std::move(madeSample)));
                 }
+                if (sample)
+                    work->samples.emplace_back(key, sample);
                 while (work->samples.size() > kSamplesKept)
                     work->samples.pop_front();
                 if (!sample) {

@@ -543,9 +543,6 @@ FramePass videoPass(const VideoRequest& request, const std::shared_ptr<const Kep
         if (!frames)
             return frames.error();
         const std::vector<double> times = sampleTimes(frames->duration(), request.frameCount);
-        // The frames skipped are the ones the estimate's sample skips, so
-        // that frames it kept for the GIF are the ones this pass takes.
-        frames->decodeOnlyFor(times);
         const auto [box, allowEnlarge] = boxFor(request, longEdge);
         for (std::size_t i = 0; i < times.size(); ++i) {
             auto frame = frames->frameAt(times[i], box, allowEnlarge);
@@ -729,6 +726,8 @@ sampleVideo(const VideoRequest& request, std::span<const std::size_t> frameCount
     if (frameCounts.empty() ||
         std::find(frameCounts.begin(), frameCounts.end(), 0) != frameCounts.end())
         return makeError("render.no_frames", "A GIF of 0 frames was asked for.");
+    if (clip && frameCounts.size() != 1)
+        return makeError("render.sample", "A clip is kept for one frame count only.");
     auto frames = VideoFrames::open(request.source);
     if (!frames)
         return frames.error();
@@ -751,12 +750,13 @@ sampleVideo(const VideoRequest& request, std::span<const std::size_t> frameCount
     std::stable_sort(order.begin(), order.end(),
                      [](const auto& a, const auto& b) { return std::get<0>(a) < std::get<0>(b); });
     std::sort(allTimes.begin(), allTimes.end());
-    // A decoding pass skips the frames that lie far from its times and that
-    // no frame is decoded from; frames kept for the GIF are the ones it
-    // would take, as the same frames are skipped for the same times.
+    // Frames kept for the GIF must be the ones a decoding pass takes, which
+    // sees every frame: a video whose frames are not evenly spaced could
+    // otherwise give another frame near a GIF time.
     if (clip)
         *clip = {}; // a sample taken again keeps its frames afresh
-    frames->decodeOnlyFor(std::move(allTimes));
+    else
+        frames->decodeOnlyFor(std::move(allTimes));
     const std::uint32_t largest = largestEdge(request);
     const auto [box, allowEnlarge] = boxFor(request, largest);
 

@@ -115,7 +115,9 @@ Result<FrameSample> sampleFrames(const ImagesRequest& request);
 Result<FrameSample> sampleFrames(const VideoRequest& request);
 // The samples of a video's GIFs at several frame counts (the request's own
 // is not used), in that order, from one decode of the video: a screen that
-// offers several speeds has each speed's estimate ready.
+// offers several speeds has each speed's estimate ready. The decode skips
+// only frames far from every count's times, so on a video whose frames are
+// unevenly spaced a count may see a frame nearer its time than alone.
 Result<std::vector<FrameSample>> sampleFrames(const VideoRequest& request,
                                               std::span<const std::size_t> frameCounts);
 

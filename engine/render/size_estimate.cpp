@@ -131,23 +131,11 @@ image::Size FrameSample::sampledSize(image::Size canvas) const {
             side(frames_[0].height, canvas_.height, canvas.height)};
 }
 
-image::Size FrameSample::measuredSize(std::uint32_t longEdge) const {
-    return sampledSize(image::fitInside(canvas_, {longEdge, longEdge}, false));
-}
-
-bool FrameSample::hasMeasured(std::uint32_t longEdge, int quality) const {
-    if (frames_.empty())
-        return false;
-    const image::Size size = measuredSize(longEdge);
-    return std::any_of(measured_.begin(), measured_.end(),
-                       [&](const Measured& m) { return m.size == size && m.quality == quality; });
-}
-
 Result<FrameSample::Measured> FrameSample::measuredAt(std::uint32_t longEdge, int quality,
                                                       unsigned threads) const {
     if (frames_.empty())
         return makeError("render.no_frames", "There are no frames to estimate.");
-    const image::Size size = measuredSize(longEdge);
+    const image::Size size = sampledSize(image::fitInside(canvas_, {longEdge, longEdge}, false));
     // A size asked again (a choice changed back, a bounce turned on or off)
     // is answered from what it cost before.
     auto known = std::find_if(measured_.begin(), measured_.end(), [&](const Measured& m) {
@@ -206,10 +194,10 @@ Result<FrameSample::Measured> FrameSample::measure(image::Size size, std::uint32
         const image::RgbaImage* frame = &frames_[i];
         if (!atSize(i)) {
             auto made = next.get();
-            making = nextToMake(i + 1);
-            startMaking();
             if (!made)
                 return made.error();
+            making = nextToMake(i + 1);
+            startMaking();
             current = std::move(*made);
             frame = &current;
         }
@@ -223,11 +211,9 @@ Result<FrameSample::Measured> FrameSample::measure(image::Size size, std::uint32
         }
         return frame;
     };
+    // A frame still being made when the encode stops is waited for by its
+    // future's destructor, before what it reads goes away.
     auto cost = encodeSample(frames_.size(), frameAt, counted_, quality, threads);
-    // A frame still being made when the encode stopped is waited for here,
-    // before what it reads goes away.
-    if (next.valid())
-        next.wait();
     if (!cost)
         return cost.error();
     return Measured{size, firstSize->height, quality, cost->header, std::move(cost->frames)};
@@ -340,16 +326,14 @@ public:
     // still leave the GIF inside the budget.
     double accepted() const { return 0.96 * double(budget_); }
 
-    // exponent: how bytes are taken to grow with the edge until the search
-    // has measured it (a little slower than the pixels, unless known).
     Result<std::optional<SizePlan>> largestFitting(int quality, std::uint32_t largest,
                                                    std::uint32_t smallest, std::uint32_t from,
-                                                   std::uint64_t bytesFrom,
-                                                   double exponent = 1.75) {
+                                                   std::uint64_t bytesFrom) {
         const double target = kBudgetAim * double(budget_);
         std::optional<SizePlan> best;
         std::uint32_t edge = from;
         std::uint64_t bytes = bytesFrom;
+        double exponent = 1.75; // bytes grow a little slower than the pixels
         // Of the edges tried that fit, the one that uses most of the budget:
         // with the wobble, a larger edge may take fewer bytes.
         const auto consider = [&] {
@@ -473,26 +457,11 @@ Result<SizePlan> planSize(const FrameSample& sample, std::size_t frames, int qua
             if (use == PlanFor::render && atMost(*probed, probe, largest) <= 0.75 * double(*budget))
                 return std::optional<SizePlan>(SizePlan{
                     largest, q, canvas, std::uint64_t(atMost(*probed, probe, largest)), 1.75});
-            // With the GIF as asked already estimated (the estimate before a
-            // budget was chosen), how bytes grow between the two is known.
-            double exponent = 1.75;
-            if (sample.hasMeasured(largest, q)) {
-                auto full = asAsked(q);
-                if (!full)
-                    return full.error();
-                if (double(full->bytes) <= kAsAskedShare * double(*budget))
-                    return std::optional<SizePlan>(*full);
-                const double measured = std::log(double(full->bytes) / double(*probed)) /
-                                        std::log(double(largest) / double(probe));
-                if (std::isfinite(measured))
-                    exponent = std::clamp(measured, 1.0, 2.5);
-            }
-            const std::uint32_t guess =
-                edgeFor(probe, *probed, kBudgetAim * double(*budget), exponent);
+            const std::uint32_t guess = edgeFor(probe, *probed, kBudgetAim * double(*budget), 1.75);
             from = probe;
             bytesFrom = *probed;
             if (guess < largest)
-                return search.largestFitting(q, largest, smallest, from, bytesFrom, exponent);
+                return search.largestFitting(q, largest, smallest, from, bytesFrom);
         }
         auto full = asAsked(q);
         if (!full)

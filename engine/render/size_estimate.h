@@ -74,15 +74,9 @@ public:
     Result<std::uint64_t> estimate(std::uint32_t longEdge, int quality, std::size_t frames,
                                    unsigned threads = 0) const;
 
-    // Whether the frames were measured at that long edge and quality, so
-    // that an estimate there costs nothing.
-    bool hasMeasured(std::uint32_t longEdge, int quality) const;
-
 private:
     // The sampled frames' size when the canvas is brought to `canvas`.
     image::Size sampledSize(image::Size canvas) const;
-    // The size the frames are measured at for a long edge.
-    image::Size measuredSize(std::uint32_t longEdge) const;
     // What the sampled frames cost, scaled to a size (their own rows) and
     // encoded at a quality: the bytes before the first frame, then each
     // frame's.

@@ -32,6 +32,7 @@
 #include <QQuickWindow>
 #include <QSignalSpy>
 #include <QTest>
+#include <atomic>
 #include <cmath>
 #include <memory>
 
@@ -444,6 +445,42 @@ private slots:
         QCOMPARE(again.loop(), render::Loop::bounce);
         QCOMPARE(platform::UserDefaults::standard().objectForKey("flickbookLoop").toString(),
                  QString("bounce"));
+    }
+
+    // Samples made together (a video's speeds) are each kept under their own
+    // key: asking for another of them makes nothing new, and a sampler that
+    // does not give the sample asked for says so.
+    void samplesMadeTogetherAreKeptUnderTheirOwnKeys() {
+        common::OutputChoices choices;
+        auto calls = std::make_shared<std::atomic<int>>(0);
+        const auto sampler = [calls]() -> Result<common::OutputChoices::KeyedSamples> {
+            ++*calls;
+            common::OutputChoices::KeyedSamples keyed;
+            for (const char* key : {"a", "b"}) {
+                std::vector<image::RgbaImage> frames;
+                for (std::uint8_t shade : {40, 200})
+                    frames.push_back(
+                        image::RgbaImage{64, 48, std::vector<std::uint8_t>(64 * 48 * 4, shade)});
+                keyed.emplace_back(key,
+                                   render::FrameSample(std::move(frames), {false, true}, {64, 48}));
+            }
+            return keyed;
+        };
+        QSignalSpy answered(&choices, &common::OutputChoices::estimateChanged);
+        const auto estimateFor = [&](const QString& key) {
+            answered.clear();
+            choices.requestEstimate(key, sampler, 2);
+            return QTest::qWaitFor([&] { return !answered.isEmpty() && !choices.estimating(); },
+                                   10000);
+        };
+        QVERIFY(estimateFor("a"));
+        QVERIFY2(choices.estimate().startsWith("about "), qPrintable(choices.estimate()));
+        QVERIFY(estimateFor("b"));
+        QVERIFY2(choices.estimate().startsWith("about "), qPrintable(choices.estimate()));
+        QCOMPARE(calls->load(), 1);
+        QVERIFY(estimateFor("c"));
+        QCOMPARE(choices.estimate(), QString("No estimate: the frames were not sampled."));
+        QCOMPARE(calls->load(), 2);
     }
 
     // The size, the limit and bounce change the estimate, the preview and

@@ -23,6 +23,7 @@
 #include <QQuickStyle>
 #include <QQuickWindow>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <QVideoSink>
@@ -302,13 +303,13 @@ private slots:
                                  10000);
         const double atNormalSpeed = testing::estimatedBytes(output->estimate());
         QVERIFY(QFile::rename(clip, clip + ".gone"));
+        const auto back = qScopeGuard([&] { QFile::rename(clip + ".gone", clip); });
         QSignalSpy answered(output, &common::OutputChoices::estimateChanged);
         screen->sliderDiscrite()->userMoved(5); // 0.5x: 21 frames rather than 15
         QTRY_VERIFY_WITH_TIMEOUT(!answered.isEmpty() && !output->estimating(), 10000);
         QVERIFY2(output->estimate().startsWith("about "), qPrintable(output->estimate()));
         QVERIFY2(testing::estimatedBytes(output->estimate()) > atNormalSpeed,
                  qPrintable(output->estimate()));
-        QVERIFY(QFile::rename(clip + ".gone", clip));
     }
 
     // A 10.9 s video makes 50 frames of 0.2 s at "1x" and 70 of 0.3 s at

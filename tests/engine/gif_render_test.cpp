@@ -10,10 +10,13 @@
 #include "render/presets.h"
 #include "test_paths.h"
 
+#include <atomic>
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <numeric>
+#include <optional>
 #include <sys/resource.h>
 
 namespace flickbook {
@@ -471,6 +474,67 @@ void expectFramesAsAsked(const fs::path& file, std::size_t frames, int delayCs) 
         EXPECT_EQ(delay, delayCs);
 }
 
+// A sample whose frames are made again at each size: they are made in order,
+// each once per size, one at a time; one that cannot be made ends the
+// measure with its error, and the sample still answers afterwards. A frame
+// made at another size goes onto the first one's canvas.
+TEST(SizeEstimate, FramesMadeAgainComeInOrderAndAFailureEndsOnlyThatMeasure) {
+    auto photo = loadPhoto("Storm.jpg", 640);
+    ASSERT_TRUE(photo.ok()) << photo.error().message;
+    const image::Size canvas{photo->width, photo->height};
+    std::vector<std::size_t> made;
+    std::atomic<int> makingNow{0};
+    std::atomic<bool> overlapped{false};
+    std::optional<std::size_t> failAt;
+    const render::FrameSample::FrameMaker remake =
+        [&](std::size_t index, std::uint32_t longEdge) -> Result<image::RgbaImage> {
+        if (makingNow++ > 0)
+            overlapped = true;
+        made.push_back(index);
+        auto frame = image::resize(*photo, image::fitInside(canvas, {longEdge, longEdge}, false));
+        // A square that moves, so that every frame costs something.
+        for (std::uint32_t y = 0; frame && y < frame->height / 4; ++y)
+            for (std::uint32_t x = 0; x < frame->width / 4; ++x)
+                frame->pixels[(std::size_t(y + index * 3) * frame->width + x + index * 5) * 4] =
+                    255;
+        if (frame && index == 5)
+            frame = image::resize(*frame, {frame->width / 2, frame->height}); // another size
+        --makingNow;
+        if (failAt && index == *failAt)
+            return makeError("test.unmade", "Frame " + std::to_string(index) + " is not there.");
+        return frame;
+    };
+    std::vector<image::RgbaImage> sizes(12, image::RgbaImage{canvas.width, canvas.height, {}});
+    std::vector<bool> counted(12, true);
+    counted[0] = false;
+    const render::FrameSample sample(std::move(sizes), counted, canvas, std::nullopt, {}, remake);
+
+    auto whole = sample.estimate(640, 80, 30);
+    ASSERT_TRUE(whole.ok()) << whole.error().message;
+    std::vector<std::size_t> inOrder(12);
+    std::iota(inOrder.begin(), inOrder.end(), 0);
+    EXPECT_EQ(made, inOrder);
+    EXPECT_FALSE(overlapped);
+
+    made.clear();
+    failAt = 7;
+    auto failed = sample.estimate(320, 80, 30);
+    ASSERT_FALSE(failed.ok());
+    EXPECT_EQ(failed.error().code, "test.unmade");
+    EXPECT_EQ(made.back(), 7u); // nothing after it is made
+
+    failAt.reset();
+    made.clear();
+    auto again = sample.estimate(320, 80, 30);
+    ASSERT_TRUE(again.ok()) << again.error().message;
+    EXPECT_EQ(made, inOrder);
+    EXPECT_LT(*again, *whole);
+    auto known = sample.estimate(640, 80, 30); // measured before: nothing made
+    ASSERT_TRUE(known.ok());
+    EXPECT_EQ(*known, *whole);
+    EXPECT_EQ(made, inOrder);
+}
+
 TEST(SizeEstimate, IsWithinFifteenPerCentOfTheGifMade) {
     TempDir dir;
     auto video = bookRequest(dir.path() / "book.gif");
@@ -573,9 +637,9 @@ TEST_F(FullHd, EstimateIsWithinFifteenPerCentAtTwoSpeeds) {
     }
 }
 
-// One decode samples every speed's frames: each sample estimates what the
-// sample made for that speed alone does, although the decode skipped fewer
-// frames for the others' times.
+// One decode samples every speed's frames: on evenly spaced frames, each
+// sample estimates what the sample made for that speed alone does, although
+// the decode skipped fewer frames for the others' times.
 TEST_F(FullHd, EverySpeedSampledInOneDecodeEstimatesAsItsOwnSample) {
     const std::vector<std::size_t> counts = render::videoFrameCounts(4.0);
     ASSERT_EQ(counts, (std::vector<std::size_t>{20, 24, 28})); // 5, 6 and 7 frames a second
