@@ -119,6 +119,15 @@ image::RgbaImage bandsOf(const image::RgbaImage& picture) {
     return out;
 }
 
+double FrameSample::estimateShare(std::size_t frames) const {
+    if (frames == 0)
+        return 0;
+    // Pictures are measured on bands of their rows.
+    const double rows =
+        smallPass_ ? 1.0 : double(bandsHeight(canvas_.height)) / std::max(1u, canvas_.height);
+    return double(frames_.size()) * rows / double(frames);
+}
+
 image::Size FrameSample::sampledSize(image::Size canvas) const {
     // Each side of the sampled frames keeps its share of the canvas's.
     const auto side = [](std::uint32_t sampled, std::uint32_t full, std::uint32_t wanted) {
@@ -314,9 +323,11 @@ namespace {
 // does not fit.
 class EdgeSearch {
 public:
+    // enough: the share of the budget from which an edge that fits ends the
+    // search.
     EdgeSearch(const FrameSample& sample, std::size_t frames, std::uint64_t budget,
-               unsigned threads)
-        : sample_(sample), frames_(frames), budget_(budget), threads_(threads) {}
+               unsigned threads, double enough)
+        : sample_(sample), frames_(frames), budget_(budget), threads_(threads), enough_(enough) {}
 
     // Estimates a search may make after its start: most budgets are met in
     // two or three.
@@ -355,7 +366,8 @@ public:
         };
         bracket();
         for (int step = 0; step < kSteps; ++step) {
-            if (std::abs(double(bytes) / target - 1) < 0.03)
+            if (std::abs(double(bytes) / target - 1) < 0.03 ||
+                (double(bytes) >= enough_ * double(budget_) && double(bytes) <= accepted()))
                 break;
             if (edge == smallest && double(bytes) > accepted())
                 break;
@@ -394,6 +406,7 @@ private:
     std::size_t frames_;
     std::uint64_t budget_;
     unsigned threads_;
+    double enough_;
 };
 
 // The edge a budget's search starts from: a quarter of the largest (at least
@@ -440,7 +453,12 @@ Result<SizePlan> planSize(const FrameSample& sample, std::size_t frames, int qua
 
     const std::uint32_t smallest = std::min(largest, kSmallestLongEdge);
     const std::uint32_t probe = probeEdge(largest);
-    EdgeSearch search(sample, frames, *budget, threads);
+    // A render whose estimates each cost half an encode or more (a sample
+    // that holds half of the GIF's frames) is near the GIF's size too: an
+    // edge that fits a little above the floor is enough, as the encode
+    // weighs the GIF itself. Otherwise only an edge near the aim ends it.
+    const bool dearEstimates = use == PlanFor::render && sample.estimateShare(frames) >= 0.5;
+    EdgeSearch search(sample, frames, *budget, threads, dearEstimates ? kBudgetFloor + 0.02 : 1.0);
     // The largest edge that fits at a quality: the GIF as asked when its
     // estimate is close enough to the budget that its encode is tried (it
     // stops if it passes the budget, and a smaller one follows), else the

@@ -69,6 +69,9 @@ public:
 
     // The canvas at the largest size.
     image::Size canvas() const { return canvas_; }
+    // About what one estimate costs against encoding a GIF of `frames`
+    // frames at the same size.
+    double estimateShare(std::size_t frames) const;
     // About how many bytes a GIF of `frames` frames takes with its long edge
     // at most longEdge (never enlarged) at the encoder's quality.
     Result<std::uint64_t> estimate(std::uint32_t longEdge, int quality, std::size_t frames,
