@@ -12,7 +12,10 @@ namespace flickbook {
 // in page faults, which on a virtual machine cost more than the decoding
 // and scaling that fill them. Blocks of up to 32 MiB are taken from the heap
 // from the start, and the heap gives memory back only once 64 MiB or more
-// lie free at its top. Where the C library cannot do this, nothing changes.
+// lie free at its top. All threads share that one heap: with a heap per
+// thread, a picture made on a worker came from memory of that worker's own,
+// and was paid in page faults again. Where the C library cannot do this,
+// nothing changes.
 // Called once at start, before other threads run.
 void reuseFreedPictureMemory();
 
