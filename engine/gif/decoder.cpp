@@ -125,7 +125,9 @@ Error Decoder::truncated(const char* where) {
 
 // Header and logical screen descriptor (GIF89a sections 17 and 18).
 Result<void> Decoder::readHeader() {
-    std::uint8_t header[13];
+    // Zeroed, so that a file shorter than the signature reads as no GIF
+    // whatever the bytes after it held.
+    std::uint8_t header[13] = {};
     if (!source_.read(header, sizeof header)) {
         if (std::memcmp(header, "GIF", 3) != 0)
             return fail(makeError("gif.not_gif", "The file is not a GIF image."));
