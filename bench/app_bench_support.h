@@ -1,15 +1,25 @@
 #pragma once
 
-// What the app benchmarks share: turning the event loop by hand until
-// something happens, and the process's peak memory.
+// What the app benchmarks share: a private home, turning the event loop by
+// hand until something happens, and the process's peak memory.
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <QThread>
 #include <functional>
 #include <sys/resource.h>
 
 namespace flickbook::bench {
+
+// Data and settings folders under `home`, and the offscreen platform, set
+// before the application starts: a run never touches the user's own work
+// list or settings.
+inline void usePrivateHome(const QTemporaryDir& home) {
+    qputenv("XDG_DATA_HOME", (home.path() + "/data").toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit());
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+}
 
 // Runs the GUI thread's events until done() or the timeout; false on timeout.
 inline bool spinUntil(const std::function<bool()>& done, int timeoutMs) {

@@ -31,9 +31,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     QTemporaryDir home;
-    qputenv("XDG_DATA_HOME", (home.path() + "/data").toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit());
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::usePrivateHome(home);
     QGuiApplication app(argc, argv);
 
     const std::string video = argv[1];

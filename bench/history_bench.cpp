@@ -66,9 +66,7 @@ int main(int argc, char* argv[]) {
     }
 
     QTemporaryDir home;
-    qputenv("XDG_DATA_HOME", (home.path() + "/data").toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit());
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::usePrivateHome(home);
     const QString work = home.path() + "/data/Flickbook/Documents/MyWork";
     QDir().mkpath(work);
     QStringList originals;

@@ -46,9 +46,7 @@ int main(int argc, char* argv[]) {
     }
 
     QTemporaryDir home;
-    qputenv("XDG_DATA_HOME", (home.path() + "/data").toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit());
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::usePrivateHome(home);
     QDir().mkpath(home.path() + "/config");
     QFile dirs(home.path() + "/config/user-dirs.dirs");
     if (!dirs.open(QIODevice::WriteOnly))
