@@ -311,12 +311,60 @@ Result<void> run(const Job& job) {
 
 // --- Pictures ---------------------------------------------------------------
 
-FramePass picturesPass(const ImagesRequest& request) {
-    return [&request](std::uint32_t longEdge, const FrameVisitor& visit,
-                      const Progress& progress) -> Result<void> {
+// Pictures a budget's sample decoded at a long edge, kept for the GIF's own
+// pass: a GIF made at a size its plan measured takes them instead of
+// decoding them again. The latest edges' are kept, up to kKeptBytes. The
+// sample fills it (on the thread that makes its frames) before the pass
+// takes from it, never at the same time.
+class DecodedPictures {
+public:
+    void keep(std::size_t index, std::uint32_t longEdge, image::RgbaImage picture) {
+        if (find(index, longEdge) != kept_.end())
+            return; // made again for another quality
+        bytes_ += picture.pixels.size();
+        kept_.push_back({index, longEdge, std::move(picture)});
+        while (bytes_ > kKeptBytes) {
+            bytes_ -= kept_.front().picture.pixels.size();
+            kept_.pop_front();
+        }
+    }
+
+    std::optional<image::RgbaImage> take(std::size_t index, std::uint32_t longEdge) {
+        auto found = find(index, longEdge);
+        if (found == kept_.end())
+            return std::nullopt;
+        image::RgbaImage picture = std::move(found->picture);
+        bytes_ -= picture.pixels.size();
+        kept_.erase(found);
+        return picture;
+    }
+
+private:
+    static constexpr std::size_t kKeptBytes = std::size_t(64) << 20;
+    struct Kept {
+        std::size_t index;
+        std::uint32_t longEdge;
+        image::RgbaImage picture;
+    };
+    std::list<Kept>::iterator find(std::size_t index, std::uint32_t longEdge) {
+        return std::find_if(kept_.begin(), kept_.end(), [&](const Kept& k) {
+            return k.index == index && k.longEdge == longEdge;
+        });
+    }
+
+    std::list<Kept> kept_;
+    std::size_t bytes_ = 0;
+};
+
+FramePass picturesPass(const ImagesRequest& request, std::shared_ptr<DecodedPictures> decoded) {
+    return [&request, decoded](std::uint32_t longEdge, const FrameVisitor& visit,
+                               const Progress& progress) -> Result<void> {
         image::Size canvas;
         for (std::size_t i = 0; i < request.count; ++i) {
-            auto picture = request.pictureAt ? request.pictureAt(i, longEdge) : request.picture(i);
+            auto kept = decoded->take(i, longEdge);
+            auto picture = kept                ? Result<image::RgbaImage>(std::move(*kept))
+                           : request.pictureAt ? request.pictureAt(i, longEdge)
+                                               : request.picture(i);
             if (!picture)
                 return picture.error();
             if (i == 0)
@@ -622,28 +670,34 @@ std::size_t sampledPicture(const ImagesRequest& request, std::size_t k) {
 // size the search may step through on its way to a budget far under), and
 // refuses a larger one ("render.sample_size"), whose pictures cost about
 // what they cost whole: that plan is made on the whole sample, read once.
-Result<FrameSample> sampleSmallPictures(const ImagesRequest& request) {
+Result<FrameSample> sampleSmallPictures(const ImagesRequest& request,
+                                        std::shared_ptr<DecodedPictures> decoded) {
     auto first = request.pictureAt(0, request.output.maxLongEdge);
     if (!first)
         return first.error();
     const image::Size canvas =
         image::canvasFor({first->width, first->height}, request.output.maxLongEdge);
+    // A GIF planned at its largest size starts with it.
+    decoded->keep(0, request.output.maxLongEdge, std::move(*first));
     // Only their size until a size is measured.
     std::vector<image::RgbaImage> run(
         picturesSampled(request), image::RgbaImage{canvas.width, bandsHeight(canvas.height), {}});
     std::vector<bool> counted(run.size(), true);
     counted[0] = false;
-    FrameSample::FrameMaker made =
-        [&request, canvas](std::size_t k, std::uint32_t longEdge) -> Result<image::RgbaImage> {
+    FrameSample::FrameMaker made = [&request, canvas,
+                                    decoded](std::size_t k,
+                                             std::uint32_t longEdge) -> Result<image::RgbaImage> {
         if (3 * longEdge > 2 * std::max(canvas.width, canvas.height))
             return makeError("render.sample_size", "The sample answers small sizes only.");
-        auto picture = request.pictureAt(sampledPicture(request, k), longEdge);
+        const std::size_t index = sampledPicture(request, k);
+        auto picture = request.pictureAt(index, longEdge);
         if (!picture)
             return picture.error();
         auto framed =
             image::placeCentred(*picture, image::fitInside(canvas, {longEdge, longEdge}, false));
         if (!framed)
             return framed.error();
+        decoded->keep(index, longEdge, std::move(*picture));
         return bandsOf(*framed);
     };
     return FrameSample(std::move(run), std::move(counted), canvas, std::nullopt, {},
@@ -893,10 +947,11 @@ Result<void> imagesToGif(const ImagesRequest& request) {
     if (auto ok = checkPictures(request); !ok)
         return ok;
     Job job;
-    job.pass = picturesPass(request);
+    auto decoded = std::make_shared<DecodedPictures>();
+    job.pass = picturesPass(request, decoded);
     job.sample = [&request] { return sampleFrames(request); };
     if (request.pictureAt)
-        job.smallSample = [&request] { return sampleSmallPictures(request); };
+        job.smallSample = [&request, decoded] { return sampleSmallPictures(request, decoded); };
     job.frames = request.count;
     job.delaySeconds = request.delaySeconds;
     job.loopCount = request.loopCount;
