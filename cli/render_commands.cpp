@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <map>
 
 namespace flickbook::cli {
 
@@ -173,15 +174,25 @@ int runImages(const std::vector<std::string>& input) {
         return picture;
     };
     // The GIF's own frames are decoded no larger than the size it is made
-    // at, which a budget may bring down.
-    std::optional<image::Size> first;
+    // at, which a budget may bring down, inside the canvas the first picture
+    // has at that size. The engine may keep a picture decoded for one size
+    // and ask for others in between, so each answer depends on the picture
+    // and the size alone, not on what was asked before.
+    std::map<std::uint32_t, image::Size> firstAt;
     request.pictureAt = [&](std::size_t i, std::uint32_t longEdge) -> Result<image::RgbaImage> {
-        const image::Size box =
-            i > 0 && first ? image::canvasFor(*first, longEdge) : image::Size{longEdge, longEdge};
-        auto picture = components::loadPicture(QString::fromStdString(args[i]), box);
-        if (picture && i == 0)
-            first = image::Size{picture->width, picture->height};
-        return picture;
+        const auto load = [&](std::size_t k, image::Size box) {
+            auto picture = components::loadPicture(QString::fromStdString(args[k]), box);
+            if (picture && k == 0)
+                firstAt[longEdge] = image::Size{picture->width, picture->height};
+            return picture;
+        };
+        if (i == 0)
+            return load(0, {longEdge, longEdge});
+        if (!firstAt.contains(longEdge)) {
+            if (auto first = load(0, {longEdge, longEdge}); !first)
+                return first.error();
+        }
+        return load(i, image::canvasFor(firstAt.at(longEdge), longEdge));
     };
     request.delaySeconds = frameTime;
     request.loopCount = 0;

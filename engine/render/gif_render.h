@@ -55,6 +55,9 @@ struct ImagesRequest {
     PictureSource picture;
     // Optional: asked instead of `picture` for the GIF's own frames, so that
     // a GIF a budget makes smaller does not decode its pictures at full size.
+    // Its answer must depend on the picture and the size alone: a picture
+    // decoded while a budget is planned is kept for the GIF made at that
+    // size, whatever was asked in between.
     SizedPictureSource pictureAt;
     double delaySeconds = 1.0;
     std::uint16_t loopCount = 0;

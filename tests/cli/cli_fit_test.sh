@@ -56,6 +56,9 @@ fits() { # budget in bytes, expected frames, the GIF, then the command's argumen
 check "video --max-size 300KB: under it, at least 85% of it, frames as asked" fits 300000 15 "$tmp/fit.gif" video "$book" --max-size 300KB
 check "images --max-size 0.5MB: under it, at least 85% of it" fits 500000 2 "$tmp/fit-photos.gif" images "$photos/Dune.jpg" "$photos/Storm.jpg" --max-size 0.5MB
 check "a budget the GIF fits changes nothing" sh -c "'$cli' video '$book' --max-size 10MB -o '$tmp/roomy.gif' >/dev/null && cmp -s '$tmp/roomy.gif' '$tmp/big.gif'"
+# The first photograph is larger than the canvas, so it is read at the largest
+# size to plan the GIF and kept for it.
+check "a budget photographs fit changes nothing" sh -c "'$cli' images '$photos/Aqua.jpg' '$photos/Storm.jpg' '$photos/Dune.jpg' -o '$tmp/photos.gif' >/dev/null && '$cli' images '$photos/Aqua.jpg' '$photos/Storm.jpg' '$photos/Dune.jpg' --max-size 10MB -o '$tmp/roomy-photos.gif' >/dev/null && cmp -s '$tmp/roomy-photos.gif' '$tmp/photos.gif'"
 check "a budget too small fails before rendering" fails "$cli" video "$book" --max-size 5KB -o "$tmp/tiny.gif"
 check "and names the smallest budget that fits" grep -Eq 'the smallest budget it fits is [0-9.]+ KB\.$' "$tmp/err"
 check "nothing left from a budget too small" test ! -e "$tmp/tiny.gif" -a -z "$(ls -A "$tmp" | grep part)"
