@@ -314,15 +314,17 @@ Result<void> run(const Job& job) {
 // Pictures a budget's sample decoded at a long edge, kept for the GIF's own
 // pass: a GIF made at a size its plan measured takes them instead of
 // decoding them again. The latest edges' are kept, up to kKeptBytes. The
-// sample fills it (on the thread that makes its frames) before the pass
-// takes from it, never at the same time.
+// sample makes one picture at a time (each on a thread of its own, waited
+// for before the next), and the plan is done before the pass takes any: it
+// is never used by two threads at once.
 class DecodedPictures {
 public:
     void keep(std::size_t index, std::uint32_t longEdge, image::RgbaImage picture) {
         if (find(index, longEdge) != kept_.end())
             return; // made again for another quality
-        bytes_ += picture.pixels.size();
+        const std::size_t bytes = picture.pixels.size();
         kept_.push_back({index, longEdge, std::move(picture)});
+        bytes_ += bytes;
         while (bytes_ > kKeptBytes) {
             bytes_ -= kept_.front().picture.pixels.size();
             kept_.pop_front();
@@ -337,6 +339,16 @@ public:
         bytes_ -= picture.pixels.size();
         kept_.erase(found);
         return picture;
+    }
+
+    // Lets go of the pictures of every other edge: those no pass will take.
+    void keepOnly(std::uint32_t longEdge) {
+        std::erase_if(kept_, [&](const Kept& k) {
+            if (k.longEdge == longEdge)
+                return false;
+            bytes_ -= k.picture.pixels.size();
+            return true;
+        });
     }
 
 private:
@@ -359,6 +371,7 @@ private:
 FramePass picturesPass(const ImagesRequest& request, std::shared_ptr<DecodedPictures> decoded) {
     return [&request, decoded](std::uint32_t longEdge, const FrameVisitor& visit,
                                const Progress& progress) -> Result<void> {
+        decoded->keepOnly(longEdge);
         image::Size canvas;
         for (std::size_t i = 0; i < request.count; ++i) {
             auto kept = decoded->take(i, longEdge);
@@ -677,8 +690,10 @@ Result<FrameSample> sampleSmallPictures(const ImagesRequest& request,
         return first.error();
     const image::Size canvas =
         image::canvasFor({first->width, first->height}, request.output.maxLongEdge);
-    // A GIF planned at its largest size starts with it.
-    decoded->keep(0, request.output.maxLongEdge, std::move(*first));
+    // Read at the size of a GIF as asked, which the plan may choose without
+    // measuring it (a budget far above it), or measure on the whole sample.
+    if (std::max(canvas.width, canvas.height) == request.output.maxLongEdge)
+        decoded->keep(0, request.output.maxLongEdge, std::move(*first));
     // Only their size until a size is measured.
     std::vector<image::RgbaImage> run(
         picturesSampled(request), image::RgbaImage{canvas.width, bandsHeight(canvas.height), {}});
@@ -949,7 +964,12 @@ Result<void> imagesToGif(const ImagesRequest& request) {
     Job job;
     auto decoded = std::make_shared<DecodedPictures>();
     job.pass = picturesPass(request, decoded);
-    job.sample = [&request] { return sampleFrames(request); };
+    job.sample = [&request, decoded] {
+        // Asked when there is no small sample or it cannot answer: the
+        // pictures it decoded are of sizes the GIF will not have.
+        decoded->keepOnly(request.output.maxLongEdge);
+        return sampleFrames(request);
+    };
     if (request.pictureAt)
         job.smallSample = [&request, decoded] { return sampleSmallPictures(request, decoded); };
     job.frames = request.count;
