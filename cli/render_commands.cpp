@@ -165,14 +165,6 @@ int runImages(const std::vector<std::string>& input) {
 
     render::ImagesRequest request;
     request.count = args.size();
-    const std::uint32_t maxEdge = fit->output.maxLongEdge;
-    std::optional<image::Size> bound = image::Size{maxEdge, maxEdge};
-    request.picture = [&](std::size_t i) -> Result<image::RgbaImage> {
-        auto picture = components::loadPicture(QString::fromStdString(args[i]), bound);
-        if (picture && i == 0)
-            bound = image::canvasFor({picture->width, picture->height}, maxEdge);
-        return picture;
-    };
     // The GIF's own frames are decoded no larger than the size it is made
     // at, which a budget may bring down, inside the canvas the first picture
     // has at that size. The engine may keep a picture decoded for one size
@@ -193,6 +185,10 @@ int runImages(const std::vector<std::string>& input) {
                 return first.error();
         }
         return load(i, image::canvasFor(firstAt.at(longEdge), longEdge));
+    };
+    // Whole pictures are never needed larger than the largest GIF.
+    request.picture = [&request, maxEdge = fit->output.maxLongEdge](std::size_t i) {
+        return request.pictureAt(i, maxEdge);
     };
     request.delaySeconds = frameTime;
     request.loopCount = 0;
