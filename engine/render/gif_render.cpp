@@ -352,7 +352,8 @@ public:
     }
 
 private:
-    static constexpr std::size_t kKeptBytes = std::size_t(64) << 20;
+    // Eight pictures of 1920 x 1440, a whole sample of 4:3 photographs.
+    static constexpr std::size_t kKeptBytes = std::size_t(96) << 20;
     struct Kept {
         std::size_t index;
         std::uint32_t longEdge;
@@ -690,10 +691,10 @@ Result<FrameSample> sampleSmallPictures(const ImagesRequest& request,
         return first.error();
     const image::Size canvas =
         image::canvasFor({first->width, first->height}, request.output.maxLongEdge);
-    // Read at the size of a GIF as asked, which the plan may choose without
-    // measuring it (a budget far above it), or measure on the whole sample.
-    if (std::max(canvas.width, canvas.height) == request.output.maxLongEdge)
-        decoded->keep(0, request.output.maxLongEdge, std::move(*first));
+    // Read as the whole sample reads it, which the plan may fall back on,
+    // and the GIF as asked, which it may choose without measuring it (a
+    // budget far above it).
+    decoded->keep(0, request.output.maxLongEdge, std::move(*first));
     // Only their size until a size is measured.
     std::vector<image::RgbaImage> run(
         picturesSampled(request), image::RgbaImage{canvas.width, bandsHeight(canvas.height), {}});
@@ -719,31 +720,50 @@ Result<FrameSample> sampleSmallPictures(const ImagesRequest& request,
                        std::move(made));
 }
 
-} // namespace
-
-Result<FrameSample> sampleFrames(const ImagesRequest& request) {
+// The whole sample: each sampled picture on the canvas of the GIF as asked,
+// as bands of its rows. Given the pictures a pass keeps, they are read as the
+// pass reads them at the canvas's long edge, and kept: a GIF made as asked,
+// the usual answer to a budget near or above it, then decodes only those
+// not sampled. The first is kept only where the canvas's long edge is the
+// one it was read at.
+Result<FrameSample> sampleWholePictures(const ImagesRequest& request, DecodedPictures* decoded) {
     if (auto ok = checkPictures(request); !ok)
         return ok.error();
-    // Each picture as bands of its rows.
+    const std::uint32_t largest = request.output.maxLongEdge;
     const std::size_t count = picturesSampled(request);
     std::vector<image::RgbaImage> run;
     image::Size canvas;
+    std::uint32_t edge = largest;
     for (std::size_t k = 0; k < count; ++k) {
         const std::size_t i = sampledPicture(request, k);
-        auto picture = request.picture(i);
+        std::optional<image::RgbaImage> kept;
+        if (decoded && k == 0)
+            kept = decoded->take(0, largest);
+        auto picture = kept      ? Result<image::RgbaImage>(std::move(*kept))
+                       : decoded ? request.pictureAt(i, edge)
+                                 : request.picture(i);
         if (!picture)
             return picture.error();
-        if (k == 0)
-            canvas =
-                image::canvasFor({picture->width, picture->height}, request.output.maxLongEdge);
+        if (k == 0) {
+            canvas = image::canvasFor({picture->width, picture->height}, largest);
+            edge = std::max(canvas.width, canvas.height);
+        }
         auto framed = image::placeCentred(*picture, canvas);
         if (!framed)
             return framed.error();
         run.push_back(bandsOf(*framed));
+        if (decoded && (k > 0 || edge == largest))
+            decoded->keep(i, edge, std::move(*picture));
     }
     std::vector<bool> counted(run.size(), true);
     counted[0] = false;
     return FrameSample(std::move(run), std::move(counted), canvas);
+}
+
+} // namespace
+
+Result<FrameSample> sampleFrames(const ImagesRequest& request) {
+    return sampleWholePictures(request, nullptr);
 }
 
 namespace {
@@ -964,14 +984,17 @@ Result<void> imagesToGif(const ImagesRequest& request) {
     Job job;
     auto decoded = std::make_shared<DecodedPictures>();
     job.pass = picturesPass(request, decoded);
-    job.sample = [&request, decoded] {
-        // Asked when there is no small sample or it cannot answer: the
-        // pictures it decoded are of sizes the GIF will not have.
-        decoded->keepOnly(request.output.maxLongEdge);
-        return sampleFrames(request);
-    };
-    if (request.pictureAt)
+    if (request.pictureAt) {
         job.smallSample = [&request, decoded] { return sampleSmallPictures(request, decoded); };
+        job.sample = [&request, decoded] {
+            // Asked when the small sample cannot answer: the pictures it
+            // decoded are of sizes the GIF will not have.
+            decoded->keepOnly(request.output.maxLongEdge);
+            return sampleWholePictures(request, decoded.get());
+        };
+    } else {
+        job.sample = [&request] { return sampleFrames(request); };
+    }
     job.frames = request.count;
     job.delaySeconds = request.delaySeconds;
     job.loopCount = request.loopCount;

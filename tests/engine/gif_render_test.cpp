@@ -770,6 +770,27 @@ TEST(Budget, PicturesForTheGifAreAskedForAtTheSizeItChose) {
     EXPECT_LE(fileSize(roomy.destination), *roomy.output.maxBytes);
     EXPECT_GE(double(fileSize(roomy.destination)),
               render::kBudgetFloor * double(*roomy.output.maxBytes));
+
+    // A budget a little above the GIF as asked is planned on the pictures
+    // read at the canvas's size (Dune's 1680), and the GIF takes them
+    // rather than decoding them again: it is the GIF made at that size, for
+    // one decode of each picture at it.
+    std::vector<std::pair<std::size_t, std::uint32_t>> snugAsks;
+    auto snug = photosRequest(kPhotos, dir.path() / "snug.gif");
+    snug.pictureAt = [&](std::size_t i, std::uint32_t longEdge) {
+        snugAsks.emplace_back(i, longEdge);
+        return loadPhoto(kPhotos[i], longEdge);
+    };
+    snug.output.maxBytes = fileSize(plain.destination) * 6 / 5;
+    ASSERT_TRUE(render::imagesToGif(snug).ok());
+    for (std::size_t i = 0; i < kPhotos.size(); ++i)
+        EXPECT_EQ(std::count(snugAsks.begin(), snugAsks.end(), std::pair{i, 1680u}), 1) << i;
+    auto atCanvas = photosRequest(kPhotos, dir.path() / "canvas.gif");
+    atCanvas.picture = [&](std::size_t i) { return loadPhoto(kPhotos[i], 1680); };
+    atCanvas.output.maxLongEdge = 1680;
+    ASSERT_TRUE(render::imagesToGif(atCanvas).ok());
+    EXPECT_EQ(testsupport::readBytes(snug.destination),
+              testsupport::readBytes(atCanvas.destination));
 }
 
 // A budgeted video GIF is made from the frames its estimate decoded, kept
