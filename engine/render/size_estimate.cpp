@@ -317,6 +317,11 @@ std::uint32_t edgeFor(std::uint32_t edge, std::uint64_t bytes, double target, do
 
 namespace {
 
+// An edge estimated at this share of the budget or more is enough where a
+// better one would cost more than it gains: the estimate's error still
+// leaves the GIF above the floor.
+constexpr double kEnoughShare = kBudgetFloor + 0.02;
+
 // The largest long edge in [smallest, largest] whose estimate fits the
 // budget at this quality, found by secant steps on log(bytes) against
 // log(edge) from an edge already estimated; nothing when even the smallest
@@ -368,6 +373,12 @@ public:
         for (int step = 0; step < kSteps; ++step) {
             if (std::abs(double(bytes) / target - 1) < 0.03 ||
                 (double(bytes) >= enough_ * double(budget_) && double(bytes) <= accepted()))
+                break;
+            // An edge that fits close under one that does not: what lies
+            // between is mostly the wobble, and one that uses most of the
+            // budget is enough.
+            if (fits && over && *over <= *fits + *fits / 20 &&
+                double(best->bytes) >= kEnoughShare * double(budget_))
                 break;
             if (edge == smallest && double(bytes) > accepted())
                 break;
@@ -458,7 +469,7 @@ Result<SizePlan> planSize(const FrameSample& sample, std::size_t frames, int qua
     // edge that fits a little above the floor is enough, as the encode
     // weighs the GIF itself. Otherwise only an edge near the aim ends it.
     const bool dearEstimates = use == PlanFor::render && sample.estimateShare(frames) >= 0.5;
-    EdgeSearch search(sample, frames, *budget, threads, dearEstimates ? kBudgetFloor + 0.02 : 1.0);
+    EdgeSearch search(sample, frames, *budget, threads, dearEstimates ? kEnoughShare : 1.0);
     // The largest edge that fits at a quality: the GIF as asked when its
     // estimate is close enough to the budget that its encode is tried (it
     // stops if it passes the budget, and a smaller one follows), else the
