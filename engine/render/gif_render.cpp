@@ -634,20 +634,38 @@ Result<fs::path> videoDestination(const VideoRequest& request) {
 }
 
 // Frames of a video GIF kept for scaling its estimate: runs of three
-// consecutive frames spread over the animation, the first at its start. Four
-// runs hold twelve frames, eight of them right after the one before.
+// consecutive frames spread over the animation, the first at its start; a
+// frame encoded right after the frame before it, as in the GIF, is measured.
+// Each later run is led in by up to four frames (no more than half the gap
+// before it) shown to the encoder and not measured: the GIF's encoder
+// compares a frame with what the screen holds, where changes within its
+// tolerance were never stored and have grown since, and a frame compared
+// with a screen just made costs less than in the GIF (a quarter less for the
+// shared car clip at half speed). A GIF of a dozen frames or fewer is
+// sampled whole, every frame measured.
+enum class Sampled : std::uint8_t { no, shown, measured };
 constexpr std::size_t kSampleRuns = 4;
 constexpr std::size_t kSampleRunLength = 3;
+constexpr std::size_t kSampleLeadIn = 4;
 
-std::vector<bool> keptForSample(std::size_t frames) {
-    std::vector<bool> kept(frames, false);
+std::vector<Sampled> keptForSample(std::size_t frames) {
+    std::vector<Sampled> kept(frames, Sampled::no);
     const std::size_t runs =
         std::min(kSampleRuns, (frames + kSampleRunLength - 1) / kSampleRunLength);
     const std::size_t lastStart = frames > kSampleRunLength ? frames - kSampleRunLength : 0;
+    std::size_t runEnd = 0; // where the run before ends
     for (std::size_t k = 0; k < runs; ++k) {
         const std::size_t start = runs == 1 ? 0 : (k * lastStart + (runs - 1) / 2) / (runs - 1);
-        for (std::size_t j = start; j < std::min(frames, start + kSampleRunLength); ++j)
-            kept[j] = true;
+        const std::size_t gap = start > runEnd ? start - runEnd : 0;
+        for (std::size_t j = start - std::min(kSampleLeadIn, gap / 2); j < start; ++j)
+            kept[j] = Sampled::shown;
+        const std::size_t end = std::min(frames, start + kSampleRunLength);
+        // A run's first frame is measured only where it follows the run
+        // before, as in a short GIF sampled whole.
+        kept[start] = start > 0 && gap == 0 ? Sampled::measured : Sampled::shown;
+        for (std::size_t j = start + 1; j < end; ++j)
+            kept[j] = Sampled::measured;
+        runEnd = end;
     }
     return kept;
 }
@@ -791,7 +809,7 @@ void keepInClip(const VideoFrames& frames, KeptClip& clip) {
 struct CountSampling {
     std::size_t frameCount = 0;
     std::vector<double> times;
-    std::vector<bool> keep;
+    std::vector<Sampled> keep;
     SmallPass pass;
     std::uint64_t total = 0;
     std::size_t pieces = 0;
@@ -904,7 +922,7 @@ sampleVideo(const VideoRequest& request, std::span<const std::size_t> frameCount
                 return ok.error();
             pass.first = count.total - pass.header;
         }
-        if (count.keep[i]) {
+        if (count.keep[i] != Sampled::no) {
             count.keptSmall.push_back(**small);
             // Only its size: the picture is made from the decoded frame when
             // a size is measured, so a budget that never needs the largest
@@ -914,9 +932,7 @@ sampleVideo(const VideoRequest& request, std::span<const std::size_t> frameCount
             if (!frame)
                 return frame.error();
             count.decoded->push_back(std::move(*frame));
-            // Counted when encoded right after the frame before it, as in
-            // the GIF.
-            count.counted.push_back(i > 0 && count.keep[i - 1]);
+            count.counted.push_back(count.keep[i] == Sampled::measured);
         }
         ++pass.frames;
     }
