@@ -329,13 +329,19 @@ constexpr double kEnoughShare = kBudgetFloor + 0.02;
 // budget at this quality, found by secant steps on log(bytes) against
 // log(edge) from an edge already estimated; nothing when even the smallest
 // does not fit.
+//
+// A plan only shown (PlanFor::estimate) is brought to the aim along the
+// slope once an estimate has measured it and lands within a fifth of the
+// aim: the next estimate would mostly confirm what the slope says, and a
+// render plans its own GIF.
 class EdgeSearch {
 public:
     // enough: the share of the budget from which an edge that fits ends the
     // search.
     EdgeSearch(const FrameSample& sample, std::size_t frames, std::uint64_t budget,
-               unsigned threads, double enough)
-        : sample_(sample), frames_(frames), budget_(budget), threads_(threads), enough_(enough) {}
+               unsigned threads, double enough, PlanFor use)
+        : sample_(sample), frames_(frames), budget_(budget), threads_(threads), enough_(enough),
+          use_(use) {}
 
     // Estimates a search may make after its start: most budgets are met in
     // two or three.
@@ -353,6 +359,7 @@ public:
         std::uint32_t edge = from;
         std::uint64_t bytes = bytesFrom;
         double exponent = 1.75; // bytes grow a little slower than the pixels
+        bool slopeMeasured = false;
         // Of the edges tried that fit, the one that uses most of the budget:
         // with the wobble, a larger edge may take fewer bytes.
         const auto consider = [&] {
@@ -387,6 +394,14 @@ public:
                 break;
             std::uint32_t next =
                 std::clamp(edgeFor(edge, bytes, target, exponent), smallest, largest);
+            if (use_ == PlanFor::estimate && slopeMeasured &&
+                std::abs(double(bytes) / target - 1) < 0.2 && next != edge) {
+                const double there = double(bytes) * std::pow(double(next) / edge, exponent);
+                if (there <= accepted())
+                    return std::optional<SizePlan>(SizePlan{
+                        next, quality, image::fitInside(sample_.canvas(), {next, next}, false),
+                        std::uint64_t(there), exponent});
+            }
             if (fits && over && *fits < *over && (next <= *fits || next >= *over)) {
                 next = *fits + (*over - *fits) / 2;
                 if (next == *fits)
@@ -404,8 +419,10 @@ public:
             if (std::abs(std::log(double(next) / double(from))) > std::log(1.15)) {
                 const double measured = std::log(double(bytesFrom) / double(*nextBytes)) /
                                         std::log(double(from) / double(next));
-                if (std::isfinite(measured))
+                if (std::isfinite(measured)) {
                     exponent = std::clamp(measured, 1.0, 2.5);
+                    slopeMeasured = true;
+                }
             }
             edge = next;
             bytes = *nextBytes;
@@ -421,6 +438,7 @@ private:
     std::uint64_t budget_;
     unsigned threads_;
     double enough_;
+    PlanFor use_;
 };
 
 // The edge a budget's search starts from: a quarter of the largest (at least
@@ -472,7 +490,7 @@ Result<SizePlan> planSize(const FrameSample& sample, std::size_t frames, int qua
     // edge that fits a little above the floor is enough, as the encode
     // weighs the GIF itself. Otherwise only an edge near the aim ends it.
     const bool dearEstimates = use == PlanFor::render && sample.estimateShare(frames) >= 0.5;
-    EdgeSearch search(sample, frames, *budget, threads, dearEstimates ? kEnoughShare : 1.0);
+    EdgeSearch search(sample, frames, *budget, threads, dearEstimates ? kEnoughShare : 1.0, use);
     // The largest edge that fits at a quality: the GIF as asked when its
     // estimate is close enough to the budget that its encode is tried (it
     // stops if it passes the budget, and a smaller one follows), else the
