@@ -734,8 +734,7 @@ Result<FrameSample> sampleSmallPictures(const ImagesRequest& request,
         decoded->keep(index, longEdge, std::move(*picture));
         return bandsOf(*framed);
     };
-    return FrameSample(std::move(run), std::move(counted), canvas, std::nullopt, {},
-                       std::move(made));
+    return FrameSample(std::move(run), std::move(counted), canvas, {}, {}, std::move(made));
 }
 
 // The whole sample: each sampled picture on the canvas of the GIF as asked,
@@ -804,16 +803,25 @@ void keepInClip(const VideoFrames& frames, KeptClip& clip) {
     clip.frames.push_back(std::move(*frame));
 }
 
-// What one frame count's sample gathers while the video is decoded: the whole
-// animation encoded at the small size, and the sampled frames.
-struct CountSampling {
-    std::size_t frameCount = 0;
-    std::vector<double> times;
-    std::vector<Sampled> keep;
+// The whole animation encoded at the small size at one quality.
+struct SmallEncode {
     SmallPass pass;
     std::uint64_t total = 0;
     std::size_t pieces = 0;
     std::optional<gif::GifEncoder> encoder;
+};
+
+// What one frame count's sample gathers while the video is decoded: the whole
+// animation encoded at the small size, and the sampled frames. It is encoded
+// at the quality asked and at the lowest, which a budget may choose: at a
+// lower quality more small changes go unstored and grow, so a frame costs
+// another share of what it costs at the quality asked (a tenth of it, or
+// half, from one clip to the next), which only the whole animation shows.
+struct CountSampling {
+    std::size_t frameCount = 0;
+    std::vector<double> times;
+    std::vector<Sampled> keep;
+    std::list<SmallEncode> passes; // each encoder's sink holds its address
     // The kept frames' sizes at the GIF's size, and the frames as the small
     // pass saw them.
     std::vector<image::RgbaImage> kept, keptSmall;
@@ -848,7 +856,10 @@ sampleVideo(const VideoRequest& request, std::span<const std::size_t> frameCount
         count->frameCount = frameCount;
         count->times = sampleTimes(frames->duration(), frameCount);
         count->keep = keptForSample(frameCount);
-        count->pass.quality = request.settings.quality;
+        for (const int quality : {request.settings.quality, kLowestQuality}) {
+            if (count->passes.empty() || quality < count->passes.front().pass.quality)
+                count->passes.emplace_back().pass.quality = quality;
+        }
         for (std::size_t i = 0; i < count->times.size(); ++i)
             order.emplace_back(count->times[i], counts.size(), i);
         allTimes.insert(allTimes.end(), count->times.begin(), count->times.end());
@@ -902,25 +913,29 @@ sampleVideo(const VideoRequest& request, std::span<const std::size_t> frameCount
         auto small = frames->picture(smallBox, allowEnlarge);
         if (!small)
             return small.error();
-        SmallPass& pass = count.pass;
-        if (i == 0) {
-            pass.longEdge = smallEdge;
-            const gif::ByteSink sink =
-                [&count](std::span<const std::uint8_t> bytes) -> Result<void> {
-                if (count.pieces++ == 0)
-                    count.pass.header = bytes.size(); // the header comes on its own
-                count.total += bytes.size();
-                return {};
-            };
-            count.encoder.emplace((*small)->width, (*small)->height, request.loopCount, sink,
-                                  gif::EncoderSettings{pass.quality, request.settings.threads});
-        }
-        if (auto ok = count.encoder->addFrame(**small, request.delaySeconds); !ok)
-            return ok.error();
-        if (i == 0) {
-            if (auto ok = count.encoder->flush(); !ok)
+        for (SmallEncode& encode : count.passes) {
+            SmallPass& pass = encode.pass;
+            if (i == 0) {
+                pass.longEdge = smallEdge;
+                const gif::ByteSink sink =
+                    [&encode](std::span<const std::uint8_t> bytes) -> Result<void> {
+                    if (encode.pieces++ == 0)
+                        encode.pass.header = bytes.size(); // the header comes on its own
+                    encode.total += bytes.size();
+                    return {};
+                };
+                encode.encoder.emplace(
+                    (*small)->width, (*small)->height, request.loopCount, sink,
+                    gif::EncoderSettings{pass.quality, request.settings.threads});
+            }
+            if (auto ok = encode.encoder->addFrame(**small, request.delaySeconds); !ok)
                 return ok.error();
-            pass.first = count.total - pass.header;
+            if (i == 0) {
+                if (auto ok = encode.encoder->flush(); !ok)
+                    return ok.error();
+                pass.first = encode.total - pass.header;
+            }
+            ++pass.frames;
         }
         if (count.keep[i] != Sampled::no) {
             count.keptSmall.push_back(**small);
@@ -934,16 +949,20 @@ sampleVideo(const VideoRequest& request, std::span<const std::size_t> frameCount
             count.decoded->push_back(std::move(*frame));
             count.counted.push_back(count.keep[i] == Sampled::measured);
         }
-        ++pass.frames;
     }
     std::vector<FrameSample> samples;
     for (auto& count : counts) {
-        if (!count->encoder)
-            return makeError("media.no_frames", request.source.string() + " has no video frames.");
-        if (auto ok = count->encoder->finish(); !ok)
-            return ok.error();
-        SmallPass& pass = count->pass;
-        pass.rest = count->total - pass.header - pass.first - 1; // less the trailer
+        std::vector<SmallPass> passes;
+        for (SmallEncode& encode : count->passes) {
+            if (!encode.encoder)
+                return makeError("media.no_frames",
+                                 request.source.string() + " has no video frames.");
+            if (auto ok = encode.encoder->finish(); !ok)
+                return ok.error();
+            SmallPass& pass = encode.pass;
+            pass.rest = encode.total - pass.header - pass.first - 1; // less the trailer
+            passes.push_back(pass);
+        }
         FrameSample::FrameMaker remake = [decoded = count->decoded, size = request.size](
                                              std::size_t index,
                                              std::uint32_t longEdge) -> Result<image::RgbaImage> {
@@ -951,8 +970,8 @@ sampleVideo(const VideoRequest& request, std::span<const std::size_t> frameCount
                                          : image::Size{longEdge, longEdge};
             return (*decoded)[index].image(int(box.width), int(box.height), size.has_value());
         };
-        samples.emplace_back(std::move(count->kept), std::move(count->counted), canvas, pass,
-                             std::move(count->keptSmall), std::move(remake));
+        samples.emplace_back(std::move(count->kept), std::move(count->counted), canvas,
+                             std::move(passes), std::move(count->keptSmall), std::move(remake));
     }
     if (clip)
         clip->complete = clip->bytes <= kKeptClipBytes;

@@ -95,10 +95,11 @@ std::uint64_t roundUpForPeople(std::uint64_t bytes) {
 } // namespace
 
 FrameSample::FrameSample(std::vector<image::RgbaImage> frames, std::vector<bool> counted,
-                         image::Size canvas, std::optional<SmallPass> smallPass,
+                         image::Size canvas, std::vector<SmallPass> smallPasses,
                          std::vector<image::RgbaImage> atSmallPass, FrameMaker remake)
     : frames_(std::move(frames)), counted_(std::move(counted)), canvas_(canvas),
-      smallPass_(smallPass), smallFrames_(std::move(atSmallPass)), remake_(std::move(remake)) {}
+      smallPasses_(std::move(smallPasses)), smallFrames_(std::move(atSmallPass)),
+      remake_(std::move(remake)), atSmallPass_(smallPasses_.size()) {}
 
 std::uint32_t bandsHeight(std::uint32_t rows) {
     return rows <= kRowsKeptWhole ? rows : rows / kBandShare * kBands;
@@ -126,8 +127,9 @@ double FrameSample::estimateShare(std::size_t frames) const {
     if (frames == 0)
         return 0;
     // Pictures are measured on bands of their rows.
-    const double rows =
-        smallPass_ ? 1.0 : double(bandsHeight(canvas_.height)) / std::max(1u, canvas_.height);
+    const double rows = smallPasses_.empty()
+                            ? double(bandsHeight(canvas_.height)) / std::max(1u, canvas_.height)
+                            : 1.0;
     return double(frames_.size()) * rows / double(frames);
 }
 
@@ -231,8 +233,8 @@ Result<FrameSample::Measured> FrameSample::measure(image::Size size, std::uint32
     return Measured{size, firstSize->height, quality, cost->header, std::move(cost->frames)};
 }
 
-Result<std::vector<std::uint64_t>> FrameSample::smallPassCost(unsigned threads) const {
-    const SmallPass& pass = *smallPass_;
+Result<std::vector<std::uint64_t>> FrameSample::smallPassCost(const SmallPass& pass,
+                                                              unsigned threads) const {
     if (smallFrames_.empty()) {
         auto measured = measuredAt(pass.longEdge, pass.quality, threads);
         if (!measured)
@@ -251,13 +253,19 @@ Result<std::uint64_t> FrameSample::estimate(std::uint32_t longEdge, int quality,
                                             unsigned threads) const {
     if (frames_.empty() || frames == 0)
         return makeError("render.no_frames", "There are no frames to estimate.");
-    if (smallPass_) {
+    if (!smallPasses_.empty()) {
         // The whole animation's cost at the small size, for this many
         // frames, scaled as the sampled frames scale: the first frame as the
         // first sampled one does, every later one as the counted ones do
         // (those encoded right after the frame before them in the GIF; the
         // first frame of each later run follows a jump no GIF makes).
-        const SmallPass& pass = *smallPass_;
+        // The pass at the quality asked, or the nearest.
+        std::size_t nearest = 0;
+        for (std::size_t p = 1; p < smallPasses_.size(); ++p)
+            if (std::abs(smallPasses_[p].quality - quality) <
+                std::abs(smallPasses_[nearest].quality - quality))
+                nearest = p;
+        const SmallPass& pass = smallPasses_[nearest];
         const double later = pass.frames > 1
                                  ? double(pass.rest) * double(frames - 1) / double(pass.frames - 1)
                                  : double(pass.first) * double(frames - 1);
@@ -265,13 +273,13 @@ Result<std::uint64_t> FrameSample::estimate(std::uint32_t longEdge, int quality,
         if (!measured)
             return measured.error();
         const std::vector<std::uint64_t>& there = measured->frames;
-        if (!atSmallPass_) {
-            auto here = smallPassCost(threads);
+        if (!atSmallPass_[nearest]) {
+            auto here = smallPassCost(pass, threads);
             if (!here)
                 return here.error();
-            atSmallPass_ = std::move(*here);
+            atSmallPass_[nearest] = std::move(*here);
         }
-        const std::vector<std::uint64_t>& here = *atSmallPass_;
+        const std::vector<std::uint64_t>& here = *atSmallPass_[nearest];
         double thereLater = 0, hereLater = 0;
         for (std::size_t i = 1; i < std::min(there.size(), here.size()); ++i) {
             if (i < counted_.size() && counted_[i]) {

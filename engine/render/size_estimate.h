@@ -43,12 +43,13 @@ struct SmallPass {
 // for its whole height at the cost of a share of its pixels.
 //
 // Videos, whose frames cost what the motion in them costs and change from
-// one stretch to the next: the whole animation is encoded once at a small
-// size (the SmallPass), and the sampled frames (runs of consecutive frames)
-// tell how that cost scales to another size and quality: the first frame as
-// the first sampled one does, later ones as those marked as counted (each
-// right after the frame before it) do. atSmallPass holds the sampled frames
-// as the small pass had them; without them, the frames are scaled down.
+// one stretch to the next: the whole animation is encoded at a small size
+// (a SmallPass) at one or more qualities, and the sampled frames (runs of
+// consecutive frames) tell how the cost at the nearest of them scales to
+// another size and quality: the first frame as the first sampled one does,
+// later ones as those marked as counted (each right after the frame before
+// it) do. atSmallPass holds the sampled frames as the small pass had them;
+// without them, the frames are scaled down.
 //
 // A sample that can make its frames again at another long edge (a video's
 // decoded frames, scaled as the GIF's own are; pictures decoded at that
@@ -64,7 +65,7 @@ public:
         std::function<Result<image::RgbaImage>(std::size_t index, std::uint32_t longEdge)>;
 
     FrameSample(std::vector<image::RgbaImage> frames, std::vector<bool> counted, image::Size canvas,
-                std::optional<SmallPass> smallPass = std::nullopt,
+                std::vector<SmallPass> smallPasses = {},
                 std::vector<image::RgbaImage> atSmallPass = {}, FrameMaker remake = {});
 
     // The canvas at the largest size.
@@ -94,20 +95,20 @@ private:
     Result<Measured> measuredAt(std::uint32_t longEdge, int quality, unsigned threads) const;
     Result<Measured> measure(image::Size size, std::uint32_t longEdge, int quality,
                              unsigned threads) const;
-    // Each sampled frame's bytes at the small pass's size and quality.
-    Result<std::vector<std::uint64_t>> smallPassCost(unsigned threads) const;
+    // Each sampled frame's bytes at a small pass's size and quality.
+    Result<std::vector<std::uint64_t>> smallPassCost(const SmallPass& pass, unsigned threads) const;
 
     std::vector<image::RgbaImage> frames_;
     std::vector<bool> counted_;
     image::Size canvas_;
-    std::optional<SmallPass> smallPass_;
+    std::vector<SmallPass> smallPasses_;
     // The sampled frames as the small pass made them (scaled from the
     // decoded picture, not from frames_), when it kept them.
     std::vector<image::RgbaImage> smallFrames_;
     FrameMaker remake_;
     // Each sampled frame's bytes at the small pass's size, once known. A
     // sample is used by one thread at a time.
-    mutable std::optional<std::vector<std::uint64_t>> atSmallPass_;
+    mutable std::vector<std::optional<std::vector<std::uint64_t>>> atSmallPass_;
     // The latest sizes and qualities measured, oldest first: a sample that
     // stays (as a window's does) answers a choice made again at once.
     static constexpr std::size_t kMeasuredKept = 32;
