@@ -803,9 +803,11 @@ void keepInClip(const VideoFrames& frames, KeptClip& clip) {
     clip.frames.push_back(std::move(*frame));
 }
 
-// The whole animation encoded at the small size at one quality.
+// The whole animation encoded at a small size at one quality, and its
+// sampled frames as it had them.
 struct SmallEncode {
     SmallPass pass;
+    std::vector<image::RgbaImage> sampled;
     std::uint64_t total = 0;
     std::size_t pieces = 0;
     std::optional<gif::GifEncoder> encoder;
@@ -817,6 +819,8 @@ struct SmallEncode {
 // lower quality more small changes go unstored and grow, so a frame costs
 // another share of what it costs at the quality asked (a tenth of it, or
 // half, from one clip to the next), which only the whole animation shows.
+// A budget takes the lowest quality for GIFs of a few hundred pixels, so
+// that pass is made at half the small size, for a quarter of its cost.
 struct CountSampling {
     std::size_t frameCount = 0;
     std::vector<double> times;
@@ -824,7 +828,7 @@ struct CountSampling {
     std::list<SmallEncode> passes; // each encoder's sink holds its address
     // The kept frames' sizes at the GIF's size, and the frames as the small
     // pass saw them.
-    std::vector<image::RgbaImage> kept, keptSmall;
+    std::vector<image::RgbaImage> kept;
     // The kept frames as decoded, to be scaled to other sizes as the GIF's
     // frames are.
     std::shared_ptr<std::vector<media::KeptFrame>> decoded =
@@ -879,8 +883,8 @@ sampleVideo(const VideoRequest& request, std::span<const std::size_t> frameCount
     const auto [box, allowEnlarge] = boxFor(request, largest);
 
     image::Size canvas;
-    image::Size smallBox = box;
-    std::uint32_t smallEdge = 0;
+    image::Size smallBox = box, lowBox = box;
+    std::uint32_t smallEdge = 0, lowEdge = 0;
     bool started = false;
     for (const auto& [time, which, i] : order) {
         CountSampling& count = *counts[which];
@@ -906,17 +910,21 @@ sampleVideo(const VideoRequest& request, std::span<const std::size_t> frameCount
             smallEdge = smallPassEdge(longEdge);
             if (smallEdge < longEdge)
                 smallBox = {smallEdge, smallEdge};
+            lowEdge = std::min(longEdge, std::max(kSmallestLongEdge, smallEdge / 2));
+            if (lowEdge < longEdge)
+                lowBox = {lowEdge, lowEdge};
             started = true;
         }
-        // Every frame is made at the small size straight from the decoded
+        // Every frame is made at the small sizes straight from the decoded
         // picture; only the kept ones are made at the GIF's size too.
-        auto small = frames->picture(smallBox, allowEnlarge);
-        if (!small)
-            return small.error();
         for (SmallEncode& encode : count.passes) {
             SmallPass& pass = encode.pass;
+            const bool low = &encode != &count.passes.front();
+            auto small = frames->picture(low ? lowBox : smallBox, allowEnlarge);
+            if (!small)
+                return small.error();
             if (i == 0) {
-                pass.longEdge = smallEdge;
+                pass.longEdge = low ? lowEdge : smallEdge;
                 const gif::ByteSink sink =
                     [&encode](std::span<const std::uint8_t> bytes) -> Result<void> {
                     if (encode.pieces++ == 0)
@@ -936,9 +944,10 @@ sampleVideo(const VideoRequest& request, std::span<const std::size_t> frameCount
                 pass.first = encode.total - pass.header;
             }
             ++pass.frames;
+            if (count.keep[i] != Sampled::no)
+                encode.sampled.push_back(**small);
         }
         if (count.keep[i] != Sampled::no) {
-            count.keptSmall.push_back(**small);
             // Only its size: the picture is made from the decoded frame when
             // a size is measured, so a budget that never needs the largest
             // size never makes it.
@@ -953,6 +962,7 @@ sampleVideo(const VideoRequest& request, std::span<const std::size_t> frameCount
     std::vector<FrameSample> samples;
     for (auto& count : counts) {
         std::vector<SmallPass> passes;
+        std::vector<std::vector<image::RgbaImage>> sampledSmall;
         for (SmallEncode& encode : count->passes) {
             if (!encode.encoder)
                 return makeError("media.no_frames",
@@ -962,6 +972,7 @@ sampleVideo(const VideoRequest& request, std::span<const std::size_t> frameCount
             SmallPass& pass = encode.pass;
             pass.rest = encode.total - pass.header - pass.first - 1; // less the trailer
             passes.push_back(pass);
+            sampledSmall.push_back(std::move(encode.sampled));
         }
         FrameSample::FrameMaker remake = [decoded = count->decoded, size = request.size](
                                              std::size_t index,
@@ -971,7 +982,7 @@ sampleVideo(const VideoRequest& request, std::span<const std::size_t> frameCount
             return (*decoded)[index].image(int(box.width), int(box.height), size.has_value());
         };
         samples.emplace_back(std::move(count->kept), std::move(count->counted), canvas,
-                             std::move(passes), std::move(count->keptSmall), std::move(remake));
+                             std::move(passes), std::move(sampledSmall), std::move(remake));
     }
     if (clip)
         clip->complete = clip->bytes <= kKeptClipBytes;

@@ -96,9 +96,10 @@ std::uint64_t roundUpForPeople(std::uint64_t bytes) {
 
 FrameSample::FrameSample(std::vector<image::RgbaImage> frames, std::vector<bool> counted,
                          image::Size canvas, std::vector<SmallPass> smallPasses,
-                         std::vector<image::RgbaImage> atSmallPass, FrameMaker remake)
+                         std::vector<std::vector<image::RgbaImage>> atSmallPasses,
+                         FrameMaker remake)
     : frames_(std::move(frames)), counted_(std::move(counted)), canvas_(canvas),
-      smallPasses_(std::move(smallPasses)), smallFrames_(std::move(atSmallPass)),
+      smallPasses_(std::move(smallPasses)), smallFrames_(std::move(atSmallPasses)),
       remake_(std::move(remake)), atSmallPass_(smallPasses_.size()) {}
 
 std::uint32_t bandsHeight(std::uint32_t rows) {
@@ -233,9 +234,10 @@ Result<FrameSample::Measured> FrameSample::measure(image::Size size, std::uint32
     return Measured{size, firstSize->height, quality, cost->header, std::move(cost->frames)};
 }
 
-Result<std::vector<std::uint64_t>> FrameSample::smallPassCost(const SmallPass& pass,
+Result<std::vector<std::uint64_t>> FrameSample::smallPassCost(std::size_t index,
                                                               unsigned threads) const {
-    if (smallFrames_.empty()) {
+    const SmallPass& pass = smallPasses_[index];
+    if (index >= smallFrames_.size() || smallFrames_[index].empty()) {
         auto measured = measuredAt(pass.longEdge, pass.quality, threads);
         if (!measured)
             return measured.error();
@@ -243,7 +245,7 @@ Result<std::vector<std::uint64_t>> FrameSample::smallPassCost(const SmallPass& p
     }
     // The sampled frames as the small pass had them: scaled as its frames
     // were, so that the two costs compare like with like.
-    auto cost = encodeSample(smallFrames_, counted_, pass.quality, threads);
+    auto cost = encodeSample(smallFrames_[index], counted_, pass.quality, threads);
     if (!cost)
         return cost.error();
     return std::move(cost->frames);
@@ -274,7 +276,7 @@ Result<std::uint64_t> FrameSample::estimate(std::uint32_t longEdge, int quality,
             return measured.error();
         const std::vector<std::uint64_t>& there = measured->frames;
         if (!atSmallPass_[nearest]) {
-            auto here = smallPassCost(pass, threads);
+            auto here = smallPassCost(nearest, threads);
             if (!here)
                 return here.error();
             atSmallPass_[nearest] = std::move(*here);

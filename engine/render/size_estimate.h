@@ -48,8 +48,8 @@ struct SmallPass {
 // consecutive frames) tell how the cost at the nearest of them scales to
 // another size and quality: the first frame as the first sampled one does,
 // later ones as those marked as counted (each right after the frame before
-// it) do. atSmallPass holds the sampled frames as the small pass had them;
-// without them, the frames are scaled down.
+// it) do. atSmallPasses holds, for each pass, the sampled frames as it had
+// them; without them, the frames are made again at its size.
 //
 // A sample that can make its frames again at another long edge (a video's
 // decoded frames, scaled as the GIF's own are; pictures decoded at that
@@ -66,7 +66,8 @@ public:
 
     FrameSample(std::vector<image::RgbaImage> frames, std::vector<bool> counted, image::Size canvas,
                 std::vector<SmallPass> smallPasses = {},
-                std::vector<image::RgbaImage> atSmallPass = {}, FrameMaker remake = {});
+                std::vector<std::vector<image::RgbaImage>> atSmallPasses = {},
+                FrameMaker remake = {});
 
     // The canvas at the largest size.
     image::Size canvas() const { return canvas_; }
@@ -96,7 +97,7 @@ private:
     Result<Measured> measure(image::Size size, std::uint32_t longEdge, int quality,
                              unsigned threads) const;
     // Each sampled frame's bytes at a small pass's size and quality.
-    Result<std::vector<std::uint64_t>> smallPassCost(const SmallPass& pass, unsigned threads) const;
+    Result<std::vector<std::uint64_t>> smallPassCost(std::size_t pass, unsigned threads) const;
 
     std::vector<image::RgbaImage> frames_;
     std::vector<bool> counted_;
@@ -104,7 +105,7 @@ private:
     std::vector<SmallPass> smallPasses_;
     // The sampled frames as the small pass made them (scaled from the
     // decoded picture, not from frames_), when it kept them.
-    std::vector<image::RgbaImage> smallFrames_;
+    std::vector<std::vector<image::RgbaImage>> smallFrames_;
     FrameMaker remake_;
     // Each sampled frame's bytes at the small pass's size, once known. A
     // sample is used by one thread at a time.
