@@ -634,15 +634,17 @@ Result<fs::path> videoDestination(const VideoRequest& request) {
 }
 
 // Frames of a video GIF kept for scaling its estimate: runs of three
-// consecutive frames spread over the animation, the first at its start; a
-// frame encoded right after the frame before it, as in the GIF, is measured.
-// Each later run is led in by up to four frames (no more than half the gap
-// before it) shown to the encoder and not measured: the GIF's encoder
-// compares a frame with what the screen holds, where changes within its
-// tolerance were never stored and have grown since, and a frame compared
-// with a screen just made costs less than in the GIF (a quarter less for the
-// shared car clip at half speed). A GIF of a dozen frames or fewer is
-// sampled whole, every frame measured.
+// consecutive frames spread over the animation, the first at its start. The
+// two after a run's first are measured (each encoded right after the frame
+// before it, as in the GIF), and so is a run's first where it follows the run
+// before. Each later run is led in by up to four frames (no more than half
+// the gap before it) that, with the run's first, are shown to the encoder and
+// not measured: the GIF's encoder compares a frame with what the screen
+// holds, where changes within its tolerance were never stored and have grown
+// since, and a frame compared with a screen just made costs less than in the
+// GIF (a quarter less for the shared car clip at half speed). A GIF of a
+// dozen frames or fewer is sampled whole, every frame after the first
+// measured.
 enum class Sampled : std::uint8_t { no, shown, measured };
 constexpr std::size_t kSampleRuns = 4;
 constexpr std::size_t kSampleRunLength = 3;
@@ -756,9 +758,9 @@ Result<FrameSample> sampleWholePictures(const ImagesRequest& request, DecodedPic
         std::optional<image::RgbaImage> kept;
         if (decoded && k == 0)
             kept = decoded->take(0, largest);
-        auto picture = kept      ? Result<image::RgbaImage>(std::move(*kept))
-                       : decoded ? request.pictureAt(i, edge)
-                                 : request.picture(i);
+        auto picture = kept                           ? Result<image::RgbaImage>(std::move(*kept))
+                       : decoded && request.pictureAt ? request.pictureAt(i, edge)
+                                                      : request.picture(i);
         if (!picture)
             return picture.error();
         if (k == 0) {
@@ -826,8 +828,7 @@ struct CountSampling {
     std::vector<double> times;
     std::vector<Sampled> keep;
     std::list<SmallEncode> passes; // each encoder's sink holds its address
-    // The kept frames' sizes at the GIF's size, and the frames as the small
-    // pass saw them.
+    // The kept frames' sizes at the GIF's size.
     std::vector<image::RgbaImage> kept;
     // The kept frames as decoded, to be scaled to other sizes as the GIF's
     // frames are.

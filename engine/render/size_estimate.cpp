@@ -127,11 +127,16 @@ image::RgbaImage bandsOf(const image::RgbaImage& picture) {
 double FrameSample::estimateShare(std::size_t frames) const {
     if (frames == 0)
         return 0;
+    // A frame only shown is compared, not encoded: about a quarter of the
+    // cost of one encoded.
+    double encoded = 1;
+    for (std::size_t i = 1; i < frames_.size(); ++i)
+        encoded += i < counted_.size() && counted_[i] ? 1.0 : 0.25;
     // Pictures are measured on bands of their rows.
     const double rows = smallPasses_.empty()
                             ? double(bandsHeight(canvas_.height)) / std::max(1u, canvas_.height)
                             : 1.0;
-    return double(frames_.size()) * rows / double(frames);
+    return encoded * rows / double(frames);
 }
 
 image::Size FrameSample::sampledSize(image::Size canvas) const {
@@ -404,8 +409,11 @@ public:
                 break;
             std::uint32_t next =
                 std::clamp(edgeFor(edge, bytes, target, exponent), smallest, largest);
+            // Only between what was found to fit and what was not: past
+            // either, the wobble has bent the slope.
             if (use_ == PlanFor::estimate && slopeMeasured &&
-                std::abs(double(bytes) / target - 1) < 0.2 && next != edge) {
+                std::abs(double(bytes) / target - 1) < 0.2 && next != edge &&
+                (!over || next < *over) && (!best || next > best->longEdge)) {
                 const double there = double(bytes) * std::pow(double(next) / edge, exponent);
                 if (there <= accepted())
                     return std::optional<SizePlan>(SizePlan{

@@ -103,12 +103,12 @@ private:
     std::vector<bool> counted_;
     image::Size canvas_;
     std::vector<SmallPass> smallPasses_;
-    // The sampled frames as the small pass made them (scaled from the
-    // decoded picture, not from frames_), when it kept them.
+    // For each small pass, the sampled frames as it made them (scaled from
+    // the decoded picture, not from frames_), when it kept them.
     std::vector<std::vector<image::RgbaImage>> smallFrames_;
     FrameMaker remake_;
-    // Each sampled frame's bytes at the small pass's size, once known. A
-    // sample is used by one thread at a time.
+    // For each small pass, each sampled frame's bytes at its size and
+    // quality, once known. A sample is used by one thread at a time.
     mutable std::vector<std::optional<std::vector<std::uint64_t>>> atSmallPass_;
     // The latest sizes and qualities measured, oldest first: a sample that
     // stays (as a window's does) answers a choice made again at once.
@@ -154,7 +154,9 @@ inline constexpr double kAsAskedShare = 0.97;
 // For a render (PlanFor::render), a GIF that stays far under the budget
 // even if its bytes grew with its pixels from there is planned as asked
 // without estimating it: its encode weighs it anyway, and stops at the
-// budget. Its bytes are then that upper bound, not an estimate.
+// budget. Its bytes are then that upper bound, not an estimate. A plan only
+// shown (PlanFor::estimate) may take its edge and bytes from the slope its
+// search measured, once near the aim, rather than estimate that edge too.
 enum class PlanFor { estimate, render };
 Result<SizePlan> planSize(const FrameSample& sample, std::size_t frames, int quality,
                           std::optional<std::uint64_t> budget, unsigned threads = 0,
