@@ -736,7 +736,7 @@ Result<FrameSample> sampleSmallPictures(const ImagesRequest& request,
         decoded->keep(index, longEdge, std::move(*picture));
         return bandsOf(*framed);
     };
-    return FrameSample(std::move(run), std::move(counted), canvas, {}, {}, std::move(made));
+    return FrameSample(std::move(run), std::move(counted), canvas, {}, std::move(made));
 }
 
 // The whole sample: each sampled picture on the canvas of the GIF as asked,
@@ -805,11 +805,9 @@ void keepInClip(const VideoFrames& frames, KeptClip& clip) {
     clip.frames.push_back(std::move(*frame));
 }
 
-// The whole animation encoded at a small size at one quality, and its
-// sampled frames as it had them.
+// The whole animation encoded at a small size at one quality.
 struct SmallEncode {
     SmallPass pass;
-    std::vector<image::RgbaImage> sampled;
     std::uint64_t total = 0;
     std::size_t pieces = 0;
     std::optional<gif::GifEncoder> encoder;
@@ -946,7 +944,7 @@ sampleVideo(const VideoRequest& request, std::span<const std::size_t> frameCount
             }
             ++pass.frames;
             if (count.keep[i] != Sampled::no)
-                encode.sampled.push_back(**small);
+                pass.sampled.push_back(**small);
         }
         if (count.keep[i] != Sampled::no) {
             // Only its size: the picture is made from the decoded frame when
@@ -963,7 +961,6 @@ sampleVideo(const VideoRequest& request, std::span<const std::size_t> frameCount
     std::vector<FrameSample> samples;
     for (auto& count : counts) {
         std::vector<SmallPass> passes;
-        std::vector<std::vector<image::RgbaImage>> sampledSmall;
         for (SmallEncode& encode : count->passes) {
             if (!encode.encoder)
                 return makeError("media.no_frames",
@@ -972,8 +969,7 @@ sampleVideo(const VideoRequest& request, std::span<const std::size_t> frameCount
                 return ok.error();
             SmallPass& pass = encode.pass;
             pass.rest = encode.total - pass.header - pass.first - 1; // less the trailer
-            passes.push_back(pass);
-            sampledSmall.push_back(std::move(encode.sampled));
+            passes.push_back(std::move(pass));
         }
         FrameSample::FrameMaker remake = [decoded = count->decoded, size = request.size](
                                              std::size_t index,
@@ -983,7 +979,7 @@ sampleVideo(const VideoRequest& request, std::span<const std::size_t> frameCount
             return (*decoded)[index].image(int(box.width), int(box.height), size.has_value());
         };
         samples.emplace_back(std::move(count->kept), std::move(count->counted), canvas,
-                             std::move(passes), std::move(sampledSmall), std::move(remake));
+                             std::move(passes), std::move(remake));
     }
     if (clip)
         clip->complete = clip->bytes <= kKeptClipBytes;

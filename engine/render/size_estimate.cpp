@@ -95,12 +95,10 @@ std::uint64_t roundUpForPeople(std::uint64_t bytes) {
 } // namespace
 
 FrameSample::FrameSample(std::vector<image::RgbaImage> frames, std::vector<bool> counted,
-                         image::Size canvas, std::vector<SmallPass> smallPasses,
-                         std::vector<std::vector<image::RgbaImage>> atSmallPasses,
-                         FrameMaker remake)
+                         image::Size canvas, std::vector<SmallPass> smallPasses, FrameMaker remake)
     : frames_(std::move(frames)), counted_(std::move(counted)), canvas_(canvas),
-      smallPasses_(std::move(smallPasses)), smallFrames_(std::move(atSmallPasses)),
-      remake_(std::move(remake)), atSmallPass_(smallPasses_.size()) {}
+      smallPasses_(std::move(smallPasses)), remake_(std::move(remake)),
+      atSmallPass_(smallPasses_.size()) {}
 
 std::uint32_t bandsHeight(std::uint32_t rows) {
     return rows <= kRowsKeptWhole ? rows : rows / kBandShare * kBands;
@@ -242,7 +240,7 @@ Result<FrameSample::Measured> FrameSample::measure(image::Size size, std::uint32
 Result<std::vector<std::uint64_t>> FrameSample::smallPassCost(std::size_t index,
                                                               unsigned threads) const {
     const SmallPass& pass = smallPasses_[index];
-    if (index >= smallFrames_.size() || smallFrames_[index].empty()) {
+    if (pass.sampled.empty()) {
         auto measured = measuredAt(pass.longEdge, pass.quality, threads);
         if (!measured)
             return measured.error();
@@ -250,7 +248,7 @@ Result<std::vector<std::uint64_t>> FrameSample::smallPassCost(std::size_t index,
     }
     // The sampled frames as the small pass had them: scaled as its frames
     // were, so that the two costs compare like with like.
-    auto cost = encodeSample(smallFrames_[index], counted_, pass.quality, threads);
+    auto cost = encodeSample(pass.sampled, counted_, pass.quality, threads);
     if (!cost)
         return cost.error();
     return std::move(cost->frames);

@@ -31,6 +31,10 @@ struct SmallPass {
     std::uint64_t header = 0; // header, colour table, loop extension
     std::uint64_t first = 0;  // the first frame
     std::uint64_t rest = 0;   // every later frame
+    // The sample's frames as this pass made them (scaled from the decoded
+    // picture, as its frames were); when empty, they are made again at its
+    // size.
+    std::vector<image::RgbaImage> sampled;
 };
 
 // Frames taken from a GIF-to-be, at the largest size it may have, from which
@@ -48,8 +52,7 @@ struct SmallPass {
 // consecutive frames) tell how the cost at the nearest of them scales to
 // another size and quality: the first frame as the first sampled one does,
 // later ones as those marked as counted (each right after the frame before
-// it) do. atSmallPasses holds, for each pass, the sampled frames as it had
-// them; without them, the frames are made again at its size.
+// it) do.
 //
 // A sample that can make its frames again at another long edge (a video's
 // decoded frames, scaled as the GIF's own are; pictures decoded at that
@@ -65,9 +68,7 @@ public:
         std::function<Result<image::RgbaImage>(std::size_t index, std::uint32_t longEdge)>;
 
     FrameSample(std::vector<image::RgbaImage> frames, std::vector<bool> counted, image::Size canvas,
-                std::vector<SmallPass> smallPasses = {},
-                std::vector<std::vector<image::RgbaImage>> atSmallPasses = {},
-                FrameMaker remake = {});
+                std::vector<SmallPass> smallPasses = {}, FrameMaker remake = {});
 
     // The canvas at the largest size.
     image::Size canvas() const { return canvas_; }
@@ -103,9 +104,6 @@ private:
     std::vector<bool> counted_;
     image::Size canvas_;
     std::vector<SmallPass> smallPasses_;
-    // For each small pass, the sampled frames as it made them (scaled from
-    // the decoded picture, not from frames_), when it kept them.
-    std::vector<std::vector<image::RgbaImage>> smallFrames_;
     FrameMaker remake_;
     // For each small pass, each sampled frame's bytes at its size and
     // quality, once known. A sample is used by one thread at a time.

@@ -507,7 +507,7 @@ TEST(SizeEstimate, FramesMadeAgainComeInOrderAndAFailureEndsOnlyThatMeasure) {
     std::vector<image::RgbaImage> sizes(12, image::RgbaImage{canvas.width, canvas.height, {}});
     std::vector<bool> counted(12, true);
     counted[0] = false;
-    const render::FrameSample sample(std::move(sizes), counted, canvas, {}, {}, remake);
+    const render::FrameSample sample(std::move(sizes), counted, canvas, {}, remake);
 
     auto whole = sample.estimate(640, 80, 30);
     ASSERT_TRUE(whole.ok()) << whole.error().message;
