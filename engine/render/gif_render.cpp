@@ -239,6 +239,29 @@ Result<Planned> planRender(const Job& job, std::uint64_t budget) {
     return makeError("render.sample", "No sample could plan the GIF's size.");
 }
 
+// The GIF at a long edge and quality: the one its sample made whole when it
+// measured that size, where it did, else encoded. One over the cap is
+// weighed, not written.
+Result<Attempt> makeAt(const Job& job, const FrameSample& sample, std::uint32_t longEdge,
+                       int quality, std::uint64_t cap, const Progress& progress) {
+    const std::vector<std::uint8_t>* made =
+        job.loop == Loop::forward ? sample.wholeGifAt(longEdge, quality) : nullptr;
+    if (!made)
+        return encodeAt(job, longEdge, quality, cap, progress);
+    Attempt attempt;
+    attempt.bytes = made->size();
+    attempt.framesWritten = job.frames;
+    if (made->size() > cap)
+        return attempt;
+    auto file = GifFileWriter::open(job.destination, cap);
+    if (!file)
+        return file.error();
+    if (auto ok = (*file)->sink()(*made); !ok)
+        return ok.error();
+    attempt.file = std::move(*file);
+    return attempt;
+}
+
 // A GIF within a budget: planned from an estimate, encoded, and encoded once
 // more at a corrected size when the first is over the budget or well under
 // it (and smaller than asked). A file over the budget is never kept: its
@@ -250,8 +273,8 @@ Result<void> renderWithin(const Job& job, std::uint64_t budget) {
     const std::size_t frames = framesInFile(job.frames, job.loop);
     const SizePlan* plan = &planned->plan;
     report(job.progress, 0.05);
-    auto first =
-        encodeAt(job, plan->longEdge, plan->quality, budget, slice(job.progress, 0.05, 0.9));
+    auto first = makeAt(job, planned->sample, plan->longEdge, plan->quality, budget,
+                        slice(job.progress, 0.05, 0.9));
     if (!first)
         return first.error();
 
@@ -278,7 +301,8 @@ Result<void> renderWithin(const Job& job, std::uint64_t budget) {
         return commit(*first, job.progress); // no larger size is worth a try
     if (!first->file && edge >= plan->longEdge)
         edge = std::max(smallest, plan->longEdge - std::max(1u, plan->longEdge / 20));
-    auto second = encodeAt(job, edge, plan->quality, budget, slice(job.progress, 0.9, 0.99));
+    auto second =
+        makeAt(job, planned->sample, edge, plan->quality, budget, slice(job.progress, 0.9, 0.99));
     if (!second)
         return second.error();
     if (second->file)
@@ -642,15 +666,20 @@ Result<fs::path> videoDestination(const VideoRequest& request) {
 // not measured: the GIF's encoder compares a frame with what the screen
 // holds, where changes within its tolerance were never stored and have grown
 // since, and a frame compared with a screen just made costs less than in the
-// GIF (a quarter less for the shared car clip at half speed). A GIF of a
-// dozen frames or fewer is sampled whole, every frame after the first
-// measured.
+// GIF (a quarter less for the shared car clip at half speed).
+//
+// A GIF of up to kSampledWhole frames is sampled whole, every frame after
+// the first measured, and needs no whole-animation pass: its sample costs
+// about what the runs and their lead-ins would, and measures the GIF itself.
 enum class Sampled : std::uint8_t { no, shown, measured };
 constexpr std::size_t kSampleRuns = 4;
 constexpr std::size_t kSampleRunLength = 3;
 constexpr std::size_t kSampleLeadIn = 4;
+constexpr std::size_t kSampledWhole = 16;
 
 std::vector<Sampled> keptForSample(std::size_t frames) {
+    if (frames <= kSampledWhole)
+        return std::vector<Sampled>(frames, Sampled::measured);
     std::vector<Sampled> kept(frames, Sampled::no);
     const std::size_t runs =
         std::min(kSampleRuns, (frames + kSampleRunLength - 1) / kSampleRunLength);
@@ -860,6 +889,8 @@ sampleVideo(const VideoRequest& request, std::span<const std::size_t> frameCount
         count->times = sampleTimes(frames->duration(), frameCount);
         count->keep = keptForSample(frameCount);
         for (const int quality : {request.settings.quality, kLowestQuality}) {
+            if (frameCount <= kSampledWhole)
+                break; // measured whole
             if (count->passes.empty() || quality < count->passes.front().pass.quality)
                 count->passes.emplace_back().pass.quality = quality;
         }
@@ -960,17 +991,17 @@ sampleVideo(const VideoRequest& request, std::span<const std::size_t> frameCount
     }
     std::vector<FrameSample> samples;
     for (auto& count : counts) {
+        if (count->kept.empty())
+            return makeError("media.no_frames", request.source.string() + " has no video frames.");
         std::vector<SmallPass> passes;
         for (SmallEncode& encode : count->passes) {
-            if (!encode.encoder)
-                return makeError("media.no_frames",
-                                 request.source.string() + " has no video frames.");
             if (auto ok = encode.encoder->finish(); !ok)
                 return ok.error();
             SmallPass& pass = encode.pass;
             pass.rest = encode.total - pass.header - pass.first - 1; // less the trailer
             passes.push_back(std::move(pass));
         }
+        const bool whole = count->frameCount <= kSampledWhole;
         FrameSample::FrameMaker remake = [decoded = count->decoded, size = request.size](
                                              std::size_t index,
                                              std::uint32_t longEdge) -> Result<image::RgbaImage> {
@@ -980,6 +1011,10 @@ sampleVideo(const VideoRequest& request, std::span<const std::size_t> frameCount
         };
         samples.emplace_back(std::move(count->kept), std::move(count->counted), canvas,
                              std::move(passes), std::move(remake));
+        // A render's GIF sampled whole is made by the sample at each size
+        // it measures.
+        if (clip && whole && request.loop == Loop::forward)
+            samples.back().keepWholeGifs({request.delaySeconds, request.loopCount});
     }
     if (clip)
         clip->complete = clip->bytes <= kKeptClipBytes;

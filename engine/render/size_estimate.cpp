@@ -34,9 +34,12 @@ using SampleFrames = std::function<Result<const image::RgbaImage*>(std::size_t i
 
 // Frames after the first that are not counted only set what the next frame
 // is compared against: they are shown to the encoder, not encoded, and cost
-// nothing.
+// nothing. Given a timing, the frames are encoded as that GIF and its bytes
+// kept in `gif`.
 Result<SampleCost> encodeSample(std::size_t count, const SampleFrames& frameAt,
-                                const std::vector<bool>& counted, int quality, unsigned threads) {
+                                const std::vector<bool>& counted, int quality, unsigned threads,
+                                std::optional<GifTiming> timing = std::nullopt,
+                                std::vector<std::uint8_t>* gif = nullptr) {
     // The encoder hands the header over on its own, then each frame's bytes
     // in one piece, in order: the n-th piece after the header is the n-th
     // frame encoded, so the frames are encoded side by side on the workers
@@ -49,14 +52,17 @@ Result<SampleCost> encodeSample(std::size_t count, const SampleFrames& frameAt,
         if (!frame)
             return frame.error();
         if (i == 0)
-            encoder.emplace((*frame)->width, (*frame)->height, 0,
+            encoder.emplace((*frame)->width, (*frame)->height, timing ? timing->loopCount : 0,
                             [&](std::span<const std::uint8_t> bytes) -> Result<void> {
                                 pieces.push_back(bytes.size());
+                                if (gif)
+                                    gif->insert(gif->end(), bytes.begin(), bytes.end());
                                 return {};
                             },
                             gif::EncoderSettings{.quality = quality, .threads = threads});
         const bool shownOnly = i > 0 && i < counted.size() && !counted[i];
-        auto ok = shownOnly ? encoder->showUnwritten(**frame) : encoder->addFrame(**frame, 0.1);
+        auto ok = shownOnly ? encoder->showUnwritten(**frame)
+                            : encoder->addFrame(**frame, timing ? timing->delaySeconds : 0.1);
         if (!ok)
             return ok.error();
         encoded.push_back(!shownOnly);
@@ -68,6 +74,10 @@ Result<SampleCost> encodeSample(std::size_t count, const SampleFrames& frameAt,
     const auto written = std::size_t(std::count(encoded.begin(), encoded.end(), true));
     if (pieces.size() != written + 1)
         return makeError("render.sample", "The sample's frames were not written one by one.");
+    if (gif) {
+        if (auto ok = encoder->finish(); !ok) // the trailer
+            return ok.error();
+    }
     SampleCost cost;
     cost.header = pieces[0];
     std::size_t next = 1;
@@ -123,7 +133,7 @@ image::RgbaImage bandsOf(const image::RgbaImage& picture) {
 }
 
 double FrameSample::estimateShare(std::size_t frames) const {
-    if (frames == 0)
+    if (frames == 0 || frames_.empty())
         return 0;
     // A frame only shown is compared, not encoded: about a quarter of the
     // cost of one encoded.
@@ -131,9 +141,7 @@ double FrameSample::estimateShare(std::size_t frames) const {
     for (std::size_t i = 1; i < frames_.size(); ++i)
         encoded += i < counted_.size() && counted_[i] ? 1.0 : 0.25;
     // Pictures are measured on bands of their rows.
-    const double rows = smallPasses_.empty()
-                            ? double(bandsHeight(canvas_.height)) / std::max(1u, canvas_.height)
-                            : 1.0;
+    const double rows = double(frames_[0].height) / std::max(1u, canvas_.height);
     return encoded * rows / double(frames);
 }
 
@@ -167,7 +175,27 @@ Result<FrameSample::Measured> FrameSample::measuredAt(std::uint32_t longEdge, in
     if (measured_.size() >= kMeasuredKept)
         measured_.erase(measured_.begin());
     measured_.push_back(*cost);
+    // The GIFs made whole, the latest first, up to their bytes.
+    std::size_t gifBytes = 0;
+    for (auto m = measured_.rbegin(); m != measured_.rend(); ++m) {
+        if (!m->gif)
+            continue;
+        gifBytes += m->gif->size();
+        if (gifBytes > kWholeGifBytes)
+            m->gif.reset();
+    }
     return cost;
+}
+
+const std::vector<std::uint8_t>* FrameSample::wholeGifAt(std::uint32_t longEdge,
+                                                         int quality) const {
+    if (frames_.empty())
+        return nullptr;
+    const image::Size size = sampledSize(image::fitInside(canvas_, {longEdge, longEdge}, false));
+    for (const Measured& m : measured_)
+        if (m.size == size && m.quality == quality && m.gif)
+            return m.gif.get();
+    return nullptr;
 }
 
 Result<FrameSample::Measured> FrameSample::measure(image::Size size, std::uint32_t longEdge,
@@ -231,10 +259,15 @@ Result<FrameSample::Measured> FrameSample::measure(image::Size size, std::uint32
     };
     // A frame still being made when the encode stops is waited for by its
     // future's destructor, before what it reads goes away.
-    auto cost = encodeSample(frames_.size(), frameAt, counted_, quality, threads);
+    std::shared_ptr<std::vector<std::uint8_t>> gif;
+    if (wholeGif_)
+        gif = std::make_shared<std::vector<std::uint8_t>>();
+    auto cost =
+        encodeSample(frames_.size(), frameAt, counted_, quality, threads, wholeGif_, gif.get());
     if (!cost)
         return cost.error();
-    return Measured{size, firstSize->height, quality, cost->header, std::move(cost->frames)};
+    return Measured{size,         firstSize->height,       quality,
+                    cost->header, std::move(cost->frames), std::move(gif)};
 }
 
 Result<std::vector<std::uint64_t>> FrameSample::smallPassCost(std::size_t index,
@@ -274,6 +307,9 @@ Result<std::uint64_t> FrameSample::estimate(std::uint32_t longEdge, int quality,
         const double later = pass.frames > 1
                                  ? double(pass.rest) * double(frames - 1) / double(pass.frames - 1)
                                  : double(pass.first) * double(frames - 1);
+        // The pass's own size and quality: its bytes are the GIF's there.
+        if (longEdge == pass.longEdge && quality == pass.quality)
+            return std::uint64_t(std::llround(double(pass.header + pass.first) + later + 1));
         auto measured = measuredAt(longEdge, quality, threads);
         if (!measured)
             return measured.error();

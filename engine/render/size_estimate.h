@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -37,6 +38,12 @@ struct SmallPass {
     std::vector<image::RgbaImage> sampled;
 };
 
+// How a GIF plays, for a sample that makes the GIF itself.
+struct GifTiming {
+    double delaySeconds = 0.1;
+    std::uint16_t loopCount = 0;
+};
+
 // Frames taken from a GIF-to-be, at the largest size it may have, from which
 // its size is estimated at any long edge and quality.
 //
@@ -52,7 +59,8 @@ struct SmallPass {
 // consecutive frames) tell how the cost at the nearest of them scales to
 // another size and quality: the first frame as the first sampled one does,
 // later ones as those marked as counted (each right after the frame before
-// it) do.
+// it) do. A video GIF short enough to be sampled whole has no such pass: its
+// sample is the GIF, measured as pictures are.
 //
 // A sample that can make its frames again at another long edge (a video's
 // decoded frames, scaled as the GIF's own are; pictures decoded at that
@@ -80,6 +88,14 @@ public:
     Result<std::uint64_t> estimate(std::uint32_t longEdge, int quality, std::size_t frames,
                                    unsigned threads = 0) const;
 
+    // For a sample of every frame of a GIF played forward: each size it
+    // measures from now on is that GIF, made whole and kept (the latest, up
+    // to kWholeGifBytes in all), so that a render writes it rather than
+    // encode it again.
+    void keepWholeGifs(GifTiming timing) { wholeGif_ = timing; }
+    // The GIF made whole at a long edge and quality, when kept.
+    const std::vector<std::uint8_t>* wholeGifAt(std::uint32_t longEdge, int quality) const;
+
 private:
     // The sampled frames' size when the canvas is brought to `canvas`.
     image::Size sampledSize(image::Size canvas) const;
@@ -92,6 +108,7 @@ private:
         int quality = 0;
         std::uint64_t header = 0;
         std::vector<std::uint64_t> frames;
+        std::shared_ptr<const std::vector<std::uint8_t>> gif; // when kept
     };
     // What they cost at a long edge and quality, measured once.
     Result<Measured> measuredAt(std::uint32_t longEdge, int quality, unsigned threads) const;
@@ -112,6 +129,8 @@ private:
     // stays (as a window's does) answers a choice made again at once.
     static constexpr std::size_t kMeasuredKept = 32;
     mutable std::vector<Measured> measured_;
+    std::optional<GifTiming> wholeGif_;
+    static constexpr std::size_t kWholeGifBytes = 64u << 20;
 };
 
 // A picture's rows as a few evenly spread bands stacked into one shorter

@@ -807,21 +807,37 @@ TEST(Budget, PicturesForTheGifAreAskedForAtTheSizeItChose) {
 }
 
 // A budgeted video GIF is made from the frames its estimate decoded, kept
-// rather than decoded again: it is the GIF made at the size it chose.
+// rather than decoded again: it is the GIF made at the size it chose. A GIF
+// this short is the one its sample made whole when measuring that size,
+// with its own timing and loop count; bounced, it is encoded with the way
+// back.
 TEST(Budget, AVideoGifIsTheOneMadeAtTheSizeItChose) {
     TempDir dir;
     auto fitted = bookRequest(dir.path() / "fitted.gif");
     fitted.output.maxBytes = 250'000;
+    fitted.loopCount = 3;
     auto made = render::videoToGif(fitted);
     ASSERT_TRUE(made.ok()) << made.error().message;
     auto timing = gif::readTiming(*made);
     ASSERT_TRUE(timing.ok());
     EXPECT_LT(timing->screen.width, 640u);
+    EXPECT_EQ(timing->loopCount, std::optional<std::uint16_t>(3));
+    expectFramesAsAsked(*made, 15, 20);
 
     auto there = bookRequest(dir.path() / "there.gif");
     there.output.maxLongEdge = std::max(timing->screen.width, timing->screen.height);
+    there.loopCount = 3;
     ASSERT_TRUE(render::videoToGif(there).ok());
     EXPECT_EQ(testsupport::readBytes(*made), testsupport::readBytes(dir.path() / "there.gif"));
+
+    auto bounced = bookRequest(dir.path() / "bounced.gif");
+    bounced.output.maxBytes = 250'000;
+    bounced.loop = render::Loop::bounce;
+    auto back = render::videoToGif(bounced);
+    ASSERT_TRUE(back.ok()) << back.error().message;
+    EXPECT_LE(fileSize(*back), 250'000u);
+    EXPECT_GE(double(fileSize(*back)), render::kBudgetFloor * 250'000);
+    expectFramesAsAsked(*back, 28, 20);
 }
 
 // A budget far above the GIF changes nothing: the plan for showing it is
