@@ -150,6 +150,9 @@ using FramePass = std::function<Result<void>(std::uint32_t longEdge, const Frame
 struct Job {
     FramePass pass;
     std::function<Result<FrameSample>()> sample;
+    // Called when the GIF is one its sample made: tells what a pass over
+    // the frames would have told.
+    std::function<void()> madeBySample;
     // Optional: a cheaper sample that answers small sizes only, tried first.
     std::function<Result<FrameSample>()> smallSample;
     std::size_t frames = 0; // as asked, before a bounce
@@ -258,6 +261,8 @@ Result<Attempt> makeAt(const Job& job, const FrameSample& sample, std::uint32_t 
         return file.error();
     if (auto ok = (*file)->sink()(*made); !ok)
         return ok.error();
+    if (job.madeBySample)
+        job.madeBySample();
     attempt.file = std::move(*file);
     return attempt;
 }
@@ -675,7 +680,7 @@ enum class Sampled : std::uint8_t { no, shown, measured };
 constexpr std::size_t kSampleRuns = 4;
 constexpr std::size_t kSampleRunLength = 3;
 constexpr std::size_t kSampleLeadIn = 4;
-constexpr std::size_t kSampledWhole = 16;
+constexpr std::size_t kSampledWhole = 24;
 
 std::vector<Sampled> keptForSample(std::size_t frames) {
     if (frames <= kSampledWhole)
@@ -1099,6 +1104,10 @@ Result<fs::path> videoToGif(const VideoRequest& request) {
     Job job;
     job.pass = videoPass(request, clip, toldEnd);
     job.sample = [&request, clip] { return sampleVideo(request, clip.get()); };
+    job.madeBySample = [&request, clip, &toldEnd] {
+        if (clip->endsAt)
+            tellEnd(request, toldEnd, *clip->endsAt);
+    };
     job.frames = request.frameCount;
     job.delaySeconds = request.delaySeconds;
     job.loopCount = request.loopCount;

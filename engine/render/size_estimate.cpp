@@ -145,6 +145,13 @@ double FrameSample::estimateShare(std::size_t frames) const {
     return encoded * rows / double(frames);
 }
 
+bool FrameSample::holdsWholeGif(std::size_t frames) const {
+    // The first frame is measured whatever it is marked.
+    return !frames_.empty() && frames == frames_.size() && counted_.size() == frames &&
+           smallPasses_.empty() && frames_[0].height == canvas_.height &&
+           std::all_of(counted_.begin() + 1, counted_.end(), [](bool c) { return c; });
+}
+
 image::Size FrameSample::sampledSize(image::Size canvas) const {
     // Each side of the sampled frames keeps its share of the canvas's.
     const auto side = [](std::uint32_t sampled, std::uint32_t full, std::uint32_t wanted) {
@@ -390,15 +397,18 @@ public:
     EdgeSearch(const FrameSample& sample, std::size_t frames, std::uint64_t budget,
                unsigned threads, double enough, PlanFor use)
         : sample_(sample), frames_(frames), budget_(budget), threads_(threads), enough_(enough),
-          use_(use) {}
+          use_(use), exact_(sample.holdsWholeGif(frames)) {}
 
     // Estimates a search may make after its start: most budgets are met in
     // two or three.
     static constexpr int kSteps = 6;
 
     // Accepted up to a little over the aim: the estimate's own error must
-    // still leave the GIF inside the budget.
-    double accepted() const { return 0.96 * double(budget_); }
+    // still leave the GIF inside the budget. A sample of the whole GIF
+    // measures its bytes as they will be, and may nearly fill it.
+    double accepted() const { return (exact_ ? kExactShare : kEstimatedShare) * double(budget_); }
+    static constexpr double kEstimatedShare = 0.96;
+    static constexpr double kExactShare = 0.99;
 
     Result<std::optional<SizePlan>> largestFitting(int quality, std::uint32_t largest,
                                                    std::uint32_t smallest, std::uint32_t from,
@@ -448,8 +458,9 @@ public:
             if (use_ == PlanFor::estimate && slopeMeasured &&
                 std::abs(double(bytes) / target - 1) < 0.2 && next != edge &&
                 (!over || next < *over) && (!best || next > best->longEdge)) {
+                // Taken from the slope, it is an estimate whatever the sample.
                 const double there = double(bytes) * std::pow(double(next) / edge, exponent);
-                if (there <= accepted())
+                if (there <= kEstimatedShare * double(budget_))
                     return std::optional<SizePlan>(SizePlan{
                         next, quality, image::fitInside(sample_.canvas(), {next, next}, false),
                         std::uint64_t(there), exponent});
@@ -491,6 +502,7 @@ private:
     unsigned threads_;
     double enough_;
     PlanFor use_;
+    bool exact_;
 };
 
 // The edge a budget's search starts from: a quarter of the largest (at least
@@ -542,7 +554,14 @@ Result<SizePlan> planSize(const FrameSample& sample, std::size_t frames, int qua
     // edge that fits a little above the floor is enough, as the encode
     // weighs the GIF itself. Otherwise only an edge near the aim ends it.
     const bool dearEstimates = use == PlanFor::render && sample.estimateShare(frames) >= 0.5;
-    EdgeSearch search(sample, frames, *budget, threads, dearEstimates ? kEnoughShare : 1.0, use);
+    // A sample of the whole GIF measures each size exactly: any edge that
+    // fits over the floor is the GIF the budget asks for.
+    const bool exact = sample.holdsWholeGif(frames);
+    EdgeSearch search(sample, frames, *budget, threads,
+                      exact           ? kBudgetFloor + 0.01
+                      : dearEstimates ? kEnoughShare
+                                      : 1.0,
+                      use);
     // The largest edge that fits at a quality: the GIF as asked when its
     // estimate is close enough to the budget that its encode is tried (it
     // stops if it passes the budget, and a smaller one follows), else the
@@ -568,7 +587,7 @@ Result<SizePlan> planSize(const FrameSample& sample, std::size_t frames, int qua
         auto full = asAsked(q);
         if (!full)
             return full.error();
-        if (double(full->bytes) <= kAsAskedShare * double(*budget))
+        if (double(full->bytes) <= (exact ? 0.99 : kAsAskedShare) * double(*budget))
             return std::optional<SizePlan>(*full);
         return search.largestFitting(q, largest, smallest, largest, full->bytes);
     };

@@ -83,6 +83,9 @@ public:
     // About what one estimate costs against encoding a GIF of `frames`
     // frames at the same size.
     double estimateShare(std::size_t frames) const;
+    // Whether the sample is every frame of a GIF of `frames` frames, each
+    // measured whole: its estimates are then that GIF's bytes.
+    bool holdsWholeGif(std::size_t frames) const;
     // About how many bytes a GIF of `frames` frames takes with its long edge
     // at most longEdge (never enlarged) at the encoder's quality.
     Result<std::uint64_t> estimate(std::uint32_t longEdge, int quality, std::size_t frames,

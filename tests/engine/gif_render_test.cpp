@@ -541,8 +541,8 @@ TEST(SizeEstimate, IsWithinFifteenPerCentOfTheGifMade) {
     auto videoEstimate = render::estimateSize(video);
     ASSERT_TRUE(videoEstimate.ok()) << videoEstimate.error().message;
     ASSERT_TRUE(render::videoToGif(video).ok());
-    EXPECT_NEAR(double(videoEstimate->bytes), double(fileSize(dir.path() / "book.gif")),
-                0.15 * double(fileSize(dir.path() / "book.gif")));
+    // Its 15 frames are sampled whole: the estimate is the GIF's own size.
+    EXPECT_EQ(videoEstimate->bytes, fileSize(dir.path() / "book.gif"));
     EXPECT_EQ(videoEstimate->canvas, (image::Size{640, 480}));
 
     auto photos = photosRequest(kPhotos, dir.path() / "photos.gif");
@@ -680,10 +680,12 @@ TEST_F(FullHd, BudgetOfAThirdIsMetWithTheFramesAsAsked) {
     ASSERT_TRUE(planned.ok()) << planned.error().message;
     EXPECT_LT(planned->longEdge, 1920u);
     EXPECT_GT(planned->longEdge, 480u);
-    EXPECT_LE(double(planned->bytes), 0.96 * double(budget));
+    // Its 20 frames are sampled whole, each size measured as the GIF would
+    // be: the plan may come close to the budget.
+    EXPECT_LE(double(planned->bytes), 0.99 * double(budget));
     // A plan only shown may take its edge from the slope rather than
     // estimate it: the size it shows is still that edge's estimate, within
-    // this pattern's jumps (759 KB estimated where about 678 KB was shown).
+    // this pattern's jumps.
     auto there = sample->estimate(planned->longEdge, plain.settings.quality, plain.frameCount);
     ASSERT_TRUE(there.ok()) << there.error().message;
     EXPECT_LT(std::abs(double(*there) / double(planned->bytes) - 1), 0.15)
