@@ -247,8 +247,7 @@ Result<Planned> planRender(const Job& job, std::uint64_t budget) {
 // weighed, not written.
 Result<Attempt> makeAt(const Job& job, const FrameSample& sample, std::uint32_t longEdge,
                        int quality, std::uint64_t cap, const Progress& progress) {
-    const std::vector<std::uint8_t>* made =
-        job.loop == Loop::forward ? sample.wholeGifAt(longEdge, quality) : nullptr;
+    const auto made = job.loop == Loop::forward ? sample.wholeGifAt(longEdge, quality) : nullptr;
     if (!made)
         return encodeAt(job, longEdge, quality, cap, progress);
     Attempt attempt;
@@ -267,10 +266,10 @@ Result<Attempt> makeAt(const Job& job, const FrameSample& sample, std::uint32_t 
     return attempt;
 }
 
-// A GIF within a budget: planned from an estimate, encoded, and encoded once
-// more at a corrected size when the first is over the budget or well under
-// it (and smaller than asked). A file over the budget is never kept: its
-// encode stops as soon as it passes it.
+// A GIF within a budget: planned from an estimate, made (encoded, or written
+// as its sample made it), and encoded once more at a corrected size when the
+// first is over the budget or well under it (and smaller than asked). A file
+// over the budget is never kept: its encode stops as soon as it passes it.
 Result<void> renderWithin(const Job& job, std::uint64_t budget) {
     auto planned = planRender(job, budget);
     if (!planned)
@@ -673,17 +672,24 @@ Result<fs::path> videoDestination(const VideoRequest& request) {
 // since, and a frame compared with a screen just made costs less than in the
 // GIF (a quarter less for the shared car clip at half speed).
 //
-// A GIF of up to kSampledWhole frames is sampled whole, every frame after
-// the first measured, and needs no whole-animation pass: its sample costs
-// about what the runs and their lead-ins would, and measures the GIF itself.
+// A GIF the runs would cover is sampled whole, every frame after the first
+// measured, and needs no whole-animation pass. So is a render's GIF of up to
+// kRenderSampledWhole frames: its runs and their lead-ins would hold most of
+// it anyway, and each size its sample measures is the GIF itself, exact and
+// kept. A window's estimate, which must follow a change within a second,
+// measures up to a dozen frames a size: 24 frames at 1920 px take longer.
 enum class Sampled : std::uint8_t { no, shown, measured };
 constexpr std::size_t kSampleRuns = 4;
 constexpr std::size_t kSampleRunLength = 3;
 constexpr std::size_t kSampleLeadIn = 4;
-constexpr std::size_t kSampledWhole = 24;
+constexpr std::size_t kRenderSampledWhole = 24;
 
-std::vector<Sampled> keptForSample(std::size_t frames) {
-    if (frames <= kSampledWhole)
+bool sampledWhole(std::size_t frames, bool forRender) {
+    return frames <= (forRender ? kRenderSampledWhole : kSampleRuns * kSampleRunLength);
+}
+
+std::vector<Sampled> keptForSample(std::size_t frames, bool whole) {
+    if (whole)
         return std::vector<Sampled>(frames, Sampled::measured);
     std::vector<Sampled> kept(frames, Sampled::no);
     const std::size_t runs =
@@ -848,7 +854,8 @@ struct SmallEncode {
 };
 
 // What one frame count's sample gathers while the video is decoded: the whole
-// animation encoded at the small size, and the sampled frames. It is encoded
+// animation encoded at the small size (unless it is sampled whole), and the
+// sampled frames. It is encoded
 // at the quality asked and at the lowest, which a budget may choose: at a
 // lower quality more small changes go unstored and grow, so a frame costs
 // another share of what it costs at the quality asked (a tenth of it, or
@@ -857,6 +864,7 @@ struct SmallEncode {
 // that pass is made at half the small size, for a quarter of its cost.
 struct CountSampling {
     std::size_t frameCount = 0;
+    bool whole = false; // every frame measured, with no small pass
     std::vector<double> times;
     std::vector<Sampled> keep;
     std::list<SmallEncode> passes; // each encoder's sink holds its address
@@ -892,12 +900,13 @@ sampleVideo(const VideoRequest& request, std::span<const std::size_t> frameCount
         auto count = std::make_unique<CountSampling>();
         count->frameCount = frameCount;
         count->times = sampleTimes(frames->duration(), frameCount);
-        count->keep = keptForSample(frameCount);
-        for (const int quality : {request.settings.quality, kLowestQuality}) {
-            if (frameCount <= kSampledWhole)
-                break; // measured whole
-            if (count->passes.empty() || quality < count->passes.front().pass.quality)
-                count->passes.emplace_back().pass.quality = quality;
+        count->whole = sampledWhole(frameCount, clip != nullptr);
+        count->keep = keptForSample(frameCount, count->whole);
+        if (!count->whole) {
+            for (const int quality : {request.settings.quality, kLowestQuality}) {
+                if (count->passes.empty() || quality < count->passes.front().pass.quality)
+                    count->passes.emplace_back().pass.quality = quality;
+            }
         }
         for (std::size_t i = 0; i < count->times.size(); ++i)
             order.emplace_back(count->times[i], counts.size(), i);
@@ -1006,7 +1015,6 @@ sampleVideo(const VideoRequest& request, std::span<const std::size_t> frameCount
             pass.rest = encode.total - pass.header - pass.first - 1; // less the trailer
             passes.push_back(std::move(pass));
         }
-        const bool whole = count->frameCount <= kSampledWhole;
         FrameSample::FrameMaker remake = [decoded = count->decoded, size = request.size](
                                              std::size_t index,
                                              std::uint32_t longEdge) -> Result<image::RgbaImage> {
@@ -1018,7 +1026,7 @@ sampleVideo(const VideoRequest& request, std::span<const std::size_t> frameCount
                              std::move(passes), std::move(remake));
         // A render's GIF sampled whole is made by the sample at each size
         // it measures.
-        if (clip && whole && request.loop == Loop::forward)
+        if (clip && count->whole && request.loop == Loop::forward)
             samples.back().keepWholeGifs({request.delaySeconds, request.loopCount});
     }
     if (clip)

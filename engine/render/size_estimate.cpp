@@ -35,11 +35,12 @@ using SampleFrames = std::function<Result<const image::RgbaImage*>(std::size_t i
 // Frames after the first that are not counted only set what the next frame
 // is compared against: they are shown to the encoder, not encoded, and cost
 // nothing. Given a timing, the frames are encoded as that GIF and its bytes
-// kept in `gif`.
+// kept in `gif`, unless they pass gifLimit: `gif` is then left empty.
 Result<SampleCost> encodeSample(std::size_t count, const SampleFrames& frameAt,
                                 const std::vector<bool>& counted, int quality, unsigned threads,
                                 std::optional<GifTiming> timing = std::nullopt,
-                                std::vector<std::uint8_t>* gif = nullptr) {
+                                std::vector<std::uint8_t>* gif = nullptr,
+                                std::size_t gifLimit = 0) {
     // The encoder hands the header over on its own, then each frame's bytes
     // in one piece, in order: the n-th piece after the header is the n-th
     // frame encoded, so the frames are encoded side by side on the workers
@@ -55,6 +56,10 @@ Result<SampleCost> encodeSample(std::size_t count, const SampleFrames& frameAt,
             encoder.emplace((*frame)->width, (*frame)->height, timing ? timing->loopCount : 0,
                             [&](std::span<const std::uint8_t> bytes) -> Result<void> {
                                 pieces.push_back(bytes.size());
+                                if (gif && gif->size() + bytes.size() > gifLimit) {
+                                    *gif = {}; // too large to keep: only measured
+                                    gif = nullptr;
+                                }
                                 if (gif)
                                     gif->insert(gif->end(), bytes.begin(), bytes.end());
                                 return {};
@@ -145,11 +150,15 @@ double FrameSample::estimateShare(std::size_t frames) const {
     return encoded * rows / double(frames);
 }
 
-bool FrameSample::holdsWholeGif(std::size_t frames) const {
+void FrameSample::keepWholeGifs(GifTiming timing) {
     // The first frame is measured whatever it is marked.
-    return !frames_.empty() && frames == frames_.size() && counted_.size() == frames &&
-           smallPasses_.empty() && frames_[0].height == canvas_.height &&
-           std::all_of(counted_.begin() + 1, counted_.end(), [](bool c) { return c; });
+    if (!frames_.empty() && counted_.size() == frames_.size() && smallPasses_.empty() &&
+        std::all_of(counted_.begin() + 1, counted_.end(), [](bool c) { return c; }))
+        wholeGif_ = timing;
+}
+
+bool FrameSample::holdsWholeGif(std::size_t frames) const {
+    return wholeGif_ && frames == frames_.size();
 }
 
 image::Size FrameSample::sampledSize(image::Size canvas) const {
@@ -182,26 +191,33 @@ Result<FrameSample::Measured> FrameSample::measuredAt(std::uint32_t longEdge, in
     if (measured_.size() >= kMeasuredKept)
         measured_.erase(measured_.begin());
     measured_.push_back(*cost);
-    // The GIFs made whole, the latest first, up to their bytes.
-    std::size_t gifBytes = 0;
-    for (auto m = measured_.rbegin(); m != measured_.rend(); ++m) {
-        if (!m->gif)
-            continue;
-        gifBytes += m->gif->size();
-        if (gifBytes > kWholeGifBytes)
-            m->gif.reset();
+    // The GIFs made whole, up to their bytes: the largest go first, as a
+    // budget's search passes over sizes larger than the one it keeps.
+    for (;;) {
+        std::size_t gifBytes = 0;
+        Measured* largest = nullptr;
+        for (Measured& m : measured_) {
+            if (!m.gif)
+                continue;
+            gifBytes += m.gif->size();
+            if (!largest || m.gif->size() > largest->gif->size())
+                largest = &m;
+        }
+        if (gifBytes <= kWholeGifBytes)
+            break;
+        largest->gif.reset();
     }
     return cost;
 }
 
-const std::vector<std::uint8_t>* FrameSample::wholeGifAt(std::uint32_t longEdge,
-                                                         int quality) const {
+std::shared_ptr<const std::vector<std::uint8_t>> FrameSample::wholeGifAt(std::uint32_t longEdge,
+                                                                         int quality) const {
     if (frames_.empty())
         return nullptr;
     const image::Size size = sampledSize(image::fitInside(canvas_, {longEdge, longEdge}, false));
     for (const Measured& m : measured_)
         if (m.size == size && m.quality == quality && m.gif)
-            return m.gif.get();
+            return m.gif;
     return nullptr;
 }
 
@@ -269,10 +285,12 @@ Result<FrameSample::Measured> FrameSample::measure(image::Size size, std::uint32
     std::shared_ptr<std::vector<std::uint8_t>> gif;
     if (wholeGif_)
         gif = std::make_shared<std::vector<std::uint8_t>>();
-    auto cost =
-        encodeSample(frames_.size(), frameAt, counted_, quality, threads, wholeGif_, gif.get());
+    auto cost = encodeSample(frames_.size(), frameAt, counted_, quality, threads, wholeGif_,
+                             gif.get(), kWholeGifBytes);
     if (!cost)
         return cost.error();
+    if (gif && gif->empty())
+        gif.reset();
     return Measured{size,         firstSize->height,       quality,
                     cost->header, std::move(cost->frames), std::move(gif)};
 }
@@ -346,6 +364,8 @@ Result<std::uint64_t> FrameSample::estimate(std::uint32_t longEdge, int quality,
     auto measured = measuredAt(longEdge, quality, threads);
     if (!measured)
         return measured.error();
+    if (measured->gif && holdsWholeGif(frames))
+        return measured->gif->size(); // the GIF itself
     const std::vector<std::uint64_t>& perFrame = measured->frames;
     // The rows the frames were measured on: bands of the picture's rows, or
     // all of them in a picture made small.
@@ -375,6 +395,10 @@ std::uint32_t edgeFor(std::uint32_t edge, std::uint64_t bytes, double target, do
 }
 
 namespace {
+
+// The share of a budget a GIF its sample made whole may take: its size is
+// known to the byte.
+constexpr double kExactShare = 0.99;
 
 // An edge estimated at this share of the budget or more is enough where a
 // better one would cost more than it gains: the estimate's error still
@@ -408,7 +432,6 @@ public:
     // measures its bytes as they will be, and may nearly fill it.
     double accepted() const { return (exact_ ? kExactShare : kEstimatedShare) * double(budget_); }
     static constexpr double kEstimatedShare = 0.96;
-    static constexpr double kExactShare = 0.99;
 
     Result<std::optional<SizePlan>> largestFitting(int quality, std::uint32_t largest,
                                                    std::uint32_t smallest, std::uint32_t from,
@@ -609,7 +632,7 @@ Result<SizePlan> planSize(const FrameSample& sample, std::size_t frames, int qua
         auto full = asAsked(q);
         if (!full)
             return full.error();
-        if (double(full->bytes) <= (exact ? 0.99 : kAsAskedShare) * double(*budget))
+        if (double(full->bytes) <= (exact ? kExactShare : kAsAskedShare) * double(*budget))
             return std::optional<SizePlan>(*full);
         return search.largestFitting(q, largest, smallest, largest, full->bytes);
     };

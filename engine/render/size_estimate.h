@@ -83,21 +83,24 @@ public:
     // About what one estimate costs against encoding a GIF of `frames`
     // frames at the same size.
     double estimateShare(std::size_t frames) const;
-    // Whether the sample is every frame of a GIF of `frames` frames, each
-    // measured whole: its estimates are then that GIF's bytes.
+    // Whether the sample makes the GIF itself (keepWholeGifs) and holds
+    // every frame of a GIF of `frames` frames: its estimates are then that
+    // GIF's bytes.
     bool holdsWholeGif(std::size_t frames) const;
     // About how many bytes a GIF of `frames` frames takes with its long edge
     // at most longEdge (never enlarged) at the encoder's quality.
     Result<std::uint64_t> estimate(std::uint32_t longEdge, int quality, std::size_t frames,
                                    unsigned threads = 0) const;
 
-    // For a sample of every frame of a GIF played forward: each size it
-    // measures from now on is that GIF, made whole and kept (the latest, up
-    // to kWholeGifBytes in all), so that a render writes it rather than
-    // encode it again.
-    void keepWholeGifs(GifTiming timing) { wholeGif_ = timing; }
+    // For a sample of every frame of a GIF played forward, each measured:
+    // each size it measures from now on is that GIF, made whole and kept (up
+    // to kWholeGifBytes in all, the largest let go first), so that a render
+    // writes it rather than encode it again. Ignored for a sample with
+    // frames only shown.
+    void keepWholeGifs(GifTiming timing);
     // The GIF made whole at a long edge and quality, when kept.
-    const std::vector<std::uint8_t>* wholeGifAt(std::uint32_t longEdge, int quality) const;
+    std::shared_ptr<const std::vector<std::uint8_t>> wholeGifAt(std::uint32_t longEdge,
+                                                                int quality) const;
 
 private:
     // The sampled frames' size when the canvas is brought to `canvas`.

@@ -4,6 +4,7 @@
 #include "core/byte_size.h"
 #include "core/output_file.h"
 #include "gif/animation.h"
+#include "gif/encoder.h"
 #include "media/frame_reader.h"
 #include "media_fixtures.h"
 #include "render/gif_render.h"
@@ -535,15 +536,79 @@ TEST(SizeEstimate, FramesMadeAgainComeInOrderAndAFailureEndsOnlyThatMeasure) {
     EXPECT_EQ(made, inOrder);
 }
 
+// A sample that makes the GIF itself keeps, for each size it measures, the
+// GIF a render would write (its frames, delays and loop count, byte for
+// byte), and estimates that GIF's size. One with a frame only shown keeps
+// nothing.
+TEST(SizeEstimate, ASampleOfTheWholeGifMakesTheGifItself) {
+    auto photo = loadPhoto("Storm.jpg", 640);
+    ASSERT_TRUE(photo.ok()) << photo.error().message;
+    const image::Size canvas{photo->width, photo->height};
+    const render::FrameSample::FrameMaker remake =
+        [&](std::size_t index, std::uint32_t longEdge) -> Result<image::RgbaImage> {
+        auto frame = image::resize(*photo, image::fitInside(canvas, {longEdge, longEdge}, false));
+        for (std::uint32_t y = 0; frame && y < frame->height / 3; ++y) // a square that moves
+            for (std::uint32_t x = 0; x < frame->width / 3; ++x)
+                frame->pixels[(std::size_t(y) * frame->width + x + index * 9) * 4 + 1] = 255;
+        return frame;
+    };
+    const std::vector<image::RgbaImage> sizes(6, image::RgbaImage{canvas.width, canvas.height, {}});
+    std::vector<bool> counted(6, true);
+    render::FrameSample sample(sizes, counted, canvas, {}, remake);
+    EXPECT_FALSE(sample.holdsWholeGif(6)); // until asked to keep the GIFs
+    sample.keepWholeGifs({0.3, 2});
+    EXPECT_TRUE(sample.holdsWholeGif(6));
+    EXPECT_FALSE(sample.holdsWholeGif(10)); // a bounce, or frames it does not hold
+
+    auto estimated = sample.estimate(400, 80, 6);
+    ASSERT_TRUE(estimated.ok()) << estimated.error().message;
+    const auto kept = sample.wholeGifAt(400, 80);
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(*estimated, kept->size());
+    std::vector<std::uint8_t> expected;
+    std::optional<gif::GifEncoder> encoder;
+    for (std::size_t i = 0; i < 6; ++i) {
+        auto frame = remake(i, 400);
+        ASSERT_TRUE(frame.ok());
+        if (!encoder)
+            encoder.emplace(
+                frame->width, frame->height, 2,
+                [&](std::span<const std::uint8_t> bytes) -> Result<void> {
+                    expected.insert(expected.end(), bytes.begin(), bytes.end());
+                    return {};
+                },
+                gif::EncoderSettings{.quality = 80});
+        ASSERT_TRUE(encoder->addFrame(*frame, 0.3).ok());
+    }
+    ASSERT_TRUE(encoder->finish().ok());
+    EXPECT_EQ(*kept, expected);
+    EXPECT_FALSE(sample.wholeGifAt(300, 80)); // not measured
+    EXPECT_FALSE(sample.wholeGifAt(400, 40));
+
+    counted[3] = false;
+    render::FrameSample runs(sizes, counted, canvas, {}, remake);
+    runs.keepWholeGifs({0.3, 2});
+    EXPECT_FALSE(runs.holdsWholeGif(6));
+    ASSERT_TRUE(runs.estimate(400, 80, 6).ok());
+    EXPECT_FALSE(runs.wholeGifAt(400, 80));
+}
+
 TEST(SizeEstimate, IsWithinFifteenPerCentOfTheGifMade) {
     TempDir dir;
     auto video = bookRequest(dir.path() / "book.gif");
     auto videoEstimate = render::estimateSize(video);
     ASSERT_TRUE(videoEstimate.ok()) << videoEstimate.error().message;
     ASSERT_TRUE(render::videoToGif(video).ok());
-    // Its 15 frames are sampled whole: the estimate is the GIF's own size.
-    EXPECT_EQ(videoEstimate->bytes, fileSize(dir.path() / "book.gif"));
+    EXPECT_NEAR(double(videoEstimate->bytes), double(fileSize(dir.path() / "book.gif")),
+                0.15 * double(fileSize(dir.path() / "book.gif")));
     EXPECT_EQ(videoEstimate->canvas, (image::Size{640, 480}));
+    // A dozen frames are sampled whole: the estimate is the GIF's own size.
+    auto dozen = bookRequest(dir.path() / "dozen.gif");
+    dozen.frameCount = 12;
+    auto dozenEstimate = render::estimateSize(dozen);
+    ASSERT_TRUE(dozenEstimate.ok()) << dozenEstimate.error().message;
+    ASSERT_TRUE(render::videoToGif(dozen).ok());
+    EXPECT_EQ(dozenEstimate->bytes, fileSize(dir.path() / "dozen.gif"));
 
     auto photos = photosRequest(kPhotos, dir.path() / "photos.gif");
     auto photosEstimate = render::estimateSize(photos);
@@ -680,12 +745,10 @@ TEST_F(FullHd, BudgetOfAThirdIsMetWithTheFramesAsAsked) {
     ASSERT_TRUE(planned.ok()) << planned.error().message;
     EXPECT_LT(planned->longEdge, 1920u);
     EXPECT_GT(planned->longEdge, 480u);
-    // Its 20 frames are sampled whole, each size measured as the GIF would
-    // be: the plan may come close to the budget.
-    EXPECT_LE(double(planned->bytes), 0.99 * double(budget));
+    EXPECT_LE(double(planned->bytes), 0.96 * double(budget));
     // A plan only shown may take its edge from the slope rather than
     // estimate it: the size it shows is still that edge's estimate, within
-    // this pattern's jumps.
+    // this pattern's jumps (759 KB estimated where about 678 KB was shown).
     auto there = sample->estimate(planned->longEdge, plain.settings.quality, plain.frameCount);
     ASSERT_TRUE(there.ok()) << there.error().message;
     EXPECT_LT(std::abs(double(*there) / double(planned->bytes) - 1), 0.15)
