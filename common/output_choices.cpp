@@ -63,9 +63,19 @@ template <typename Array, typename Value> int indexOf(const Array& values, Value
 // far and the number of the newest request. A sample is used by one thread
 // at a time.
 struct OutputChoices::Work {
+    struct Kept {
+        QString key;
+        std::shared_ptr<render::FrameSample> sample;
+        std::size_t frames = 0;
+    };
     std::mutex turn;
-    std::deque<std::pair<QString, std::shared_ptr<render::FrameSample>>> samples;
+    std::deque<Kept> samples;
     std::atomic<int> newest{0};
+    // What the newest request asks for: a sample measured ahead of time
+    // goes on if it is that.
+    std::mutex asked;
+    QString newestKey;
+    render::OutputSize newestOutput;
 };
 
 OutputChoices::OutputChoices(QObject* parent) : QObject(parent), work_(std::make_shared<Work>()) {
@@ -79,7 +89,12 @@ OutputChoices::OutputChoices(QObject* parent) : QObject(parent), work_(std::make
 }
 
 OutputChoices::~OutputChoices() {
-    // An estimate still running finds it is no longer wanted.
+    // An estimate still running, or a measure made ahead, finds it is no
+    // longer wanted.
+    {
+        std::lock_guard asked(work_->asked);
+        work_->newestKey.clear();
+    }
     work_->newest = -1;
 }
 
@@ -191,13 +206,18 @@ OutputChoices::Sampler OutputChoices::videoSampler(render::VideoRequest request,
             return samples.error();
         KeyedSamples keyed;
         for (std::size_t i = 0; i < counts.size(); ++i)
-            keyed.emplace_back(videoKey(counts[i]), std::move((*samples)[i]));
+            keyed.push_back({videoKey(counts[i]), std::move((*samples)[i]), counts[i]});
         return keyed;
     };
 }
 
 void OutputChoices::startEstimate() {
     const int generation = ++generation_;
+    {
+        std::lock_guard asked(work_->asked);
+        work_->newestKey = key_;
+        work_->newestOutput = outputSize();
+    }
     work_->newest = generation;
     if (!estimating_) {
         estimating_ = true;
@@ -205,9 +225,10 @@ void OutputChoices::startEstimate() {
     }
     QPointer<OutputChoices> self(this);
     const render::OutputSize output = outputSize();
-    const std::size_t frames = render::framesInFile(frames_, loop());
+    const render::Loop loop = this->loop();
+    const std::size_t frames = render::framesInFile(frames_, loop);
     estimatePool().start(
-        [self, work = work_, generation, key = key_, sampler = sampler_, frames, output] {
+        [self, work = work_, generation, key = key_, sampler = sampler_, frames, output, loop] {
             const auto wanted = [&] { return work->newest == generation; };
             const auto answer = [&](const QString& text, std::optional<std::uint64_t> fitsIn) {
                 platform::dispatch::main([self, generation, text, fitsIn] {
@@ -219,9 +240,11 @@ void OutputChoices::startEstimate() {
             if (!wanted())
                 return;
             std::shared_ptr<render::FrameSample> sample;
-            for (const auto& [sampleKey, made] : work->samples)
-                if (sampleKey == key)
-                    sample = made;
+            for (const auto& kept : work->samples)
+                if (kept.key == key)
+                    sample = kept.sample;
+            // Samples made with the one asked for (a video's other speeds).
+            std::vector<Work::Kept> madeWith;
             if (!sample) {
                 auto made = sampler();
                 if (!made) {
@@ -231,18 +254,21 @@ void OutputChoices::startEstimate() {
                 }
                 // Samples already kept stay, with what they have measured;
                 // the one asked for goes in last, so that it is kept longest.
-                for (auto& [madeKey, madeSample] : *made) {
+                for (auto& [madeKey, madeSample, madeFrames] : *made) {
                     const bool kept =
                         std::any_of(work->samples.begin(), work->samples.end(),
-                                    [&](const auto& entry) { return entry.first == madeKey; });
-                    if (madeKey == key)
+                                    [&](const auto& entry) { return entry.key == madeKey; });
+                    if (madeKey == key) {
                         sample = std::make_shared<render::FrameSample>(std::move(madeSample));
-                    else if (!kept)
-                        work->samples.emplace_back(
-                            madeKey, std::make_shared<render::FrameSample>(std::move(madeSample)));
+                    } else if (!kept) {
+                        work->samples.push_back(
+                            {madeKey, std::make_shared<render::FrameSample>(std::move(madeSample)),
+                             madeFrames});
+                        madeWith.push_back(work->samples.back());
+                    }
                 }
                 if (sample)
-                    work->samples.emplace_back(key, sample);
+                    work->samples.push_back({key, sample, frames});
                 while (work->samples.size() > kSamplesKept)
                     work->samples.pop_front();
                 if (!sample) {
@@ -261,6 +287,26 @@ void OutputChoices::startEstimate() {
                            .arg(plan->canvas.width)
                            .arg(plan->canvas.height),
                        std::nullopt);
+                // The samples made with this one are then measured with the
+                // same choices, so that moving to another speed answers at
+                // once. Each gives way between frames to a newer request,
+                // unless that asks for it, with these choices.
+                const auto useful = [&](const QString& otherKey) {
+                    if (wanted())
+                        return true;
+                    std::lock_guard asked(work->asked);
+                    return work->newestKey == otherKey &&
+                           work->newestOutput.maxLongEdge == output.maxLongEdge &&
+                           work->newestOutput.maxBytes == output.maxBytes;
+                };
+                for (const Work::Kept& other : madeWith) {
+                    if (other.frames == 0 || !useful(other.key))
+                        continue;
+                    other.sample->stopWhen([&] { return !useful(other.key); });
+                    (void)render::planSize(*other.sample, render::framesInFile(other.frames, loop),
+                                           quality, output.maxBytes, 0, output.maxLongEdge);
+                    other.sample->stopWhen({});
+                }
                 return;
             }
             if (plan.error().code != "render.over_budget") {

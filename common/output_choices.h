@@ -74,7 +74,14 @@ public:
     // Makes the frames an estimate is made from, on a background thread:
     // the sample for the key asked, and any other made on the way (a video's
     // other speeds, from the same decode), each under its own key.
-    using KeyedSamples = std::vector<std::pair<QString, render::FrameSample>>;
+    struct KeyedSample {
+        QString key;
+        render::FrameSample sample;
+        // The GIF's frames (before bounce) it stands for; 0 when only the
+        // request that asked for it knows.
+        std::size_t frames = 0;
+    };
+    using KeyedSamples = std::vector<KeyedSample>;
     using Sampler = std::function<Result<KeyedSamples>()>;
     // Asks for a new estimate of a GIF of `frames` pictures or video frames
     // (before bounce). The sample is made once per key: a screen passes a

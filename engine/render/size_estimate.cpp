@@ -91,10 +91,20 @@ Result<SampleCost> encodeSample(std::size_t count, const SampleFrames& frameAt,
     return cost;
 }
 
+Error stoppedError() {
+    return makeError("render.stopped", "The estimate gave way to a newer one.");
+}
+
 Result<SampleCost> encodeSample(const std::vector<image::RgbaImage>& frames,
-                                const std::vector<bool>& counted, int quality, unsigned threads) {
+                                const std::vector<bool>& counted, int quality, unsigned threads,
+                                const std::function<bool()>& stopped) {
     return encodeSample(
-        frames.size(), [&](std::size_t i) -> Result<const image::RgbaImage*> { return &frames[i]; },
+        frames.size(),
+        [&](std::size_t i) -> Result<const image::RgbaImage*> {
+            if (stopped && stopped())
+                return stoppedError();
+            return &frames[i];
+        },
         counted, quality, threads);
 }
 
@@ -260,6 +270,8 @@ Result<FrameSample::Measured> FrameSample::measure(image::Size size, std::uint32
     std::optional<image::Size> firstSize;
     image::RgbaImage current;
     const SampleFrames frameAt = [&](std::size_t i) -> Result<const image::RgbaImage*> {
+        if (stopped_ && stopped_())
+            return stoppedError();
         const image::RgbaImage* frame = &frames_[i];
         if (!atSize(i)) {
             auto made = next.get();
@@ -306,7 +318,7 @@ Result<std::vector<std::uint64_t>> FrameSample::smallPassCost(std::size_t index,
     }
     // The sampled frames as the small pass had them: scaled as its frames
     // were, so that the two costs compare like with like.
-    auto cost = encodeSample(pass.sampled, counted_, pass.quality, threads);
+    auto cost = encodeSample(pass.sampled, counted_, pass.quality, threads, stopped_);
     if (!cost)
         return cost.error();
     return std::move(cost->frames);

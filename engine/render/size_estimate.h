@@ -92,6 +92,11 @@ public:
     Result<std::uint64_t> estimate(std::uint32_t longEdge, int quality, std::size_t frames,
                                    unsigned threads = 0) const;
 
+    // While set, a measure gives up between frames once `stopped` says so,
+    // with "render.stopped", and keeps nothing: work done ahead of time
+    // gives way to a newer request.
+    void stopWhen(std::function<bool()> stopped) const { stopped_ = std::move(stopped); }
+
     // For a sample of every frame of a GIF played forward, each measured:
     // each size it measures from now on is that GIF, made whole and kept (up
     // to kWholeGifBytes in all, the largest let go first), so that a render
@@ -136,6 +141,7 @@ private:
     static constexpr std::size_t kMeasuredKept = 32;
     mutable std::vector<Measured> measured_;
     std::optional<GifTiming> wholeGif_;
+    mutable std::function<bool()> stopped_;
     static constexpr std::size_t kWholeGifBytes = 64u << 20;
 };
 

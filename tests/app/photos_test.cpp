@@ -449,20 +449,31 @@ private slots:
 
     // Samples made together (a video's speeds) are each kept under their own
     // key: asking for another of them makes nothing new, and a sampler that
-    // does not give the sample asked for says so.
+    // does not give the sample asked for says so. Once the one asked for is
+    // answered, the others are measured with the same choices ahead of time.
     void samplesMadeTogetherAreKeptUnderTheirOwnKeys() {
         common::OutputChoices choices;
         auto calls = std::make_shared<std::atomic<int>>(0);
-        const auto sampler = [calls]() -> Result<common::OutputChoices::KeyedSamples> {
+        // Frames made for each key's measures.
+        auto made = std::make_shared<std::array<std::atomic<int>, 2>>();
+        const auto sampler = [calls, made]() -> Result<common::OutputChoices::KeyedSamples> {
             ++*calls;
             common::OutputChoices::KeyedSamples keyed;
-            for (const char* key : {"a", "b"}) {
-                std::vector<image::RgbaImage> frames;
-                for (std::uint8_t shade : {40, 200})
-                    frames.push_back(
-                        image::RgbaImage{64, 48, std::vector<std::uint8_t>(64 * 48 * 4, shade)});
-                keyed.emplace_back(key,
-                                   render::FrameSample(std::move(frames), {false, true}, {64, 48}));
+            for (int k = 0; k < 2; ++k) {
+                const render::FrameSample::FrameMaker remake =
+                    [made, k](std::size_t i, std::uint32_t longEdge) -> Result<image::RgbaImage> {
+                    ++(*made)[std::size_t(k)];
+                    const std::uint32_t height = longEdge * 3 / 4;
+                    return image::RgbaImage{
+                        longEdge, height,
+                        std::vector<std::uint8_t>(std::size_t(longEdge) * height * 4,
+                                                  std::uint8_t(40 + 160 * i))};
+                };
+                keyed.push_back({k == 0 ? "a" : "b",
+                                 render::FrameSample(
+                                     std::vector<image::RgbaImage>(2, image::RgbaImage{64, 48, {}}),
+                                     {false, true}, {64, 48}, {}, remake),
+                                 2});
             }
             return keyed;
         };
@@ -475,8 +486,11 @@ private slots:
         };
         QVERIFY(estimateFor("a"));
         QVERIFY2(choices.estimate().startsWith("about "), qPrintable(choices.estimate()));
+        QCOMPARE((*made)[0].load(), 2);
+        QTRY_COMPARE((*made)[1].load(), 2); // measured ahead
         QVERIFY(estimateFor("b"));
         QVERIFY2(choices.estimate().startsWith("about "), qPrintable(choices.estimate()));
+        QCOMPARE((*made)[1].load(), 2); // nothing made again
         QCOMPARE(calls->load(), 1);
         QVERIFY(estimateFor("c"));
         QCOMPARE(choices.estimate(), QString("No estimate: the frames were not sampled."));

@@ -534,6 +534,20 @@ TEST(SizeEstimate, FramesMadeAgainComeInOrderAndAFailureEndsOnlyThatMeasure) {
     ASSERT_TRUE(known.ok());
     EXPECT_EQ(*known, *whole);
     EXPECT_EQ(made, inOrder);
+
+    // A measure told to stop gives way between frames and keeps nothing.
+    made.clear();
+    int asked = 0;
+    sample.stopWhen([&] { return ++asked > 4; });
+    auto stopped = sample.estimate(480, 80, 30);
+    ASSERT_FALSE(stopped.ok());
+    EXPECT_EQ(stopped.error().code, "render.stopped");
+    EXPECT_LE(made.size(), 6u); // the frame being made next, at most, past the fourth
+    sample.stopWhen({});
+    made.clear();
+    auto resumed = sample.estimate(480, 80, 30);
+    ASSERT_TRUE(resumed.ok()) << resumed.error().message;
+    EXPECT_EQ(made, inOrder);
 }
 
 // A sample that makes the GIF itself keeps, for each size it measures, the
