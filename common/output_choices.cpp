@@ -72,11 +72,32 @@ struct OutputChoices::Work {
     std::deque<Kept> samples;
     std::atomic<int> newest{0};
     // What the newest request asks for: a sample measured ahead of time
-    // goes on if it is that.
+    // goes on if it is that, unless measuring ahead was stopped.
     std::mutex asked;
     QString newestKey;
     render::OutputSize newestOutput;
+    render::Loop newestLoop = render::Loop::forward;
+    std::atomic<bool> measureAhead{true};
 };
+
+namespace {
+
+// Clears a sample's stop condition when the measures made under it are done.
+class StopCondition {
+public:
+    StopCondition(const render::FrameSample& sample, std::function<bool()> stopped)
+        : sample_(sample) {
+        sample_.stopWhen(std::move(stopped));
+    }
+    ~StopCondition() { sample_.stopWhen({}); }
+    StopCondition(const StopCondition&) = delete;
+    StopCondition& operator=(const StopCondition&) = delete;
+
+private:
+    const render::FrameSample& sample_;
+};
+
+} // namespace
 
 OutputChoices::OutputChoices(QObject* parent) : QObject(parent), work_(std::make_shared<Work>()) {
     auto& defaults = standardUserDefaults();
@@ -217,7 +238,9 @@ void OutputChoices::startEstimate() {
         std::lock_guard asked(work_->asked);
         work_->newestKey = key_;
         work_->newestOutput = outputSize();
+        work_->newestLoop = loop();
     }
+    work_->measureAhead = true;
     work_->newest = generation;
     if (!estimating_) {
         estimating_ = true;
@@ -227,103 +250,107 @@ void OutputChoices::startEstimate() {
     const render::OutputSize output = outputSize();
     const render::Loop loop = this->loop();
     const std::size_t frames = render::framesInFile(frames_, loop);
-    estimatePool().start(
-        [self, work = work_, generation, key = key_, sampler = sampler_, frames, output, loop] {
-            const auto wanted = [&] { return work->newest == generation; };
-            const auto answer = [&](const QString& text, std::optional<std::uint64_t> fitsIn) {
-                platform::dispatch::main([self, generation, text, fitsIn] {
-                    if (self)
-                        self->estimated(generation, text, fitsIn);
-                });
-            };
-            std::lock_guard turn(work->turn);
+    estimatePool().start([self, work = work_, generation, key = key_, sampler = sampler_,
+                          count = frames_, frames, output, loop] {
+        const auto wanted = [&] { return work->newest == generation; };
+        const auto answer = [&](const QString& text, std::optional<std::uint64_t> fitsIn) {
+            platform::dispatch::main([self, generation, text, fitsIn] {
+                if (self)
+                    self->estimated(generation, text, fitsIn);
+            });
+        };
+        std::lock_guard turn(work->turn);
+        if (!wanted())
+            return;
+        std::shared_ptr<render::FrameSample> sample;
+        for (const auto& kept : work->samples)
+            if (kept.key == key)
+                sample = kept.sample;
+        if (!sample) {
+            auto made = sampler();
+            if (!made) {
+                answer(tr("No estimate: %1").arg(QString::fromStdString(made.error().message)),
+                       std::nullopt);
+                return;
+            }
+            // Samples already kept stay, with what they have measured;
+            // the one asked for goes in last, so that it is kept longest.
+            for (auto& [madeKey, madeSample, madeFrames] : *made) {
+                const bool kept =
+                    std::any_of(work->samples.begin(), work->samples.end(),
+                                [&](const auto& entry) { return entry.key == madeKey; });
+                if (madeKey == key) {
+                    sample = std::make_shared<render::FrameSample>(std::move(madeSample));
+                } else if (!kept) {
+                    work->samples.push_back(
+                        {madeKey, std::make_shared<render::FrameSample>(std::move(madeSample)),
+                         madeFrames});
+                }
+            }
+            if (sample)
+                work->samples.push_back({key, sample, count});
+            while (work->samples.size() > kSamplesKept)
+                work->samples.pop_front();
+            if (!sample) {
+                answer(tr("No estimate: the frames were not sampled."), std::nullopt);
+                return;
+            }
             if (!wanted())
                 return;
-            std::shared_ptr<render::FrameSample> sample;
-            for (const auto& kept : work->samples)
-                if (kept.key == key)
-                    sample = kept.sample;
-            // Samples made with the one asked for (a video's other speeds).
-            std::vector<Work::Kept> madeWith;
-            if (!sample) {
-                auto made = sampler();
-                if (!made) {
-                    answer(tr("No estimate: %1").arg(QString::fromStdString(made.error().message)),
-                           std::nullopt);
-                    return;
-                }
-                // Samples already kept stay, with what they have measured;
-                // the one asked for goes in last, so that it is kept longest.
-                for (auto& [madeKey, madeSample, madeFrames] : *made) {
-                    const bool kept =
-                        std::any_of(work->samples.begin(), work->samples.end(),
-                                    [&](const auto& entry) { return entry.key == madeKey; });
-                    if (madeKey == key) {
-                        sample = std::make_shared<render::FrameSample>(std::move(madeSample));
-                    } else if (!kept) {
-                        work->samples.push_back(
-                            {madeKey, std::make_shared<render::FrameSample>(std::move(madeSample)),
-                             madeFrames});
-                        madeWith.push_back(work->samples.back());
-                    }
-                }
-                if (sample)
-                    work->samples.push_back({key, sample, frames});
-                while (work->samples.size() > kSamplesKept)
-                    work->samples.pop_front();
-                if (!sample) {
-                    answer(tr("No estimate: the frames were not sampled."), std::nullopt);
-                    return;
-                }
-                if (!wanted())
-                    return;
+        }
+        const int quality = gif::EncoderSettings{}.quality;
+        auto plan =
+            render::planSize(*sample, frames, quality, output.maxBytes, 0, output.maxLongEdge);
+        if (plan) {
+            answer(tr("about %1 · %2×%3")
+                       .arg(sizeText(plan->bytes))
+                       .arg(plan->canvas.width)
+                       .arg(plan->canvas.height),
+                   std::nullopt);
+            // The other samples kept (a video's other speeds) are then
+            // measured with the same choices, so that moving to one of
+            // them answers at once. Each gives way within a frame or two
+            // to a newer request, unless that asks for it with these
+            // choices.
+            const auto useful = [&](const QString& otherKey) {
+                if (!work->measureAhead)
+                    return false;
+                if (wanted())
+                    return true;
+                std::lock_guard asked(work->asked);
+                return work->newestKey == otherKey &&
+                       work->newestOutput.maxLongEdge == output.maxLongEdge &&
+                       work->newestOutput.maxBytes == output.maxBytes && work->newestLoop == loop;
+            };
+            const std::vector<Work::Kept> others(work->samples.begin(), work->samples.end());
+            for (const Work::Kept& other : others) {
+                if (other.key == key || other.frames == 0 || !useful(other.key))
+                    continue;
+                StopCondition giveWay(*other.sample, [&] { return !useful(other.key); });
+                (void)render::planSize(*other.sample, render::framesInFile(other.frames, loop),
+                                       quality, output.maxBytes, 0, output.maxLongEdge);
             }
-            const int quality = gif::EncoderSettings{}.quality;
-            auto plan =
-                render::planSize(*sample, frames, quality, output.maxBytes, 0, output.maxLongEdge);
-            if (plan) {
-                answer(tr("about %1 · %2×%3")
-                           .arg(sizeText(plan->bytes))
-                           .arg(plan->canvas.width)
-                           .arg(plan->canvas.height),
-                       std::nullopt);
-                // The samples made with this one are then measured with the
-                // same choices, so that moving to another speed answers at
-                // once. Each gives way between frames to a newer request,
-                // unless that asks for it, with these choices.
-                const auto useful = [&](const QString& otherKey) {
-                    if (wanted())
-                        return true;
-                    std::lock_guard asked(work->asked);
-                    return work->newestKey == otherKey &&
-                           work->newestOutput.maxLongEdge == output.maxLongEdge &&
-                           work->newestOutput.maxBytes == output.maxBytes;
-                };
-                for (const Work::Kept& other : madeWith) {
-                    if (other.frames == 0 || !useful(other.key))
-                        continue;
-                    other.sample->stopWhen([&] { return !useful(other.key); });
-                    (void)render::planSize(*other.sample, render::framesInFile(other.frames, loop),
-                                           quality, output.maxBytes, 0, output.maxLongEdge);
-                    other.sample->stopWhen({});
-                }
-                return;
-            }
-            if (plan.error().code != "render.over_budget") {
-                answer(tr("No estimate: %1").arg(QString::fromStdString(plan.error().message)),
-                       std::nullopt);
-                return;
-            }
-            auto least = render::smallestBudget(*sample, frames);
-            if (!least) {
-                answer(tr("No estimate: %1").arg(QString::fromStdString(least.error().message)),
-                       std::nullopt);
-                return;
-            }
-            answer(tr("too big for %1 even at its smallest: it fits in %2")
-                       .arg(budgetText(*output.maxBytes), sizeText(*least)),
-                   *least);
-        });
+            return;
+        }
+        if (plan.error().code != "render.over_budget") {
+            answer(tr("No estimate: %1").arg(QString::fromStdString(plan.error().message)),
+                   std::nullopt);
+            return;
+        }
+        auto least = render::smallestBudget(*sample, frames);
+        if (!least) {
+            answer(tr("No estimate: %1").arg(QString::fromStdString(least.error().message)),
+                   std::nullopt);
+            return;
+        }
+        answer(tr("too big for %1 even at its smallest: it fits in %2")
+                   .arg(budgetText(*output.maxBytes), sizeText(*least)),
+               *least);
+    });
+}
+
+void OutputChoices::stopMeasuringAhead() {
+    work_->measureAhead = false;
 }
 
 void OutputChoices::estimated(int generation, const QString& text,

@@ -89,6 +89,10 @@ public:
     // not with the size, budget or loop, which reuse it. Requests close
     // together are merged; only the last one's answer is shown.
     void requestEstimate(const QString& key, Sampler sampler, std::size_t frames);
+    // Stops measuring other samples ahead of time (as after each answer)
+    // until the next request: the CPU goes to what the screen does next,
+    // such as making the GIF.
+    void stopMeasuringAhead();
     // A video's samples at each of these frame counts from one decode, each
     // under the key videoKey gives it.
     static Sampler videoSampler(render::VideoRequest request, std::vector<std::size_t> counts);

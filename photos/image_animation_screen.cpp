@@ -84,7 +84,7 @@ void ImageAnimationScreen::setUp() {
                 if (!sample)
                     return sample.error();
                 common::OutputChoices::KeyedSamples keyed;
-                keyed.emplace_back(QStringLiteral("photos"), std::move(*sample));
+                keyed.push_back({QStringLiteral("photos"), std::move(*sample)});
                 return keyed;
             },
             std::size_t(self->arrOfSelectedImages.size()));

@@ -236,6 +236,7 @@ void VideoAnimationScreen::btnCreateGIF() {
         }))
         return;
     components::StatusHUD::showWithStatus(tr("Creating GIF..."));
+    output_->stopMeasuringAhead(); // the render takes the CPU
     const QUrl video = videoSongURL;
     const int framesPerSecond = int(frameC);
     const float delay = delayTime;

@@ -92,9 +92,10 @@ public:
     Result<std::uint64_t> estimate(std::uint32_t longEdge, int quality, std::size_t frames,
                                    unsigned threads = 0) const;
 
-    // While set, a measure gives up between frames once `stopped` says so,
-    // with "render.stopped", and keeps nothing: work done ahead of time
-    // gives way to a newer request.
+    // While set, a measure gives up once `stopped` says so, with
+    // "render.stopped", and keeps nothing: work done ahead of time gives way
+    // to a newer request. It is asked before each frame; the frames already
+    // with the encoder (one or two) are finished first.
     void stopWhen(std::function<bool()> stopped) const { stopped_ = std::move(stopped); }
 
     // For a sample of every frame of a GIF played forward, each measured:

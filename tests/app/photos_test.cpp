@@ -32,6 +32,7 @@
 #include <QQuickWindow>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 #include <atomic>
 #include <cmath>
 #include <memory>
@@ -463,10 +464,10 @@ private slots:
                 const render::FrameSample::FrameMaker remake =
                     [made, k](std::size_t i, std::uint32_t longEdge) -> Result<image::RgbaImage> {
                     ++(*made)[std::size_t(k)];
-                    const std::uint32_t height = longEdge * 3 / 4;
+                    const std::uint32_t width = std::min(longEdge, 64u), height = width * 3 / 4;
                     return image::RgbaImage{
-                        longEdge, height,
-                        std::vector<std::uint8_t>(std::size_t(longEdge) * height * 4,
+                        width, height,
+                        std::vector<std::uint8_t>(std::size_t(width) * height * 4,
                                                   std::uint8_t(40 + 160 * i))};
                 };
                 keyed.push_back({k == 0 ? "a" : "b",
@@ -495,6 +496,53 @@ private slots:
         QVERIFY(estimateFor("c"));
         QCOMPARE(choices.estimate(), QString("No estimate: the frames were not sampled."));
         QCOMPARE(calls->load(), 2);
+    }
+
+    // Measuring ahead stops when the screen asks (as Create does) and starts
+    // again with the next request.
+    void measuringAheadStopsWhenAskedAndResumes() {
+        common::OutputChoices choices;
+        auto made = std::make_shared<std::atomic<int>>(0); // frames made for "b"
+        const auto sampler = [made]() -> Result<common::OutputChoices::KeyedSamples> {
+            common::OutputChoices::KeyedSamples keyed;
+            std::vector<image::RgbaImage> plain;
+            for (std::uint8_t shade : {40, 200})
+                plain.push_back(
+                    image::RgbaImage{64, 48, std::vector<std::uint8_t>(64 * 48 * 4, shade)});
+            keyed.push_back(
+                {"a", render::FrameSample(std::move(plain), {false, true}, {64, 48}), 2});
+            // A slow one: 24 frames of 30 ms each.
+            const render::FrameSample::FrameMaker slow =
+                [made](std::size_t i, std::uint32_t longEdge) -> Result<image::RgbaImage> {
+                ++*made;
+                QThread::msleep(30);
+                const std::uint32_t width = std::min(longEdge, 64u), height = width * 3 / 4;
+                return image::RgbaImage{width, height,
+                                        std::vector<std::uint8_t>(std::size_t(width) * height * 4,
+                                                                  std::uint8_t(i * 10))};
+            };
+            keyed.push_back({"b",
+                             render::FrameSample(
+                                 std::vector<image::RgbaImage>(24, image::RgbaImage{64, 48, {}}),
+                                 std::vector<bool>(24, true), {64, 48}, {}, slow),
+                             24});
+            return keyed;
+        };
+        QSignalSpy answered(&choices, &common::OutputChoices::estimateChanged);
+        choices.requestEstimate("a", sampler, 2);
+        QVERIFY(
+            QTest::qWaitFor([&] { return !answered.isEmpty() && !choices.estimating(); }, 10000));
+        choices.stopMeasuringAhead();
+        QTest::qWait(1000); // longer than all of b's frames take
+        QVERIFY2(made->load() < 12, qPrintable(QString::number(made->load())));
+
+        const int before = made->load();
+        answered.clear();
+        choices.setEdgeIndex(3); // 480: a request with other choices
+        QVERIFY(
+            QTest::qWaitFor([&] { return !answered.isEmpty() && !choices.estimating(); }, 10000));
+        QTRY_VERIFY_WITH_TIMEOUT(made->load() >= before + 24, 10000);
+        choices.setEdgeIndex(0);
     }
 
     // The size, the limit and bounce change the estimate, the preview and
@@ -560,8 +608,8 @@ private slots:
                     frames.push_back(std::move(frame));
                 }
                 common::OutputChoices::KeyedSamples keyed;
-                keyed.emplace_back("noise", render::FrameSample(std::move(frames),
-                                                                {false, true, true}, {160, 120}));
+                keyed.push_back({"noise", render::FrameSample(std::move(frames),
+                                                              {false, true, true}, {160, 120})});
                 return Result<common::OutputChoices::KeyedSamples>(std::move(keyed));
             },
             600);
