@@ -71,12 +71,17 @@ struct OutputChoices::Work {
     std::mutex turn;
     std::deque<Kept> samples;
     std::atomic<int> newest{0};
-    // What the newest request asks for: a sample measured ahead of time
-    // goes on if it is that, unless measuring ahead was stopped.
-    std::mutex asked;
-    QString newestKey;
-    render::OutputSize newestOutput;
-    render::Loop newestLoop = render::Loop::forward;
+    // What a request asks for: a sample measured ahead of time goes on if
+    // it is what the newest asks for, unless measuring ahead was stopped.
+    struct Asked {
+        QString key;
+        std::uint32_t maxLongEdge = 0;
+        std::optional<std::uint64_t> maxBytes;
+        render::Loop loop = render::Loop::forward;
+        bool operator==(const Asked&) const = default;
+    };
+    std::mutex askedLock;
+    Asked newestAsked;
     std::atomic<bool> measureAhead{true};
 };
 
@@ -113,8 +118,8 @@ OutputChoices::~OutputChoices() {
     // An estimate still running, or a measure made ahead, finds it is no
     // longer wanted.
     {
-        std::lock_guard asked(work_->asked);
-        work_->newestKey.clear();
+        std::lock_guard asked(work_->askedLock);
+        work_->newestAsked = {};
     }
     work_->newest = -1;
 }
@@ -235,10 +240,8 @@ OutputChoices::Sampler OutputChoices::videoSampler(render::VideoRequest request,
 void OutputChoices::startEstimate() {
     const int generation = ++generation_;
     {
-        std::lock_guard asked(work_->asked);
-        work_->newestKey = key_;
-        work_->newestOutput = outputSize();
-        work_->newestLoop = loop();
+        std::lock_guard asked(work_->askedLock);
+        work_->newestAsked = {key_, outputSize().maxLongEdge, outputSize().maxBytes, loop()};
     }
     work_->measureAhead = true;
     work_->newest = generation;
@@ -317,10 +320,9 @@ void OutputChoices::startEstimate() {
                     return false;
                 if (wanted())
                     return true;
-                std::lock_guard asked(work->asked);
-                return work->newestKey == otherKey &&
-                       work->newestOutput.maxLongEdge == output.maxLongEdge &&
-                       work->newestOutput.maxBytes == output.maxBytes && work->newestLoop == loop;
+                std::lock_guard asked(work->askedLock);
+                return work->newestAsked ==
+                       Work::Asked{otherKey, output.maxLongEdge, output.maxBytes, loop};
             };
             const std::vector<Work::Kept> others(work->samples.begin(), work->samples.end());
             for (const Work::Kept& other : others) {

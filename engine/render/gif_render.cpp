@@ -243,11 +243,11 @@ Result<Planned> planRender(const Job& job, std::uint64_t budget) {
 }
 
 // The GIF at a long edge and quality: the one its sample made whole when it
-// measured that size, where it did, else encoded. One over the cap is
-// weighed, not written.
+// measured that size, where it did (only a GIF played forward is), else
+// encoded. One over the cap is weighed, not written.
 Result<Attempt> makeAt(const Job& job, const FrameSample& sample, std::uint32_t longEdge,
                        int quality, std::uint64_t cap, const Progress& progress) {
-    const auto made = job.loop == Loop::forward ? sample.wholeGifAt(longEdge, quality) : nullptr;
+    const auto made = sample.wholeGifAt(longEdge, quality);
     if (!made)
         return encodeAt(job, longEdge, quality, cap, progress);
     Attempt attempt;
@@ -601,6 +601,13 @@ void tellEnd(const VideoRequest& request, bool& toldEnd, double seconds) {
     toldEnd = true;
 }
 
+// Where a clip kept from the estimate stopped early, if it did, told as a
+// pass over its frames tells it.
+void tellClipEnd(const VideoRequest& request, const KeptClip& clip, bool& toldEnd) {
+    if (clip.endsAt)
+        tellEnd(request, toldEnd, *clip.endsAt);
+}
+
 // A pass over frames kept from the estimate, made as a decoding pass makes
 // them: each fitted inside the box and placed on the first one's canvas.
 Result<void> keptPass(const VideoRequest& request, const KeptClip& clip, bool& toldEnd,
@@ -618,8 +625,7 @@ Result<void> keptPass(const VideoRequest& request, const KeptClip& clip, bool& t
             return ok;
         report(progress, double(i + 1) / double(clip.frames.size()));
     }
-    if (clip.endsAt)
-        tellEnd(request, toldEnd, *clip.endsAt);
+    tellClipEnd(request, clip, toldEnd);
     return {};
 }
 
@@ -1112,10 +1118,7 @@ Result<fs::path> videoToGif(const VideoRequest& request) {
     Job job;
     job.pass = videoPass(request, clip, toldEnd);
     job.sample = [&request, clip] { return sampleVideo(request, clip.get()); };
-    job.madeBySample = [&request, clip, &toldEnd] {
-        if (clip->endsAt)
-            tellEnd(request, toldEnd, *clip->endsAt);
-    };
+    job.madeBySample = [&request, clip, &toldEnd] { tellClipEnd(request, *clip, toldEnd); };
     job.frames = request.frameCount;
     job.delaySeconds = request.delaySeconds;
     job.loopCount = request.loopCount;

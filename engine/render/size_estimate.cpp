@@ -35,9 +35,15 @@ using SampleFrames = std::function<Result<const image::RgbaImage*>(std::size_t i
 // Frames after the first that are not counted only set what the next frame
 // is compared against: they are shown to the encoder, not encoded, and cost
 // nothing. Given a timing, the frames are encoded as that GIF and its bytes
-// kept in `gif`, unless they pass gifLimit: `gif` is then left empty.
+// kept in `gif`, unless they pass gifLimit: `gif` is then left empty. Once
+// `stopped` says so, no further frame is taken ("render.stopped").
+Error stoppedError() {
+    return makeError("render.stopped", "The estimate gave way to a newer one.");
+}
+
 Result<SampleCost> encodeSample(std::size_t count, const SampleFrames& frameAt,
                                 const std::vector<bool>& counted, int quality, unsigned threads,
+                                const std::function<bool()>& stopped,
                                 std::optional<GifTiming> timing = std::nullopt,
                                 std::vector<std::uint8_t>* gif = nullptr,
                                 std::size_t gifLimit = 0) {
@@ -49,6 +55,8 @@ Result<SampleCost> encodeSample(std::size_t count, const SampleFrames& frameAt,
     std::optional<gif::GifEncoder> encoder;
     std::vector<bool> encoded;
     for (std::size_t i = 0; i < count; ++i) {
+        if (stopped && stopped())
+            return stoppedError();
         auto frame = frameAt(i);
         if (!frame)
             return frame.error();
@@ -91,21 +99,12 @@ Result<SampleCost> encodeSample(std::size_t count, const SampleFrames& frameAt,
     return cost;
 }
 
-Error stoppedError() {
-    return makeError("render.stopped", "The estimate gave way to a newer one.");
-}
-
 Result<SampleCost> encodeSample(const std::vector<image::RgbaImage>& frames,
                                 const std::vector<bool>& counted, int quality, unsigned threads,
                                 const std::function<bool()>& stopped) {
     return encodeSample(
-        frames.size(),
-        [&](std::size_t i) -> Result<const image::RgbaImage*> {
-            if (stopped && stopped())
-                return stoppedError();
-            return &frames[i];
-        },
-        counted, quality, threads);
+        frames.size(), [&](std::size_t i) -> Result<const image::RgbaImage*> { return &frames[i]; },
+        counted, quality, threads, stopped);
 }
 
 // Rounded up to two significant figures, so that a size said to a person is
@@ -203,18 +202,15 @@ Result<FrameSample::Measured> FrameSample::measuredAt(std::uint32_t longEdge, in
     measured_.push_back(*cost);
     // The GIFs made whole, up to their bytes: the largest go first, as a
     // budget's search passes over sizes larger than the one it keeps.
-    for (;;) {
-        std::size_t gifBytes = 0;
-        Measured* largest = nullptr;
-        for (Measured& m : measured_) {
-            if (!m.gif)
-                continue;
-            gifBytes += m.gif->size();
-            if (!largest || m.gif->size() > largest->gif->size())
-                largest = &m;
-        }
-        if (gifBytes <= kWholeGifBytes)
-            break;
+    std::size_t gifBytes = 0;
+    for (const Measured& m : measured_)
+        gifBytes += m.gif ? m.gif->size() : 0;
+    while (gifBytes > kWholeGifBytes) {
+        auto largest = std::max_element(
+            measured_.begin(), measured_.end(), [](const Measured& a, const Measured& b) {
+                return (a.gif ? a.gif->size() : 0) < (b.gif ? b.gif->size() : 0);
+            });
+        gifBytes -= largest->gif->size();
         largest->gif.reset();
     }
     return cost;
@@ -270,8 +266,6 @@ Result<FrameSample::Measured> FrameSample::measure(image::Size size, std::uint32
     std::optional<image::Size> firstSize;
     image::RgbaImage current;
     const SampleFrames frameAt = [&](std::size_t i) -> Result<const image::RgbaImage*> {
-        if (stopped_ && stopped_())
-            return stoppedError();
         const image::RgbaImage* frame = &frames_[i];
         if (!atSize(i)) {
             auto made = next.get();
@@ -297,8 +291,8 @@ Result<FrameSample::Measured> FrameSample::measure(image::Size size, std::uint32
     std::shared_ptr<std::vector<std::uint8_t>> gif;
     if (wholeGif_)
         gif = std::make_shared<std::vector<std::uint8_t>>();
-    auto cost = encodeSample(frames_.size(), frameAt, counted_, quality, threads, wholeGif_,
-                             gif.get(), kWholeGifBytes);
+    auto cost = encodeSample(frames_.size(), frameAt, counted_, quality, threads, stopped_,
+                             wholeGif_, gif.get(), kWholeGifBytes);
     if (!cost)
         return cost.error();
     if (gif && gif->empty())
