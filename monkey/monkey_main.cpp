@@ -1,7 +1,8 @@
 // The monkey: the real window with real photos, videos and GIFs in a private
 // home, driven by random input from a seed until the time is up or something
 // goes wrong — a crash or a sanitizer report (the process dies), a hang (the
-// GUI thread silent for 5 s: exit 3) or a lost or changed GIF (exit 2).
+// GUI thread silent for 5 s, or a quit that has not ended after 2 minutes:
+// exit 3) or a lost or changed GIF (exit 2).
 //
 //   flickbook_monkey [--seed N] [--minutes M] [--log FILE]
 //
@@ -179,12 +180,19 @@ int main(int argc, char* argv[]) {
         heartbeat = nowMs();
         beat.start(100);
         std::atomic<bool> watching{true};
+        // On quitting, the app finishes a GIF still being made before it goes
+        // (nothing the user asked for is lost), which under the sanitizers
+        // can take tens of seconds: only a quit that never ends is a hang.
+        std::atomic<bool> quitting{false};
         std::thread watchdog([&] {
             while (watching) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(250));
-                if (watching && nowMs() - heartbeat > 5000) {
-                    std::fprintf(stderr, "monkey: hang — the window has not answered for 5 s; "
-                                         "the GUI thread is here:\n");
+                const long limitMs = quitting ? 120'000 : 5000;
+                if (watching && nowMs() - heartbeat > limitMs) {
+                    std::fprintf(stderr,
+                                 "monkey: hang — the window has not answered for %ld s; "
+                                 "the GUI thread is here:\n",
+                                 limitMs / 1000);
                     ::pthread_kill(guiThread, SIGUSR2);
                     std::this_thread::sleep_for(std::chrono::seconds(2));
                     ::_exit(3);
@@ -222,10 +230,12 @@ int main(int argc, char* argv[]) {
                 for (const QString& problem : problems)
                     std::fprintf(stderr, "monkey: lost file — %s\n", qPrintable(problem));
                 status = 2;
+                quitting = true;
                 QGuiApplication::quit();
                 return;
             }
             if (clock.elapsed() > qint64(minutes * 60'000)) {
+                quitting = true;
                 QGuiApplication::quit();
                 return;
             }
