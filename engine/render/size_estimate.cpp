@@ -297,8 +297,9 @@ Result<FrameSample::Measured> FrameSample::measure(image::Size size, std::uint32
         return cost.error();
     if (gif && gif->empty())
         gif.reset();
-    return Measured{size,         firstSize->height,       quality,
-                    cost->header, std::move(cost->frames), std::move(gif)};
+    return Measured{size,          longEdge,     firstSize->height,
+                    quality,       cost->header, std::move(cost->frames),
+                    std::move(gif)};
 }
 
 Result<std::vector<std::uint64_t>> FrameSample::smallPassCost(std::size_t index,
@@ -318,6 +319,35 @@ Result<std::vector<std::uint64_t>> FrameSample::smallPassCost(std::size_t index,
     return std::move(cost->frames);
 }
 
+std::size_t FrameSample::nearestPass(int quality) const {
+    // The pass at the quality asked, or the nearest.
+    std::size_t nearest = 0;
+    for (std::size_t p = 1; p < smallPasses_.size(); ++p)
+        if (std::abs(smallPasses_[p].quality - quality) <
+            std::abs(smallPasses_[nearest].quality - quality))
+            nearest = p;
+    return nearest;
+}
+
+std::vector<std::uint32_t> FrameSample::edgesKnown(int quality) const {
+    std::vector<std::uint32_t> edges;
+    if (frames_.empty())
+        return edges;
+    // A size measured is scaled by what its frames cost at the nearest
+    // pass, which must be known too.
+    const bool scalable = smallPasses_.empty() || atSmallPass_[nearestPass(quality)].has_value();
+    if (scalable)
+        for (const Measured& m : measured_)
+            if (m.quality == quality)
+                edges.push_back(m.longEdge);
+    for (const SmallPass& pass : smallPasses_)
+        if (pass.quality == quality)
+            edges.push_back(pass.longEdge);
+    std::sort(edges.begin(), edges.end());
+    edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+    return edges;
+}
+
 Result<std::uint64_t> FrameSample::estimate(std::uint32_t longEdge, int quality, std::size_t frames,
                                             unsigned threads) const {
     if (frames_.empty() || frames == 0)
@@ -328,12 +358,7 @@ Result<std::uint64_t> FrameSample::estimate(std::uint32_t longEdge, int quality,
         // first sampled one does, every later one as the counted ones do
         // (those encoded right after the frame before them in the GIF; the
         // first frame of each later run follows a jump no GIF makes).
-        // The pass at the quality asked, or the nearest.
-        std::size_t nearest = 0;
-        for (std::size_t p = 1; p < smallPasses_.size(); ++p)
-            if (std::abs(smallPasses_[p].quality - quality) <
-                std::abs(smallPasses_[nearest].quality - quality))
-                nearest = p;
+        const std::size_t nearest = nearestPass(quality);
         const SmallPass& pass = smallPasses_[nearest];
         const double later = pass.frames > 1
                                  ? double(pass.rest) * double(frames - 1) / double(pass.frames - 1)
@@ -439,15 +464,36 @@ public:
     double accepted() const { return (exact_ ? kExactShare : kEstimatedShare) * double(budget_); }
     static constexpr double kEstimatedShare = 0.96;
 
+    // An edge whose bytes at the search's quality are known.
+    struct Known {
+        std::uint32_t edge = 0;
+        std::uint64_t bytes = 0;
+    };
+
+    // Starts from the known edge nearest the aim; with two or more known,
+    // bytes grow as the two nearest it say.
     Result<std::optional<SizePlan>> largestFitting(int quality, std::uint32_t largest,
-                                                   std::uint32_t smallest, std::uint32_t from,
-                                                   std::uint64_t bytesFrom) {
+                                                   std::uint32_t smallest,
+                                                   std::vector<Known> known) {
         const double target = kBudgetAim * double(budget_);
+        const auto distance = [&](const Known& k) {
+            return std::abs(std::log(std::max(1.0, double(k.bytes)) / target));
+        };
+        std::sort(known.begin(), known.end(),
+                  [&](const Known& a, const Known& b) { return distance(a) < distance(b); });
+        const std::uint32_t from = known.front().edge;
+        const std::uint64_t bytesFrom = known.front().bytes;
         std::optional<SizePlan> best;
         std::uint32_t edge = from;
         std::uint64_t bytes = bytesFrom;
         double exponent = 1.75; // bytes grow a little slower than the pixels
         bool slopeMeasured = false;
+        if (known.size() > 1) {
+            if (const double slope = slopeBetween(known[0], known[1])) {
+                exponent = slope;
+                slopeMeasured = true;
+            }
+        }
         // Of the edges tried that fit, the one that uses most of the budget:
         // with the wobble, a larger edge may take fewer bytes.
         const auto consider = [&] {
@@ -456,7 +502,6 @@ public:
                     SizePlan{edge, quality, image::fitInside(sample_.canvas(), {edge, edge}, false),
                              bytes, exponent};
         };
-        consider();
         // The largest edge tried that fits and the smallest that does not,
         // with their bytes: once both are known, the next edge lies between
         // them. Where the wobble makes the secant swing between the two, the
@@ -478,7 +523,14 @@ public:
                 overBytes = double(bytes);
             }
         };
-        bracket();
+        for (const Known& k : known) {
+            edge = k.edge;
+            bytes = k.bytes;
+            consider();
+            bracket();
+        }
+        edge = from;
+        bytes = bytesFrom;
         for (int step = 0; step < kSteps; ++step) {
             if (std::abs(double(bytes) / target - 1) < 0.03 ||
                 (double(bytes) >= enough_ * double(budget_) && double(bytes) <= accepted()))
@@ -526,17 +578,12 @@ public:
             auto nextBytes = sample_.estimate(next, quality, frames_, threads_);
             if (!nextBytes)
                 return nextBytes.error();
-            // How bytes grow with the edge, measured from the search's start:
-            // the size of a GIF wobbles by several per cent from one edge to
-            // the next (how the scaler's pixels fall on the picture), so two
-            // close edges would give a slope that is mostly that wobble.
-            if (std::abs(std::log(double(next) / double(from))) > std::log(1.15)) {
-                const double measured = std::log(double(bytesFrom) / double(*nextBytes)) /
-                                        std::log(double(from) / double(next));
-                if (std::isfinite(measured)) {
-                    exponent = std::clamp(measured, 1.0, 2.5);
-                    slopeMeasured = true;
-                }
+            // How bytes grow with the edge, measured from the search's start,
+            // which is far enough from most edges for the wobble to matter
+            // little.
+            if (const double slope = slopeBetween({from, bytesFrom}, {next, *nextBytes})) {
+                exponent = slope;
+                slopeMeasured = true;
             }
             edge = next;
             bytes = *nextBytes;
@@ -547,6 +594,19 @@ public:
     }
 
 private:
+    // How bytes grow with the edge between two known edges, or 0 when they
+    // are too close for it to be more than the wobble: the size of a GIF
+    // wobbles by several per cent from one edge to the next (how the
+    // scaler's pixels fall on the picture).
+    static double slopeBetween(Known a, Known b) {
+        if (std::abs(std::log(double(a.edge) / double(b.edge))) <= std::log(1.15))
+            return 0;
+        const double slope = std::log(double(std::max<std::uint64_t>(1, a.bytes)) /
+                                      double(std::max<std::uint64_t>(1, b.bytes))) /
+                             std::log(double(a.edge) / double(b.edge));
+        return std::isfinite(slope) ? std::clamp(slope, 1.0, 2.5) : 0;
+    }
+
     const FrameSample& sample_;
     std::size_t frames_;
     std::uint64_t budget_;
@@ -618,10 +678,27 @@ Result<SizePlan> planSize(const FrameSample& sample, std::size_t frames, int qua
     // stops if it passes the budget, and a smaller one follows), else the
     // search's answer.
     const auto largestFitting = [&](int q) -> Result<std::optional<SizePlan>> {
-        std::uint32_t from = largest;
-        std::uint64_t bytesFrom = 0;
-        if (probe < largest) {
-            auto probed = sample.estimate(probe, q, frames, threads);
+        // Edges the sample has estimated already (a window's earlier
+        // choices, a small pass's own) place the budget at no cost.
+        std::vector<EdgeSearch::Known> known;
+        const auto addKnown = [&](std::uint32_t edge) -> Result<std::uint64_t> {
+            for (const auto& k : known)
+                if (k.edge == edge)
+                    return k.bytes;
+            auto bytes = sample.estimate(edge, q, frames, threads);
+            if (!bytes)
+                return bytes.error();
+            known.push_back({edge, *bytes});
+            return *bytes;
+        };
+        for (const std::uint32_t edge : sample.edgesKnown(q))
+            if (edge >= smallest && edge <= largest)
+                if (auto ok = addKnown(edge); !ok)
+                    return ok.error();
+        const bool largestKnown = std::any_of(known.begin(), known.end(),
+                                              [&](const auto& k) { return k.edge == largest; });
+        if (probe < largest && !largestKnown) {
+            auto probed = addKnown(probe);
             if (!probed)
                 return probed.error();
             // Far under the budget even if it grew with the pixels: a render
@@ -629,18 +706,21 @@ Result<SizePlan> planSize(const FrameSample& sample, std::size_t frames, int qua
             if (use == PlanFor::render && atMost(*probed, probe, largest) <= 0.75 * double(*budget))
                 return std::optional<SizePlan>(SizePlan{
                     largest, q, canvas, std::uint64_t(atMost(*probed, probe, largest)), 1.75});
-            const std::uint32_t guess = edgeFor(probe, *probed, kBudgetAim * double(*budget), 1.75);
-            from = probe;
-            bytesFrom = *probed;
-            if (guess < largest)
-                return search.largestFitting(q, largest, smallest, from, bytesFrom);
+            // Past the aim before the largest edge, as bytes usually grow:
+            // the largest need not be estimated.
+            const auto top = *std::max_element(known.begin(), known.end(),
+                                               [](auto a, auto b) { return a.edge < b.edge; });
+            if (edgeFor(top.edge, top.bytes, kBudgetAim * double(*budget), 1.75) < largest)
+                return search.largestFitting(q, largest, smallest, std::move(known));
         }
         auto full = asAsked(q);
         if (!full)
             return full.error();
         if (double(full->bytes) <= (exact ? kExactShare : kAsAskedShare) * double(*budget))
             return std::optional<SizePlan>(*full);
-        return search.largestFitting(q, largest, smallest, largest, full->bytes);
+        if (auto ok = addKnown(largest); !ok)
+            return ok.error();
+        return search.largestFitting(q, largest, smallest, std::move(known));
     };
 
     auto fitting = largestFitting(quality);

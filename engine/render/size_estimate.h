@@ -107,6 +107,10 @@ public:
     // The GIF made whole at a long edge and quality, when kept.
     std::shared_ptr<const std::vector<std::uint8_t>> wholeGifAt(std::uint32_t longEdge,
                                                                 int quality) const;
+    // The long edges whose estimate at a quality is known without encoding
+    // anything: sizes measured already (a window's earlier choices) and a
+    // small pass's own. A budget's search starts from them.
+    std::vector<std::uint32_t> edgesKnown(int quality) const;
 
 private:
     // The sampled frames' size when the canvas is brought to `canvas`.
@@ -115,7 +119,8 @@ private:
     // encoded at a quality: the bytes before the first frame, then each
     // frame's.
     struct Measured {
-        image::Size size;       // what was asked for
+        image::Size size; // what was asked for
+        std::uint32_t longEdge = 0;
         std::uint32_t rows = 0; // what the frames had
         int quality = 0;
         std::uint64_t header = 0;
@@ -126,6 +131,8 @@ private:
     Result<Measured> measuredAt(std::uint32_t longEdge, int quality, unsigned threads) const;
     Result<Measured> measure(image::Size size, std::uint32_t longEdge, int quality,
                              unsigned threads) const;
+    // The small pass an estimate at this quality is scaled from.
+    std::size_t nearestPass(int quality) const;
     // Each sampled frame's bytes at a small pass's size and quality.
     Result<std::vector<std::uint64_t>> smallPassCost(std::size_t pass, unsigned threads) const;
 
