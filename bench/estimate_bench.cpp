@@ -15,7 +15,9 @@
 #include "app_bench_support.h"
 #include "common/output_choices.h"
 #include "core/heap_reuse.h"
+#include "gif/animation.h"
 #include "media/probe.h"
+#include "render/gif_render.h"
 #include "render/presets.h"
 
 #include <QDir>
@@ -23,9 +25,24 @@
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
+#include <tuple>
 
 using namespace flickbook;
+
+namespace {
+
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) {
+        return double(t.tv_sec) + double(t.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     reuseFreedPictureMemory();
@@ -120,5 +137,44 @@ int main(int argc, char* argv[]) {
     }
     std::printf("slowest change: %d ms; after a pause: %d ms; peak memory %.0f MB\n", worstMs,
                 pausedMs, bench::peakRssMb());
+
+    // Create after the estimate: the GIF made with the plan shown, against
+    // the render planning it afresh, against one encode at the size chosen,
+    // in CPU seconds.
+    timed("speed 1x", [&] { atSpeed(normal); });
+    for (const int index : {3, 4}) { // 5 MB, 2 MB
+        timed("budget", [&] { current->setBudgetIndex(index); });
+        // Read before Create, as the screen's estimate is.
+        bench::spinUntil([] { return false; }, 2000);
+        current->stopMeasuringAhead();
+        const auto make = [&](const render::OutputSize& output, const char* name) {
+            render::VideoRequest made = request;
+            made.destination = QDir(home.path()).filePath(name).toStdString();
+            made.output = output;
+            const double before = cpuSeconds();
+            auto gif = render::videoToGif(made);
+            const double cpu = cpuSeconds() - before;
+            auto timing = gif ? gif::readTiming(*gif) : Result<gif::AnimationTiming>(gif.error());
+            if (!timing) {
+                std::fprintf(stderr, "%s\n", timing.error().message.c_str());
+                std::exit(1);
+            }
+            const std::uint32_t edge = std::max(timing->screen.width, timing->screen.height);
+            const auto bytes = std::filesystem::file_size(*gif);
+            std::filesystem::remove(*gif);
+            return std::tuple{cpu, edge, bytes};
+        };
+        const auto [planned, edge, bytes] = make(current->outputForRender(), "planned.gif");
+        const auto [afresh, edgeAfresh, bytesAfresh] = make(current->outputSize(), "afresh.gif");
+        const auto [once, edgeOnce, bytesOnce] =
+            make({edge, std::nullopt, std::nullopt}, "once.gif");
+        std::printf(
+            "create %s: with the plan %.2f s (%u px, %.2f MB), afresh %.2f s (%u px, %.2f MB), "
+            "one encode %.2f s: x%.2f against x%.2f\n",
+            qPrintable(current->budgetNames()[index]), planned, edge, double(bytes) / 1e6, afresh,
+            edgeAfresh, double(bytesAfresh) / 1e6, once, planned / once, afresh / once);
+        (void)edgeOnce;
+        (void)bytesOnce;
+    }
     return 0;
 }

@@ -164,8 +164,11 @@ void OutputChoices::setLoopIndex(int index) {
 }
 
 void OutputChoices::changed(const QVariant& remembered, const QString& key) {
-    // What the last estimate knew about fitting no longer holds.
+    // What the last estimate knew no longer holds, nor does an answer on
+    // its way.
     fitsIn_.reset();
+    planned_.reset();
+    ++generation_;
     standardUserDefaults().setObject(remembered, key);
     Q_EMIT choicesChanged();
     if (sampler_)
@@ -177,6 +180,13 @@ render::OutputSize OutputChoices::outputSize() const {
     output.maxLongEdge = kLongEdges[std::size_t(edge_)];
     if (const std::uint64_t budget = kBudgets[std::size_t(budget_)])
         output.maxBytes = budget;
+    return output;
+}
+
+render::OutputSize OutputChoices::outputForRender() const {
+    render::OutputSize output = outputSize();
+    if (!estimating_ && output.maxBytes)
+        output.planned = planned_;
     return output;
 }
 
@@ -221,6 +231,8 @@ void OutputChoices::requestEstimate(const QString& key, Sampler sampler, std::si
     key_ = key;
     sampler_ = std::move(sampler);
     frames_ = frames;
+    planned_.reset(); // it answered other frames
+    ++generation_;
     settle_.start();
 }
 
@@ -256,10 +268,11 @@ void OutputChoices::startEstimate() {
     estimatePool().start([self, work = work_, generation, key = key_, sampler = sampler_,
                           count = frames_, frames, output, loop] {
         const auto wanted = [&] { return work->newest == generation; };
-        const auto answer = [&](const QString& text, std::optional<std::uint64_t> fitsIn) {
-            platform::dispatch::main([self, generation, text, fitsIn] {
+        const auto answer = [&](const QString& text, std::optional<std::uint64_t> fitsIn,
+                                std::optional<render::SizePlan> plan = std::nullopt) {
+            platform::dispatch::main([self, generation, text, fitsIn, plan] {
                 if (self)
-                    self->estimated(generation, text, fitsIn);
+                    self->estimated(generation, text, fitsIn, plan);
             });
         };
         std::lock_guard turn(work->turn);
@@ -309,7 +322,20 @@ void OutputChoices::startEstimate() {
                        .arg(sizeText(plan->bytes))
                        .arg(plan->canvas.width)
                        .arg(plan->canvas.height),
-                   std::nullopt);
+                   std::nullopt, *plan);
+            // With a budget, the render's own plan is made now on this
+            // sample, while the screen is idle: Create then makes the GIF at
+            // that size without sampling its frames again.
+            if (output.maxBytes) {
+                StopCondition giveWay(*sample, [&] { return !wanted() || !work->measureAhead; });
+                auto forRender = render::planSize(*sample, frames, quality, output.maxBytes, 0,
+                                                  output.maxLongEdge, render::PlanFor::render);
+                if (forRender)
+                    platform::dispatch::main([self, generation, plan = *forRender] {
+                        if (self && generation == self->generation_)
+                            self->planned_ = plan;
+                    });
+            }
             // The other samples kept (a video's other speeds) are then
             // measured with the same choices, so that moving to one of
             // them answers at once. Each gives way within a frame or two
@@ -356,11 +382,13 @@ void OutputChoices::stopMeasuringAhead() {
 }
 
 void OutputChoices::estimated(int generation, const QString& text,
-                              std::optional<std::uint64_t> fitsIn) {
+                              std::optional<std::uint64_t> fitsIn,
+                              std::optional<render::SizePlan> plan) {
     if (generation != generation_)
         return;
     estimate_ = text;
     fitsIn_ = fitsIn;
+    planned_ = plan;
     estimating_ = false;
     Q_EMIT estimateChanged();
 }

@@ -69,6 +69,11 @@ public:
     void setLoopIndex(int index);
 
     render::OutputSize outputSize() const;
+    // What Create hands the render: outputSize, with the plan of the
+    // estimate shown when it answered these very choices, so that a GIF
+    // under a budget is made at that size without sampling its frames
+    // again.
+    render::OutputSize outputForRender() const;
     render::Loop loop() const { return bounce_ ? render::Loop::bounce : render::Loop::forward; }
 
     // Makes the frames an estimate is made from, on a background thread:
@@ -121,7 +126,8 @@ private:
     // A choice changed: remembered, announced, and estimated again.
     void changed(const QVariant& remembered, const QString& key);
     void startEstimate();
-    void estimated(int generation, const QString& text, std::optional<std::uint64_t> fitsIn);
+    void estimated(int generation, const QString& text, std::optional<std::uint64_t> fitsIn,
+                   std::optional<render::SizePlan> plan);
 
     int edge_ = 0;
     int budget_ = 0;
@@ -129,6 +135,9 @@ private:
     QString estimate_;
     bool estimating_ = false;
     std::optional<std::uint64_t> fitsIn_;
+    // The newest estimate's plan, while the choices are still the ones it
+    // answered.
+    std::optional<render::SizePlan> planned_;
 
     QString key_;
     Sampler sampler_;

@@ -173,7 +173,7 @@ void ImageAnimationScreen::btnCreateGIF() {
                     self->rendered(destination, error);
             });
         },
-        output_->outputSize(), output_->loop());
+        output_->outputForRender(), output_->loop());
 }
 
 void ImageAnimationScreen::rendered(const QUrl& destination, const std::optional<QString>& error) {

@@ -240,7 +240,7 @@ void VideoAnimationScreen::btnCreateGIF() {
     const QUrl video = videoSongURL;
     const int framesPerSecond = int(frameC);
     const float delay = delayTime;
-    const render::OutputSize output = output_->outputSize();
+    const render::OutputSize output = output_->outputForRender();
     const render::Loop loop = output_->loop();
     platform::dispatch::background([self, video, framesPerSecond, delay, output, loop] {
         // The screen is not touched here; only what it handed over.

@@ -161,10 +161,23 @@ struct Job {
     Loop loop = Loop::forward;
     std::uint32_t longEdge = 0;
     std::optional<std::uint64_t> maxBytes;
+    std::optional<SizePlan> planned; // made already by an estimate
     gif::EncoderSettings settings;
     fs::path destination;
     Progress progress;
 };
+
+// The plan an estimate made already, where a render may start from it: for
+// a budget, at a size it measured and found to fit, within the size asked.
+// One taken from a slope may be a tenth off where a GIF's size jumps: its
+// encode could pass the budget near its end and be made again.
+std::optional<SizePlan> usablePlan(const OutputSize& output, std::uint32_t longEdge) {
+    const auto& plan = output.planned;
+    if (!plan || !output.maxBytes || !plan->measured || plan->bytes > *output.maxBytes ||
+        plan->longEdge == 0 || plan->longEdge > plan->largestEdge || plan->largestEdge > longEdge)
+        return std::nullopt;
+    return plan;
+}
 
 // One encode of the whole GIF into an uncommitted file. Stopped by the cap,
 // it says how far it got instead of failing.
@@ -266,24 +279,33 @@ Result<Attempt> makeAt(const Job& job, const FrameSample& sample, std::uint32_t 
     return attempt;
 }
 
-// A GIF within a budget: planned from an estimate, made (encoded, or written
-// as its sample made it), and encoded once more at a corrected size when the
-// first is over the budget or well under it (and smaller than asked). A file
-// over the budget is never kept: its encode stops as soon as it passes it.
+// A GIF within a budget: planned from an estimate (or with the plan an
+// estimate made already), made (encoded, or written as its sample made it),
+// and encoded once more at a corrected size when the first is over the
+// budget or well under it (and smaller than asked). A file over the budget
+// is never kept: its encode stops as soon as it passes it.
 Result<void> renderWithin(const Job& job, std::uint64_t budget) {
-    auto planned = planRender(job, budget);
-    if (!planned)
-        return planned.error();
+    std::optional<Planned> planned;
+    if (!job.planned) {
+        auto made = planRender(job, budget);
+        if (!made)
+            return made.error();
+        planned = std::move(*made);
+    }
+    const SizePlan* plan = planned ? &planned->plan : &*job.planned;
+    const auto make = [&](std::uint32_t longEdge, int quality,
+                          const Progress& progress) -> Result<Attempt> {
+        if (planned)
+            return makeAt(job, planned->sample, longEdge, quality, budget, progress);
+        return encodeAt(job, longEdge, quality, budget, progress);
+    };
     const std::size_t frames = framesInFile(job.frames, job.loop);
-    const SizePlan* plan = &planned->plan;
     report(job.progress, 0.05);
-    auto first = makeAt(job, planned->sample, plan->longEdge, plan->quality, budget,
-                        slice(job.progress, 0.05, 0.9));
+    auto first = make(plan->longEdge, plan->quality, slice(job.progress, 0.05, 0.9));
     if (!first)
         return first.error();
 
-    const image::Size canvas = planned->sample.canvas();
-    const std::uint32_t largest = std::max(canvas.width, canvas.height);
+    const std::uint32_t largest = plan->largestEdge;
     const std::uint32_t smallest = std::min(largest, kSmallestLongEdge);
     const bool asAsked = plan->longEdge >= largest && plan->quality >= job.settings.quality;
     const double floor = kBudgetFloor * double(budget);
@@ -305,8 +327,7 @@ Result<void> renderWithin(const Job& job, std::uint64_t budget) {
         return commit(*first, job.progress); // no larger size is worth a try
     if (!first->file && edge >= plan->longEdge)
         edge = std::max(smallest, plan->longEdge - std::max(1u, plan->longEdge / 20));
-    auto second =
-        makeAt(job, planned->sample, edge, plan->quality, budget, slice(job.progress, 0.9, 0.99));
+    auto second = make(edge, plan->quality, slice(job.progress, 0.9, 0.99));
     if (!second)
         return second.error();
     if (second->file)
@@ -1098,6 +1119,7 @@ Result<void> imagesToGif(const ImagesRequest& request) {
     job.loop = request.loop;
     job.longEdge = request.output.maxLongEdge;
     job.maxBytes = request.output.maxBytes;
+    job.planned = usablePlan(request.output, job.longEdge);
     job.settings = request.settings;
     job.destination = request.destination;
     job.progress = request.progress;
@@ -1125,6 +1147,8 @@ Result<fs::path> videoToGif(const VideoRequest& request) {
     job.loop = request.loop;
     job.longEdge = largestEdge(request);
     job.maxBytes = request.output.maxBytes;
+    if (!sampledWhole(request.frameCount, true) || request.loop != Loop::forward)
+        job.planned = usablePlan(request.output, job.longEdge);
     job.settings = request.settings;
     job.destination = *destination;
     job.progress = request.progress;

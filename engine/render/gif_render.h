@@ -48,6 +48,14 @@ std::size_t framesInFile(std::size_t frames, Loop loop);
 struct OutputSize {
     std::uint32_t maxLongEdge = image::kMaxCanvasLongEdge; // never enlarged
     std::optional<std::uint64_t> maxBytes;
+    // With a budget, optional: the plan an estimate made for the same frames,
+    // timing, loop and budget (what a screen showed before Create). The GIF
+    // is then made at that size first, without sampling the frames again,
+    // and weighed as ever: one over the budget, or well under it, is made
+    // once more at a corrected size. Used only where it measured its size;
+    // not for a video GIF short enough for the render's own sample to make
+    // it whole (exact, for about the cost of its encode).
+    std::optional<SizePlan> planned;
 };
 
 struct ImagesRequest {

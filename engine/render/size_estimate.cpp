@@ -552,10 +552,13 @@ public:
                 (!over || next < *over) && (!best || next > best->longEdge)) {
                 // Taken from the slope, it is an estimate whatever the sample.
                 const double there = double(bytes) * std::pow(double(next) / edge, exponent);
-                if (there <= kEstimatedShare * double(budget_))
-                    return std::optional<SizePlan>(SizePlan{
-                        next, quality, image::fitInside(sample_.canvas(), {next, next}, false),
-                        std::uint64_t(there), exponent});
+                if (there <= kEstimatedShare * double(budget_)) {
+                    SizePlan plan{next, quality,
+                                  image::fitInside(sample_.canvas(), {next, next}, false),
+                                  std::uint64_t(there), exponent};
+                    plan.measured = false;
+                    return std::optional<SizePlan>(plan);
+                }
             }
             if (fits && over && *fits < *over) {
                 if (exact_) {
@@ -644,9 +647,11 @@ Result<std::uint64_t> smallestBudget(const FrameSample& sample, std::size_t fram
     return roundUpForPeople(std::uint64_t(std::ceil(double(*least) / kBudgetAim)));
 }
 
-Result<SizePlan> planSize(const FrameSample& sample, std::size_t frames, int quality,
-                          std::optional<std::uint64_t> budget, unsigned threads,
-                          std::uint32_t maxLongEdge, PlanFor use) {
+namespace {
+
+Result<SizePlan> planWithin(const FrameSample& sample, std::size_t frames, int quality,
+                            std::optional<std::uint64_t> budget, unsigned threads,
+                            std::uint32_t maxLongEdge, PlanFor use) {
     const image::Size canvas = image::fitInside(sample.canvas(), {maxLongEdge, maxLongEdge}, false);
     const std::uint32_t largest = std::max(canvas.width, canvas.height);
     const auto asAsked = [&](int q) -> Result<SizePlan> {
@@ -751,6 +756,20 @@ Result<SizePlan> planSize(const FrameSample& sample, std::size_t frames, int qua
                          "about " +
                          formatByteSize(*least) + ", more than " + formatByteSize(*budget) +
                          "; the smallest budget it fits is " + formatByteSize(needed) + ".");
+}
+
+} // namespace
+
+Result<SizePlan> planSize(const FrameSample& sample, std::size_t frames, int quality,
+                          std::optional<std::uint64_t> budget, unsigned threads,
+                          std::uint32_t maxLongEdge, PlanFor use) {
+    auto plan = planWithin(sample, frames, quality, budget, threads, maxLongEdge, use);
+    if (plan) {
+        const image::Size canvas =
+            image::fitInside(sample.canvas(), {maxLongEdge, maxLongEdge}, false);
+        plan->largestEdge = std::max(canvas.width, canvas.height);
+    }
+    return plan;
 }
 
 } // namespace flickbook::render

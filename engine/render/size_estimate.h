@@ -168,6 +168,11 @@ struct SizePlan {
     // Log-log slope of bytes against the long edge near the chosen size:
     // what a second try uses to correct the edge.
     double edgeExponent = 1.75;
+    // The long edge of the GIF as asked.
+    std::uint32_t largestEdge = 0;
+    // Whether bytes were measured at this very size, rather than taken from
+    // the slope on the way to it (a plan only shown may be).
+    bool measured = true;
 };
 
 // Share of a budget a plan aims at: the estimate's error must not carry a

@@ -498,6 +498,48 @@ private slots:
         QCOMPARE(calls->load(), 2);
     }
 
+    // Create hands the render the plan of the estimate shown, with a
+    // budget, while it answers the choices as they are: not after a change,
+    // nor while a newer estimate is on its way.
+    void createTakesThePlanOfTheEstimateShown() {
+        common::OutputChoices choices;
+        const auto sampler = []() -> Result<common::OutputChoices::KeyedSamples> {
+            std::vector<image::RgbaImage> plain;
+            for (std::uint8_t shade : {40, 200})
+                plain.push_back(
+                    image::RgbaImage{64, 48, std::vector<std::uint8_t>(64 * 48 * 4, shade)});
+            common::OutputChoices::KeyedSamples keyed;
+            keyed.push_back(
+                {"a", render::FrameSample(std::move(plain), {false, true}, {64, 48}), 2});
+            return keyed;
+        };
+        QSignalSpy answered(&choices, &common::OutputChoices::estimateChanged);
+        const auto answeredNow = [&] {
+            return QTest::qWaitFor([&] { return !answered.isEmpty() && !choices.estimating(); },
+                                   10000);
+        };
+        choices.setBudgetIndex(4); // 2 MB
+        choices.requestEstimate("a", sampler, 2);
+        QVERIFY(!choices.outputForRender().planned);
+        QVERIFY(answeredNow());
+        auto planned = choices.outputForRender().planned;
+        QVERIFY(planned);
+        QCOMPARE(planned->longEdge, 64u);
+        QCOMPARE(planned->largestEdge, 64u);
+
+        answered.clear();
+        choices.setEdgeIndex(4); // 320: not this plan's choices
+        QVERIFY(!choices.outputForRender().planned);
+        QVERIFY(answeredNow());
+        QVERIFY(choices.outputForRender().planned);
+
+        answered.clear();
+        choices.setBudgetIndex(0); // none: nothing to plan
+        QVERIFY(answeredNow());
+        QVERIFY(!choices.outputForRender().planned);
+        choices.setEdgeIndex(0);
+    }
+
     // Measuring ahead stops when the screen asks (as Create does) and starts
     // again with the next request.
     void measuringAheadStopsWhenAskedAndResumes() {

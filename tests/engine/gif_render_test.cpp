@@ -897,6 +897,57 @@ TEST(Budget, PicturesForTheGifAreAskedForAtTheSizeItChose) {
               testsupport::readBytes(atCanvas.destination));
 }
 
+// Create after an estimate hands the render the plan made on the estimate's
+// sample: the GIF is made at that size without its frames being sampled
+// again, so each picture is read once. A plan is still weighed: one that
+// claims to fit but does not gives a GIF that does. One taken from a slope
+// rather than measured is not used.
+TEST(Budget, APlanAnEstimateMadeIsMadeWithoutSamplingAgain) {
+    TempDir dir;
+    constexpr std::uint64_t budget = 500'000;
+    auto asked = photosRequest(kPhotos, dir.path() / "unused.gif");
+    asked.output.maxBytes = budget;
+    auto sample = render::sampleFrames(asked);
+    ASSERT_TRUE(sample.ok()) << sample.error().message;
+    auto plan = render::planSize(*sample, kPhotos.size(), asked.settings.quality, budget, 0,
+                                 asked.output.maxLongEdge, render::PlanFor::render);
+    ASSERT_TRUE(plan.ok()) << plan.error().message;
+    ASSERT_TRUE(plan->measured);
+    EXPECT_EQ(plan->largestEdge, 1680u);
+
+    const auto render = [&](const std::string& name, const render::SizePlan& given,
+                            std::size_t& reads) {
+        auto fitted = photosRequest(kPhotos, dir.path() / name);
+        fitted.picture = [&reads](std::size_t i) {
+            ++reads;
+            return loadPhoto(kPhotos[i]);
+        };
+        fitted.output.maxBytes = budget;
+        fitted.output.planned = given;
+        EXPECT_TRUE(render::imagesToGif(fitted).ok()) << name;
+        EXPECT_LE(fileSize(fitted.destination), budget) << name;
+        auto timing = gif::readTiming(fitted.destination);
+        EXPECT_TRUE(timing.ok());
+        return timing.ok() ? std::max(timing->screen.width, timing->screen.height) : 0u;
+    };
+    std::size_t reads = 0;
+    EXPECT_EQ(render("planned.gif", *plan, reads), plan->longEdge);
+    EXPECT_EQ(reads, kPhotos.size());
+
+    render::SizePlan claimsTooMuch = *plan;
+    claimsTooMuch.longEdge = 1680;
+    claimsTooMuch.canvas = {1680, 1050};
+    std::size_t readsAgain = 0;
+    EXPECT_LT(render("weighed.gif", claimsTooMuch, readsAgain), 1680u);
+    EXPECT_GT(readsAgain, kPhotos.size());
+
+    render::SizePlan fromSlope = *plan;
+    fromSlope.measured = false;
+    std::size_t readsToSample = 0;
+    render("sampled.gif", fromSlope, readsToSample);
+    EXPECT_GT(readsToSample, kPhotos.size());
+}
+
 // A budgeted video GIF is made from the frames its estimate decoded, kept
 // rather than decoded again: it is the GIF made at the size it chose. A GIF
 // this short is the one its sample made whole when measuring that size,
