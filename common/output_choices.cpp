@@ -169,6 +169,7 @@ void OutputChoices::changed(const QVariant& remembered, const QString& key) {
     fitsIn_.reset();
     planned_.reset();
     ++generation_;
+    work_->newest = -1; // work for the old choices stops
     standardUserDefaults().setObject(remembered, key);
     Q_EMIT choicesChanged();
     if (sampler_)
@@ -233,6 +234,7 @@ void OutputChoices::requestEstimate(const QString& key, Sampler sampler, std::si
     frames_ = frames;
     planned_.reset(); // it answered other frames
     ++generation_;
+    work_->newest = -1;
     settle_.start();
 }
 

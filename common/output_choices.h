@@ -69,10 +69,10 @@ public:
     void setLoopIndex(int index);
 
     render::OutputSize outputSize() const;
-    // What Create hands the render: outputSize, with the plan of the
-    // estimate shown when it answered these very choices, so that a GIF
-    // under a budget is made at that size without sampling its frames
-    // again.
+    // What Create hands the render: outputSize, with a plan for these very
+    // choices (the estimate's, or the render's own made ahead on its
+    // sample) when one is ready, so that a GIF under a budget is made at
+    // that size without sampling its frames again.
     render::OutputSize outputForRender() const;
     render::Loop loop() const { return bounce_ ? render::Loop::bounce : render::Loop::forward; }
 
@@ -135,8 +135,10 @@ private:
     QString estimate_;
     bool estimating_ = false;
     std::optional<std::uint64_t> fitsIn_;
-    // The newest estimate's plan, while the choices are still the ones it
-    // answered.
+    // While the choices are still the ones the newest estimate answered:
+    // the plan it showed, then the render's own plan made on its sample
+    // once that is ready (the render refuses a plan shown that was taken
+    // from a slope).
     std::optional<render::SizePlan> planned_;
 
     QString key_;

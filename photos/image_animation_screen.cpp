@@ -164,6 +164,7 @@ void ImageAnimationScreen::btnCreateGIF() {
         rendered(destination, tr("The Documents folder cannot be made."));
         return;
     }
+    output_->stopMeasuringAhead();       // the render takes the CPU
     components::ImageGifEncoder encoder; // a new one for each render
     encoder.createGIF(
         arrOfSelectedImages, 0, animationTime, destination,

@@ -168,12 +168,12 @@ struct Job {
 };
 
 // The plan an estimate made already, where a render may start from it: for
-// a budget, at a size it measured and found to fit, within the size asked.
-// One taken from a slope may be a tenth off where a GIF's size jumps: its
-// encode could pass the budget near its end and be made again.
+// a budget, at a size estimated to fit it, within the size asked. One taken
+// from a slope may be a tenth off where a GIF's size jumps: its encode could
+// pass the budget near its end and be made again.
 std::optional<SizePlan> usablePlan(const OutputSize& output, std::uint32_t longEdge) {
     const auto& plan = output.planned;
-    if (!plan || !output.maxBytes || !plan->measured || plan->bytes > *output.maxBytes ||
+    if (!plan || !output.maxBytes || plan->fromSlope || plan->bytes > *output.maxBytes ||
         plan->longEdge == 0 || plan->longEdge > plan->largestEdge || plan->largestEdge > longEdge)
         return std::nullopt;
     return plan;
@@ -292,6 +292,8 @@ Result<void> renderWithin(const Job& job, std::uint64_t budget) {
             return made.error();
         planned = std::move(*made);
     }
+    // Given a plan, no frames were kept while planning: a second encode
+    // decodes them again.
     const SizePlan* plan = planned ? &planned->plan : &*job.planned;
     const auto make = [&](std::uint32_t longEdge, int quality,
                           const Progress& progress) -> Result<Attempt> {

@@ -52,9 +52,11 @@ struct OutputSize {
     // timing, loop and budget (what a screen showed before Create). The GIF
     // is then made at that size first, without sampling the frames again,
     // and weighed as ever: one over the budget, or well under it, is made
-    // once more at a corrected size. Used only where it measured its size;
-    // not for a video GIF short enough for the render's own sample to make
-    // it whole (exact, for about the cost of its encode).
+    // once more at a corrected size. That the plan is for these frames and
+    // choices is up to the caller; the render only refuses one over the
+    // budget or the size asked, one taken from a slope (fromSlope), and any
+    // for a video GIF short enough for its own sample to make it whole
+    // (exact, for about the cost of its encode).
     std::optional<SizePlan> planned;
 };
 

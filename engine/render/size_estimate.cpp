@@ -297,8 +297,15 @@ Result<FrameSample::Measured> FrameSample::measure(image::Size size, std::uint32
         return cost.error();
     if (gif && gif->empty())
         gif.reset();
-    return Measured{size,          longEdge,     firstSize->height,
-                    quality,       cost->header, std::move(cost->frames),
+    // Filed under the long edge the canvas takes there, which a larger one
+    // asked for comes to.
+    const image::Size fitted = image::fitInside(canvas_, {longEdge, longEdge}, false);
+    return Measured{size,
+                    std::max(fitted.width, fitted.height),
+                    firstSize->height,
+                    quality,
+                    cost->header,
+                    std::move(cost->frames),
                     std::move(gif)};
 }
 
@@ -470,8 +477,8 @@ public:
         std::uint64_t bytes = 0;
     };
 
-    // Starts from the known edge nearest the aim; with two or more known,
-    // bytes grow as the two nearest it say.
+    // Starts from the known edge whose bytes are nearest the aim; bytes grow
+    // as it and the next nearest far enough from it to measure a slope say.
     Result<std::optional<SizePlan>> largestFitting(int quality, std::uint32_t largest,
                                                    std::uint32_t smallest,
                                                    std::vector<Known> known) {
@@ -488,9 +495,9 @@ public:
         std::uint64_t bytes = bytesFrom;
         double exponent = 1.75; // bytes grow a little slower than the pixels
         bool slopeMeasured = false;
-        if (known.size() > 1) {
-            if (const double slope = slopeBetween(known[0], known[1])) {
-                exponent = slope;
+        for (std::size_t k = 1; k < known.size() && !slopeMeasured; ++k) {
+            if (const auto slope = slopeBetween(known[0], known[k])) {
+                exponent = *slope;
                 slopeMeasured = true;
             }
         }
@@ -556,7 +563,7 @@ public:
                     SizePlan plan{next, quality,
                                   image::fitInside(sample_.canvas(), {next, next}, false),
                                   std::uint64_t(there), exponent};
-                    plan.measured = false;
+                    plan.fromSlope = true;
                     return std::optional<SizePlan>(plan);
                 }
             }
@@ -581,11 +588,10 @@ public:
             auto nextBytes = sample_.estimate(next, quality, frames_, threads_);
             if (!nextBytes)
                 return nextBytes.error();
-            // How bytes grow with the edge, measured from the search's start,
-            // which is far enough from most edges for the wobble to matter
-            // little.
-            if (const double slope = slopeBetween({from, bytesFrom}, {next, *nextBytes})) {
-                exponent = slope;
+            // How bytes grow with the edge, measured from the search's start
+            // once the search has moved far enough from it.
+            if (const auto slope = slopeBetween({from, bytesFrom}, {next, *nextBytes})) {
+                exponent = *slope;
                 slopeMeasured = true;
             }
             edge = next;
@@ -597,17 +603,19 @@ public:
     }
 
 private:
-    // How bytes grow with the edge between two known edges, or 0 when they
-    // are too close for it to be more than the wobble: the size of a GIF
-    // wobbles by several per cent from one edge to the next (how the
-    // scaler's pixels fall on the picture).
-    static double slopeBetween(Known a, Known b) {
+    // How bytes grow with the edge between two known edges, kept between 1
+    // and 2.5; nothing when they are too close for it to be more than the
+    // wobble: the size of a GIF wobbles by several per cent from one edge to
+    // the next (how the scaler's pixels fall on the picture).
+    static std::optional<double> slopeBetween(Known a, Known b) {
         if (std::abs(std::log(double(a.edge) / double(b.edge))) <= std::log(1.15))
-            return 0;
+            return std::nullopt;
         const double slope = std::log(double(std::max<std::uint64_t>(1, a.bytes)) /
                                       double(std::max<std::uint64_t>(1, b.bytes))) /
                              std::log(double(a.edge) / double(b.edge));
-        return std::isfinite(slope) ? std::clamp(slope, 1.0, 2.5) : 0;
+        if (!std::isfinite(slope))
+            return std::nullopt;
+        return std::clamp(slope, 1.0, 2.5);
     }
 
     const FrameSample& sample_;

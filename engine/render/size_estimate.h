@@ -170,9 +170,10 @@ struct SizePlan {
     double edgeExponent = 1.75;
     // The long edge of the GIF as asked.
     std::uint32_t largestEdge = 0;
-    // Whether bytes were measured at this very size, rather than taken from
-    // the slope on the way to it (a plan only shown may be).
-    bool measured = true;
+    // A plan only shown may take its edge and bytes from the slope on the
+    // way to the aim rather than measure that size; a render does not start
+    // from such a plan.
+    bool fromSlope = false;
 };
 
 // Share of a budget a plan aims at: the estimate's error must not carry a

@@ -498,40 +498,54 @@ private slots:
         QCOMPARE(calls->load(), 2);
     }
 
-    // Create hands the render the plan of the estimate shown, with a
-    // budget, while it answers the choices as they are: not after a change,
-    // nor while a newer estimate is on its way.
-    void createTakesThePlanOfTheEstimateShown() {
+    // Create hands the render a plan made for the choices as they are (the
+    // render's own, made on the estimate's sample once it is shown): not
+    // after a change, nor while a newer estimate is on its way, nor without
+    // a budget.
+    void createTakesAPlanForTheChoicesAsTheyAre() {
         common::OutputChoices choices;
+        // Six frames of noise, whose GIF as asked takes about 3 MB.
         const auto sampler = []() -> Result<common::OutputChoices::KeyedSamples> {
-            std::vector<image::RgbaImage> plain;
-            for (std::uint8_t shade : {40, 200})
-                plain.push_back(
-                    image::RgbaImage{64, 48, std::vector<std::uint8_t>(64 * 48 * 4, shade)});
+            std::vector<image::RgbaImage> noise;
+            std::uint32_t seed = 12345;
+            for (int f = 0; f < 6; ++f) {
+                image::RgbaImage frame{960, 540, std::vector<std::uint8_t>(960 * 540 * 4, 255)};
+                for (std::size_t i = 0; i < frame.pixels.size(); i += 4)
+                    for (std::size_t c = 0; c < 3; ++c) {
+                        seed = seed * 1664525u + 1013904223u;
+                        frame.pixels[i + c] = std::uint8_t(seed >> 24);
+                    }
+                noise.push_back(std::move(frame));
+            }
             common::OutputChoices::KeyedSamples keyed;
-            keyed.push_back(
-                {"a", render::FrameSample(std::move(plain), {false, true}, {64, 48}), 2});
+            keyed.push_back({"a",
+                             render::FrameSample(std::move(noise),
+                                                 {false, true, true, true, true, true}, {960, 540}),
+                             6});
             return keyed;
         };
         QSignalSpy answered(&choices, &common::OutputChoices::estimateChanged);
         const auto answeredNow = [&] {
             return QTest::qWaitFor([&] { return !answered.isEmpty() && !choices.estimating(); },
-                                   10000);
+                                   20000);
         };
         choices.setBudgetIndex(4); // 2 MB
-        choices.requestEstimate("a", sampler, 2);
-        QVERIFY(!choices.outputForRender().planned);
+        choices.requestEstimate("a", sampler, 6);
         QVERIFY(answeredNow());
-        auto planned = choices.outputForRender().planned;
-        QVERIFY(planned);
-        QCOMPARE(planned->longEdge, 64u);
-        QCOMPARE(planned->largestEdge, 64u);
+        QTRY_VERIFY_WITH_TIMEOUT(choices.outputForRender().planned &&
+                                     !choices.outputForRender().planned->fromSlope,
+                                 20000);
+        const auto planned = *choices.outputForRender().planned;
+        QVERIFY2(planned.longEdge < 960, qPrintable(QString::number(planned.longEdge)));
+        QCOMPARE(planned.largestEdge, 960u);
+        QVERIFY(planned.bytes <= 2'000'000);
 
         answered.clear();
         choices.setEdgeIndex(4); // 320: not this plan's choices
         QVERIFY(!choices.outputForRender().planned);
         QVERIFY(answeredNow());
-        QVERIFY(choices.outputForRender().planned);
+        QTRY_VERIFY_WITH_TIMEOUT(choices.outputForRender().planned, 20000);
+        QCOMPARE(choices.outputForRender().planned->largestEdge, 320u);
 
         answered.clear();
         choices.setBudgetIndex(0); // none: nothing to plan

@@ -754,19 +754,6 @@ TEST_F(FullHd, BudgetOfAThirdIsMetWithTheFramesAsAsked) {
     auto full = sample->estimate(1920, plain.settings.quality, plain.frameCount);
     ASSERT_TRUE(full.ok()) << full.error().message;
     const std::uint64_t budget = *full / 3;
-    // The size as asked, measured already, and the small pass's own give the
-    // slope: a budget a little under the size as asked is answered without
-    // another measure, as a window's change must answer within a second.
-    const auto knownBefore = sample->edgesKnown(plain.settings.quality);
-    EXPECT_NE(std::find(knownBefore.begin(), knownBefore.end(), 1920u), knownBefore.end());
-    const auto near = render::planSize(*sample, plain.frameCount, plain.settings.quality,
-                                       std::uint64_t(0.9 * double(*full)));
-    ASSERT_TRUE(near.ok()) << near.error().message;
-    EXPECT_EQ(sample->edgesKnown(plain.settings.quality), knownBefore);
-    auto nearThere = sample->estimate(near->longEdge, plain.settings.quality, plain.frameCount);
-    ASSERT_TRUE(nearThere.ok()) << nearThere.error().message;
-    EXPECT_LT(std::abs(double(*nearThere) / double(near->bytes) - 1), 0.15);
-
     auto planned = render::planSize(*sample, plain.frameCount, plain.settings.quality, budget);
     ASSERT_TRUE(planned.ok()) << planned.error().message;
     EXPECT_LT(planned->longEdge, 1920u);
@@ -787,6 +774,23 @@ TEST_F(FullHd, BudgetOfAThirdIsMetWithTheFramesAsAsked) {
     EXPECT_LE(fileSize(*made), budget);
     EXPECT_GE(double(fileSize(*made)), render::kBudgetFloor * double(budget));
     expectFramesAsAsked(*made, plain.frameCount, 20);
+
+    // On a sample that has shown the size as asked, that size and the small
+    // pass's own give the slope: a budget a little under it is answered
+    // without another measure, as a window's change must answer within a
+    // second.
+    auto shown = render::sampleFrames(plain);
+    ASSERT_TRUE(shown.ok()) << shown.error().message;
+    ASSERT_TRUE(shown->estimate(1920, plain.settings.quality, plain.frameCount).ok());
+    const auto knownBefore = shown->edgesKnown(plain.settings.quality);
+    EXPECT_NE(std::find(knownBefore.begin(), knownBefore.end(), 1920u), knownBefore.end());
+    const auto near = render::planSize(*shown, plain.frameCount, plain.settings.quality,
+                                       std::uint64_t(0.9 * double(*full)));
+    ASSERT_TRUE(near.ok()) << near.error().message;
+    EXPECT_EQ(shown->edgesKnown(plain.settings.quality), knownBefore);
+    auto nearThere = shown->estimate(near->longEdge, plain.settings.quality, plain.frameCount);
+    ASSERT_TRUE(nearThere.ok()) << nearThere.error().message;
+    EXPECT_LT(std::abs(double(*nearThere) / double(near->bytes) - 1), 0.15);
 }
 
 // The test pattern's GIF does not grow smoothly with its size: 1064 px
@@ -912,7 +916,7 @@ TEST(Budget, APlanAnEstimateMadeIsMadeWithoutSamplingAgain) {
     auto plan = render::planSize(*sample, kPhotos.size(), asked.settings.quality, budget, 0,
                                  asked.output.maxLongEdge, render::PlanFor::render);
     ASSERT_TRUE(plan.ok()) << plan.error().message;
-    ASSERT_TRUE(plan->measured);
+    ASSERT_FALSE(plan->fromSlope);
     EXPECT_EQ(plan->largestEdge, 1680u);
 
     const auto render = [&](const std::string& name, const render::SizePlan& given,
@@ -942,10 +946,34 @@ TEST(Budget, APlanAnEstimateMadeIsMadeWithoutSamplingAgain) {
     EXPECT_GT(readsAgain, kPhotos.size());
 
     render::SizePlan fromSlope = *plan;
-    fromSlope.measured = false;
+    fromSlope.fromSlope = true;
     std::size_t readsToSample = 0;
     render("sampled.gif", fromSlope, readsToSample);
     EXPECT_GT(readsToSample, kPhotos.size());
+
+    // A video's: its GIF is made at the plan's size, with its frames and
+    // timing as asked.
+    render::VideoRequest video;
+    video.source = testsupport::testdata() / "media" / "car-detection.mp4";
+    video.destination = dir.path() / "car.gif";
+    video.frameCount = 50;
+    video.delaySeconds = 0.2;
+    constexpr std::uint64_t videoBudget = 2'000'000;
+    auto videoSample = render::sampleFrames(video);
+    ASSERT_TRUE(videoSample.ok()) << videoSample.error().message;
+    auto videoPlan = render::planSize(*videoSample, 50, video.settings.quality, videoBudget, 0,
+                                      video.output.maxLongEdge, render::PlanFor::render);
+    ASSERT_TRUE(videoPlan.ok()) << videoPlan.error().message;
+    video.output.maxBytes = videoBudget;
+    video.output.planned = *videoPlan;
+    auto made = render::videoToGif(video);
+    ASSERT_TRUE(made.ok()) << made.error().message;
+    EXPECT_LE(fileSize(*made), videoBudget);
+    EXPECT_GE(double(fileSize(*made)), render::kBudgetFloor * double(videoBudget));
+    auto timing = gif::readTiming(*made);
+    ASSERT_TRUE(timing.ok());
+    EXPECT_EQ(std::max(timing->screen.width, timing->screen.height), videoPlan->longEdge);
+    expectFramesAsAsked(*made, 50, 20);
 }
 
 // A budgeted video GIF is made from the frames its estimate decoded, kept
