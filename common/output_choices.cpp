@@ -165,11 +165,11 @@ void OutputChoices::setLoopIndex(int index) {
 
 void OutputChoices::changed(const QVariant& remembered, const QString& key) {
     // What the last estimate knew no longer holds, nor does an answer on
-    // its way.
+    // its way. Work already running goes on until the change is estimated:
+    // it may be measuring ahead what the change asks for.
     fitsIn_.reset();
     planned_.reset();
     ++generation_;
-    work_->newest = -1; // work for the old choices stops
     standardUserDefaults().setObject(remembered, key);
     Q_EMIT choicesChanged();
     if (sampler_)
@@ -234,7 +234,6 @@ void OutputChoices::requestEstimate(const QString& key, Sampler sampler, std::si
     frames_ = frames;
     planned_.reset(); // it answered other frames
     ++generation_;
-    work_->newest = -1;
     settle_.start();
 }
 
