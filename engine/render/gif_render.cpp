@@ -717,6 +717,13 @@ bool sampledWhole(std::size_t frames, bool forRender) {
     return frames <= (forRender ? kRenderSampledWhole : kSampleRuns * kSampleRunLength);
 }
 
+// Whether a render's sample makes its video GIF itself at each size it
+// measures: every frame measured, played forward (the sample does not hold
+// the way back).
+bool sampleMakesTheGif(std::size_t frames, Loop loop) {
+    return sampledWhole(frames, true) && loop == Loop::forward;
+}
+
 std::vector<Sampled> keptForSample(std::size_t frames, bool whole) {
     if (whole)
         return std::vector<Sampled>(frames, Sampled::measured);
@@ -1055,7 +1062,7 @@ sampleVideo(const VideoRequest& request, std::span<const std::size_t> frameCount
                              std::move(passes), std::move(remake));
         // A render's GIF sampled whole is made by the sample at each size
         // it measures.
-        if (clip && count->whole && request.loop == Loop::forward)
+        if (clip && sampleMakesTheGif(count->frameCount, request.loop))
             samples.back().keepWholeGifs({request.delaySeconds, request.loopCount});
     }
     if (clip)
@@ -1149,7 +1156,7 @@ Result<fs::path> videoToGif(const VideoRequest& request) {
     job.loop = request.loop;
     job.longEdge = largestEdge(request);
     job.maxBytes = request.output.maxBytes;
-    if (!sampledWhole(request.frameCount, true) || request.loop != Loop::forward)
+    if (!sampleMakesTheGif(request.frameCount, request.loop))
         job.planned = usablePlan(request.output, job.longEdge);
     job.settings = request.settings;
     job.destination = *destination;
