@@ -18,24 +18,46 @@ int luma(const std::uint8_t* p) {
 
 // Maps colours to palette indices through a cache on a 6-bit grid, so that
 // the nearest-colour search runs once per grid cell and frame, not per pixel.
+// The grid (512 KB) stays with its thread between frames and only the cells
+// a frame filled are cleared: filling it afresh cost more than a small
+// frame's own dithering.
 class IndexCache {
 public:
-    IndexCache(const PaletteMatcher& matcher) : matcher_(matcher), cache_(1u << 18, kUnset) {}
+    explicit IndexCache(const PaletteMatcher& matcher) : matcher_(matcher), cache_(spareGrid()) {
+        if (cache_.size() != kCells)
+            cache_.assign(kCells, kUnset);
+        filled_.reserve(4096);
+    }
+    ~IndexCache() {
+        for (const std::uint32_t key : filled_)
+            cache_[key] = kUnset;
+    }
+    IndexCache(const IndexCache&) = delete;
+    IndexCache& operator=(const IndexCache&) = delete;
 
     int lookup(int r, int g, int b) {
         const std::uint32_t key =
             std::uint32_t(r >> 2) << 12 | std::uint32_t(g >> 2) << 6 | std::uint32_t(b >> 2);
         std::uint16_t& slot = cache_[key];
-        if (slot == kUnset)
+        if (slot == kUnset) {
             slot = std::uint16_t(matcher_.nearest(
                 toOklab(float(r | 1) + 0.5f, float(g | 1) + 0.5f, float(b | 1) + 0.5f)));
+            filled_.push_back(key);
+        }
         return slot;
     }
 
 private:
     static constexpr std::uint16_t kUnset = 0xFFFF;
+    static constexpr std::size_t kCells = std::size_t(1) << 18;
+    // One grid per thread; a thread dithers one frame at a time.
+    static std::vector<std::uint16_t>& spareGrid() {
+        thread_local std::vector<std::uint16_t> grid;
+        return grid;
+    }
     const PaletteMatcher& matcher_;
-    std::vector<std::uint16_t> cache_;
+    std::vector<std::uint16_t>& cache_;
+    std::vector<std::uint32_t> filled_;
 };
 
 // Exact colours: a frame with few colours is stored without any loss.
