@@ -881,23 +881,73 @@ void keepInClip(const VideoFrames& frames, KeptClip& clip) {
     clip.frames.push_back(std::move(*frame));
 }
 
-// The whole animation encoded at a small size at one quality.
-struct SmallEncode {
-    SmallPass pass;
-    std::uint64_t total = 0;
-    std::size_t pieces = 0;
-    std::optional<gif::GifEncoder> encoder;
+// The whole animation encoded at a small size at one quality, frame by
+// frame, its bytes counted and not kept.
+class SmallEncode {
+public:
+    SmallEncode(const VideoRequest& request, int quality) : request_(request) {
+        pass_.quality = quality;
+    }
+    // The encoder's sink holds the address.
+    SmallEncode(const SmallEncode&) = delete;
+    SmallEncode& operator=(const SmallEncode&) = delete;
+
+    int quality() const { return pass_.quality; }
+
+    // The GIF's next frame, made at the pass's long edge; kept too when it
+    // is one of the sample's frames.
+    Result<void> add(const image::RgbaImage& frame, std::uint32_t longEdge, bool sampled) {
+        const bool first = !encoder_;
+        if (first) {
+            pass_.longEdge = longEdge;
+            const gif::ByteSink sink = [this](std::span<const std::uint8_t> bytes) -> Result<void> {
+                if (pieces_++ == 0)
+                    pass_.header = bytes.size(); // the header comes on its own
+                total_ += bytes.size();
+                return {};
+            };
+            encoder_.emplace(frame.width, frame.height, request_.loopCount, sink,
+                             gif::EncoderSettings{pass_.quality, request_.settings.threads});
+        }
+        if (auto ok = encoder_->addFrame(frame, request_.delaySeconds); !ok)
+            return ok;
+        if (first) {
+            if (auto ok = encoder_->flush(); !ok)
+                return ok;
+            pass_.first = total_ - pass_.header;
+        }
+        ++pass_.frames;
+        if (sampled)
+            pass_.sampled.push_back(frame);
+        return {};
+    }
+
+    Result<SmallPass> finish() {
+        if (!encoder_)
+            return makeError("media.no_frames", request_.source.string() + " has no video frames.");
+        if (auto ok = encoder_->finish(); !ok)
+            return ok.error();
+        pass_.rest = total_ - pass_.header - pass_.first - 1; // less the trailer
+        return std::move(pass_);
+    }
+
+private:
+    const VideoRequest& request_;
+    SmallPass pass_;
+    std::uint64_t total_ = 0;
+    std::size_t pieces_ = 0;
+    std::optional<gif::GifEncoder> encoder_;
 };
 
 // What one frame count's sample gathers while the video is decoded: the whole
 // animation encoded at the small size (unless it is sampled whole), and the
-// sampled frames. It is encoded
-// at the quality asked and at the lowest, which a budget may choose: at a
-// lower quality more small changes go unstored and grow, so a frame costs
-// another share of what it costs at the quality asked (a tenth of it, or
-// half, from one clip to the next), which only the whole animation shows.
-// A budget takes the lowest quality for GIFs of a few hundred pixels, so
-// that pass is made at half the small size, for a quarter of its cost.
+// sampled frames. It is encoded at the quality asked and at the lowest, which
+// a budget may choose: at a lower quality more small changes go unstored and
+// grow, so a frame costs another share of what it costs at the quality asked
+// (a tenth of it, or half, from one clip to the next), which only the whole
+// animation shows. A budget takes the lowest quality for GIFs of a few
+// hundred pixels, so that pass is made at half the small size, for a quarter
+// of its cost; a render's waits until its plan needs it.
 struct CountSampling {
     std::size_t frameCount = 0;
     bool whole = false; // every frame measured, with no small pass
@@ -916,9 +966,13 @@ struct CountSampling {
 
 // The samples of a video GIF at each frame count, from one decode; with a
 // clip (one count only), every frame the GIF takes is kept in it too, while
-// they fit.
-Result<std::vector<FrameSample>>
-sampleVideo(const VideoRequest& request, std::span<const std::size_t> frameCounts, KeptClip* clip) {
+// they fit. Given a pass over the GIF's frames (a render's, which goes over
+// the clip kept), the lowest quality's small pass is left until a plan looks
+// at that quality, which most budgets never do: it cost a tenth of a
+// budgeted render of a few hundred pixels.
+Result<std::vector<FrameSample>> sampleVideo(const VideoRequest& request,
+                                             std::span<const std::size_t> frameCounts,
+                                             KeptClip* clip, FramePass passLater = {}) {
     if (frameCounts.empty() ||
         std::find(frameCounts.begin(), frameCounts.end(), 0) != frameCounts.end())
         return makeError("render.no_frames", "A GIF of 0 frames was asked for.");
@@ -939,10 +993,9 @@ sampleVideo(const VideoRequest& request, std::span<const std::size_t> frameCount
         count->whole = sampledWhole(frameCount, clip != nullptr);
         count->keep = keptForSample(frameCount, count->whole);
         if (!count->whole) {
-            for (const int quality : {request.settings.quality, kLowestQuality}) {
-                if (count->passes.empty() || quality < count->passes.front().pass.quality)
-                    count->passes.emplace_back().pass.quality = quality;
-            }
+            count->passes.emplace_back(request, request.settings.quality);
+            if (kLowestQuality < request.settings.quality && !passLater)
+                count->passes.emplace_back(request, kLowestQuality);
         }
         for (std::size_t i = 0; i < count->times.size(); ++i)
             order.emplace_back(count->times[i], counts.size(), i);
@@ -998,34 +1051,14 @@ sampleVideo(const VideoRequest& request, std::span<const std::size_t> frameCount
         // Every frame is made at the small sizes straight from the decoded
         // picture; only the kept ones are made at the GIF's size too.
         for (SmallEncode& encode : count.passes) {
-            SmallPass& pass = encode.pass;
-            const bool low = &encode != &count.passes.front();
+            const bool low = encode.quality() < request.settings.quality;
             auto small = frames->picture(low ? lowBox : smallBox, allowEnlarge);
             if (!small)
                 return small.error();
-            if (i == 0) {
-                pass.longEdge = low ? lowEdge : smallEdge;
-                const gif::ByteSink sink =
-                    [&encode](std::span<const std::uint8_t> bytes) -> Result<void> {
-                    if (encode.pieces++ == 0)
-                        encode.pass.header = bytes.size(); // the header comes on its own
-                    encode.total += bytes.size();
-                    return {};
-                };
-                encode.encoder.emplace(
-                    (*small)->width, (*small)->height, request.loopCount, sink,
-                    gif::EncoderSettings{pass.quality, request.settings.threads});
-            }
-            if (auto ok = encode.encoder->addFrame(**small, request.delaySeconds); !ok)
+            if (auto ok =
+                    encode.add(**small, low ? lowEdge : smallEdge, count.keep[i] != Sampled::no);
+                !ok)
                 return ok.error();
-            if (i == 0) {
-                if (auto ok = encode.encoder->flush(); !ok)
-                    return ok.error();
-                pass.first = encode.total - pass.header;
-            }
-            ++pass.frames;
-            if (count.keep[i] != Sampled::no)
-                pass.sampled.push_back(**small);
         }
         if (count.keep[i] != Sampled::no) {
             // Only its size: the picture is made from the decoded frame when
@@ -1045,11 +1078,10 @@ sampleVideo(const VideoRequest& request, std::span<const std::size_t> frameCount
             return makeError("media.no_frames", request.source.string() + " has no video frames.");
         std::vector<SmallPass> passes;
         for (SmallEncode& encode : count->passes) {
-            if (auto ok = encode.encoder->finish(); !ok)
-                return ok.error();
-            SmallPass& pass = encode.pass;
-            pass.rest = encode.total - pass.header - pass.first - 1; // less the trailer
-            passes.push_back(std::move(pass));
+            auto pass = encode.finish();
+            if (!pass)
+                return pass.error();
+            passes.push_back(std::move(*pass));
         }
         FrameSample::FrameMaker remake = [decoded = count->decoded, size = request.size](
                                              std::size_t index,
@@ -1060,6 +1092,25 @@ sampleVideo(const VideoRequest& request, std::span<const std::size_t> frameCount
         };
         samples.emplace_back(std::move(count->kept), std::move(count->counted), canvas,
                              std::move(passes), std::move(remake));
+        if (passLater && !count->whole && kLowestQuality < request.settings.quality)
+            samples.back().addPassWhenNeeded(
+                kLowestQuality,
+                [&request, pass = passLater, keep = count->keep,
+                 edge = lowEdge]() -> Result<SmallPass> {
+                    SmallEncode encode(request, kLowestQuality);
+                    std::size_t i = 0;
+                    auto ok = pass(edge,
+                                   [&](const image::RgbaImage& frame) {
+                                       const bool sampled =
+                                           i < keep.size() && keep[i] != Sampled::no;
+                                       ++i;
+                                       return encode.add(frame, edge, sampled);
+                                   },
+                                   {});
+                    if (!ok)
+                        return ok.error();
+                    return encode.finish();
+                });
         // A render's GIF sampled whole is made by the sample at each size
         // it measures.
         if (clip && sampleMakesTheGif(count->frameCount, request.loop))
@@ -1070,9 +1121,10 @@ sampleVideo(const VideoRequest& request, std::span<const std::size_t> frameCount
     return samples;
 }
 
-Result<FrameSample> sampleVideo(const VideoRequest& request, KeptClip* clip) {
+Result<FrameSample> sampleVideo(const VideoRequest& request, KeptClip* clip,
+                                FramePass passLater = {}) {
     const std::size_t frameCount = request.frameCount;
-    auto samples = sampleVideo(request, std::span(&frameCount, 1), clip);
+    auto samples = sampleVideo(request, std::span(&frameCount, 1), clip, std::move(passLater));
     if (!samples)
         return samples.error();
     return std::move(samples->front());
@@ -1148,7 +1200,9 @@ Result<fs::path> videoToGif(const VideoRequest& request) {
     auto clip = std::make_shared<KeptClip>();
     Job job;
     job.pass = videoPass(request, clip, toldEnd);
-    job.sample = [&request, clip] { return sampleVideo(request, clip.get()); };
+    job.sample = [&request, clip, pass = job.pass] {
+        return sampleVideo(request, clip.get(), pass);
+    };
     job.madeBySample = [&request, clip, &toldEnd] { tellClipEnd(request, *clip, toldEnd); };
     job.frames = request.frameCount;
     job.delaySeconds = request.delaySeconds;

@@ -162,6 +162,7 @@ double FrameSample::estimateShare(std::size_t frames) const {
 void FrameSample::keepWholeGifs(GifTiming timing) {
     // The first frame is measured whatever it is marked.
     if (!frames_.empty() && counted_.size() == frames_.size() && smallPasses_.empty() &&
+        laterPasses_.empty() &&
         std::all_of(counted_.begin() + 1, counted_.end(), [](bool c) { return c; }))
         wholeGif_ = timing;
 }
@@ -326,6 +327,10 @@ Result<std::vector<std::uint64_t>> FrameSample::smallPassCost(std::size_t index,
     return std::move(cost->frames);
 }
 
+void FrameSample::addPassWhenNeeded(int quality, PassMaker make) {
+    laterPasses_.push_back({quality, std::move(make)});
+}
+
 std::size_t FrameSample::nearestPass(int quality) const {
     // The pass at the quality asked, or the nearest.
     std::size_t nearest = 0;
@@ -336,13 +341,43 @@ std::size_t FrameSample::nearestPass(int quality) const {
     return nearest;
 }
 
+bool FrameSample::laterPassNearer(int quality) const {
+    if (laterPasses_.empty())
+        return false;
+    if (smallPasses_.empty())
+        return true;
+    const int made = std::abs(smallPasses_[nearestPass(quality)].quality - quality);
+    return std::any_of(laterPasses_.begin(), laterPasses_.end(),
+                       [&](const LaterPass& p) { return std::abs(p.quality - quality) < made; });
+}
+
+Result<std::size_t> FrameSample::passFor(int quality) const {
+    if (!laterPassNearer(quality))
+        return nearestPass(quality);
+    const auto later = std::min_element(
+        laterPasses_.begin(), laterPasses_.end(), [&](const LaterPass& a, const LaterPass& b) {
+            return std::abs(a.quality - quality) < std::abs(b.quality - quality);
+        });
+    auto pass = later->make();
+    if (!pass)
+        return pass.error();
+    if (pass->frames == 0 || (!pass->sampled.empty() && pass->sampled.size() != frames_.size()))
+        return makeError("render.sample", "A small pass did not go over the sample's frames.");
+    laterPasses_.erase(later);
+    smallPasses_.push_back(std::move(*pass));
+    atSmallPass_.emplace_back();
+    return smallPasses_.size() - 1;
+}
+
 std::vector<std::uint32_t> FrameSample::edgesKnown(int quality) const {
     std::vector<std::uint32_t> edges;
     if (frames_.empty())
         return edges;
     // A size measured is scaled by what its frames cost at the nearest
     // pass, which must be known too.
-    const bool scalable = smallPasses_.empty() || atSmallPass_[nearestPass(quality)].has_value();
+    const bool scalable = smallPasses_.empty()
+                              ? laterPasses_.empty()
+                              : !laterPassNearer(quality) && atSmallPass_[nearestPass(quality)];
     if (scalable)
         for (const Measured& m : measured_)
             if (m.quality == quality)
@@ -359,13 +394,16 @@ Result<std::uint64_t> FrameSample::estimate(std::uint32_t longEdge, int quality,
                                             unsigned threads) const {
     if (frames_.empty() || frames == 0)
         return makeError("render.no_frames", "There are no frames to estimate.");
-    if (!smallPasses_.empty()) {
+    if (!smallPasses_.empty() || !laterPasses_.empty()) {
         // The whole animation's cost at the small size, for this many
         // frames, scaled as the sampled frames scale: the first frame as the
         // first sampled one does, every later one as the counted ones do
         // (those encoded right after the frame before them in the GIF; the
         // first frame of each later run follows a jump no GIF makes).
-        const std::size_t nearest = nearestPass(quality);
+        const auto found = passFor(quality);
+        if (!found)
+            return found.error();
+        const std::size_t nearest = *found;
         const SmallPass& pass = smallPasses_[nearest];
         const double later = pass.frames > 1
                                  ? double(pass.rest) * double(frames - 1) / double(pass.frames - 1)

@@ -112,6 +112,13 @@ public:
     // small pass's own. A budget's search starts from them.
     std::vector<std::uint32_t> edgesKnown(int quality) const;
 
+    // A small pass made only when an estimate first needs it (one nearer in
+    // quality than every pass made), for a sample whose GIF's frames can be
+    // gone over again at little cost. Its sampled frames must be the
+    // sample's, scaled as its own frames are.
+    using PassMaker = std::function<Result<SmallPass>()>;
+    void addPassWhenNeeded(int quality, PassMaker make);
+
 private:
     // The sampled frames' size when the canvas is brought to `canvas`.
     image::Size sampledSize(image::Size canvas) const;
@@ -131,15 +138,26 @@ private:
     Result<Measured> measuredAt(std::uint32_t longEdge, int quality, unsigned threads) const;
     Result<Measured> measure(image::Size size, std::uint32_t longEdge, int quality,
                              unsigned threads) const;
-    // The small pass an estimate at this quality is scaled from.
+    // The small pass made that is nearest a quality, and whether one not
+    // made yet is nearer.
     std::size_t nearestPass(int quality) const;
+    bool laterPassNearer(int quality) const;
+    // The small pass an estimate at this quality is scaled from, made now
+    // if need be.
+    Result<std::size_t> passFor(int quality) const;
     // Each sampled frame's bytes at a small pass's size and quality.
     Result<std::vector<std::uint64_t>> smallPassCost(std::size_t pass, unsigned threads) const;
 
     std::vector<image::RgbaImage> frames_;
     std::vector<bool> counted_;
     image::Size canvas_;
-    std::vector<SmallPass> smallPasses_;
+    // The small passes made, and those left until an estimate needs them.
+    mutable std::vector<SmallPass> smallPasses_;
+    struct LaterPass {
+        int quality = 0;
+        PassMaker make;
+    };
+    mutable std::vector<LaterPass> laterPasses_;
     FrameMaker remake_;
     // For each small pass, each sampled frame's bytes at its size and
     // quality, once known. A sample is used by one thread at a time.

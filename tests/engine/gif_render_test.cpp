@@ -607,6 +607,96 @@ TEST(SizeEstimate, ASampleOfTheWholeGifMakesTheGifItself) {
     EXPECT_FALSE(runs.wholeGifAt(400, 80));
 }
 
+// A small pass left until it is needed is made when an estimate at its
+// quality first needs it, once, and then answers as a pass made before; a
+// pass that fails to be made is an error of that estimate only, and is tried
+// again by the next.
+TEST(SizeEstimate, APassLeftUntilNeededIsMadeOnceByTheFirstEstimateAtItsQuality) {
+    auto photo = loadPhoto("Storm.jpg", 640);
+    ASSERT_TRUE(photo.ok()) << photo.error().message;
+    const image::Size canvas{photo->width, photo->height};
+    const render::FrameSample::FrameMaker remake =
+        [&](std::size_t index, std::uint32_t longEdge) -> Result<image::RgbaImage> {
+        auto frame = image::resize(*photo, image::fitInside(canvas, {longEdge, longEdge}, false));
+        for (std::uint32_t y = 0; frame && y < frame->height / 3; ++y) // a square that moves
+            for (std::uint32_t x = 0; x < frame->width / 3; ++x)
+                frame->pixels[(std::size_t(y) * frame->width + x + index * 7) * 4 + 2] = 255;
+        return frame;
+    };
+    // The whole animation of 12 frames at a small size, as a pass counts it.
+    const auto passAt = [&](std::uint32_t longEdge, int quality) {
+        render::SmallPass pass;
+        pass.longEdge = longEdge;
+        pass.quality = quality;
+        std::uint64_t total = 0;
+        std::size_t pieces = 0;
+        std::optional<gif::GifEncoder> encoder;
+        for (std::size_t i = 0; i < 12; ++i) {
+            auto frame = remake(i % 6, longEdge);
+            EXPECT_TRUE(frame.ok());
+            if (!encoder)
+                encoder.emplace(
+                    frame->width, frame->height, 0,
+                    [&](std::span<const std::uint8_t> bytes) -> Result<void> {
+                        if (pieces++ == 0)
+                            pass.header = bytes.size();
+                        total += bytes.size();
+                        return {};
+                    },
+                    gif::EncoderSettings{.quality = quality});
+            EXPECT_TRUE(encoder->addFrame(*frame, 0.2).ok());
+            if (i == 0) {
+                EXPECT_TRUE(encoder->flush().ok());
+                pass.first = total - pass.header;
+            }
+            ++pass.frames;
+        }
+        EXPECT_TRUE(encoder->finish().ok());
+        pass.rest = total - pass.header - pass.first - 1;
+        return pass;
+    };
+    const render::SmallPass asked = passAt(320, 80), lowest = passAt(160, 40);
+    const std::vector<image::RgbaImage> sizes(6, image::RgbaImage{canvas.width, canvas.height, {}});
+    std::vector<bool> counted(6, true);
+    counted[0] = false;
+    const render::FrameSample made(sizes, counted, canvas, {asked, lowest}, remake);
+    render::FrameSample later(sizes, counted, canvas, {asked}, remake);
+    int calls = 0;
+    bool fail = false;
+    later.addPassWhenNeeded(40, [&]() -> Result<render::SmallPass> {
+        ++calls;
+        if (fail)
+            return makeError("test.unmade", "The pass could not be made.");
+        return lowest;
+    });
+    const auto same = [&](std::uint32_t edge, int quality) {
+        auto expected = made.estimate(edge, quality, 12);
+        auto got = later.estimate(edge, quality, 12);
+        ASSERT_TRUE(expected.ok() && got.ok());
+        EXPECT_EQ(*got, *expected) << edge << " px at quality " << quality;
+    };
+
+    // The quality asked, and a budget far above the GIF, never need it.
+    same(480, 80);
+    same(320, 80);
+    ASSERT_TRUE(render::planSize(later, 12, 80, 50'000'000, 0, 640, render::PlanFor::render).ok());
+    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(later.edgesKnown(40), std::vector<std::uint32_t>{}); // nothing to scale from yet
+
+    fail = true;
+    auto failed = later.estimate(300, 40, 12);
+    ASSERT_FALSE(failed.ok());
+    EXPECT_EQ(failed.error().code, "test.unmade");
+    same(320, 80); // the sample still answers
+    fail = false;
+    same(300, 40);
+    EXPECT_EQ(calls, 2);
+    same(200, 40);
+    same(160, 40);
+    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(later.edgesKnown(40), made.edgesKnown(40));
+}
+
 TEST(SizeEstimate, IsWithinFifteenPerCentOfTheGifMade) {
     TempDir dir;
     auto video = bookRequest(dir.path() / "book.gif");
