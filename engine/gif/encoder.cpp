@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <condition_variable>
+#include <cstring>
 #include <functional>
 #include <mutex>
 #include <new>
@@ -151,27 +152,37 @@ namespace {
 
 // The changed rectangle and the kept pixels inside it. Changes are measured
 // against the colour each pixel had when it was last stored, so slow drifts
-// add up and are stored once they show.
+// add up and are stored once they show. `changed` is scratch space kept
+// between frames.
 FrameJob diffFrame(const std::vector<std::uint8_t>& rgb, std::vector<std::uint8_t>& shown,
-                   std::uint32_t width, std::uint32_t height, float tolerance2) {
-    std::vector<std::uint8_t> changed(std::size_t(width) * height, 0);
+                   std::vector<std::uint8_t>& changed, std::uint32_t width, std::uint32_t height,
+                   float tolerance2) {
+    changed.resize(std::size_t(width) * height);
     std::uint32_t left = width, top = height, right = 0, bottom = 0;
     for (std::uint32_t y = 0; y < height; ++y) {
+        const std::size_t row = std::size_t(y) * width;
+        const std::uint8_t* now = &rgb[row * 3];
+        const std::uint8_t* was = &shown[row * 3];
+        std::uint8_t* flags = &changed[row];
+        // A square distance is never negative, so at a tolerance of 0 only
+        // pixels exactly as they were stay unmarked.
         for (std::uint32_t x = 0; x < width; ++x) {
-            const std::size_t i = std::size_t(y) * width + x;
-            const std::uint8_t* now = &rgb[i * 3];
-            const std::uint8_t* was = &shown[i * 3];
-            const float dr = float(now[0]) - was[0], dg = float(now[1]) - was[1],
-                        db = float(now[2]) - was[2];
+            const float dr = float(now[x * 3]) - float(was[x * 3]),
+                        dg = float(now[x * 3 + 1]) - float(was[x * 3 + 1]),
+                        db = float(now[x * 3 + 2]) - float(was[x * 3 + 2]);
             const float d2 = 0.299f * dr * dr + 0.587f * dg * dg + 0.114f * db * db;
-            if (d2 <= tolerance2 && (tolerance2 > 0 || d2 == 0))
-                continue;
-            changed[i] = 1;
-            left = std::min(left, x);
-            right = std::max(right, x);
-            top = std::min(top, y);
-            bottom = std::max(bottom, y);
+            flags[x] = d2 > tolerance2 ? 1 : 0;
         }
+        const auto* first = static_cast<const std::uint8_t*>(std::memchr(flags, 1, width));
+        if (!first)
+            continue;
+        std::uint32_t last = width - 1;
+        while (!flags[last])
+            --last;
+        left = std::min(left, std::uint32_t(first - flags));
+        right = std::max(right, last);
+        top = std::min(top, y);
+        bottom = y;
     }
     FrameJob job;
     if (left > right) { // nothing changed: one transparent pixel carries the delay
@@ -182,36 +193,42 @@ FrameJob diffFrame(const std::vector<std::uint8_t>& rgb, std::vector<std::uint8_
         return job;
     }
     job.rect = {left, top, right - left + 1, bottom - top + 1};
-    const std::size_t area = std::size_t(job.rect.width) * job.rect.height;
-    job.rgb.resize(area * 3);
-    job.keep.resize(area);
+    const std::uint32_t w = job.rect.width;
+    job.rgb.resize(std::size_t(w) * job.rect.height * 3);
+    job.keep.resize(std::size_t(w) * job.rect.height);
     for (std::uint32_t y = 0; y < job.rect.height; ++y) {
-        for (std::uint32_t x = 0; x < job.rect.width; ++x) {
-            const std::size_t src = std::size_t(top + y) * width + left + x;
-            const std::size_t dst = std::size_t(y) * job.rect.width + x;
-            std::copy_n(&rgb[src * 3], 3, &job.rgb[dst * 3]);
-            if (changed[src]) {
-                std::copy_n(&rgb[src * 3], 3, &shown[src * 3]);
-            } else {
-                job.keep[dst] = 1;
-                job.hasKept = true;
-            }
-        }
+        const std::size_t src = std::size_t(top + y) * width + left;
+        const std::size_t dst = std::size_t(y) * w;
+        std::memcpy(&job.rgb[dst * 3], &rgb[src * 3], std::size_t(w) * 3);
+        const std::uint8_t* flags = &changed[src];
+        std::uint8_t* keep = &job.keep[dst];
+        for (std::uint32_t x = 0; x < w; ++x)
+            keep[x] = flags[x] ^ 1;
+        for (std::uint32_t x = 0; x < w; ++x)
+            if (flags[x])
+                std::memcpy(&shown[(src + x) * 3], &rgb[(src + x) * 3], 3);
     }
+    job.hasKept = std::find(job.keep.begin(), job.keep.end(), 1) != job.keep.end();
     return job;
 }
 
-std::vector<std::uint8_t> flattenOverBlack(const image::RgbaImage& frame) {
+// The frame's colours over black, into `rgb` (kept between frames).
+void flattenOverBlack(const image::RgbaImage& frame, std::vector<std::uint8_t>& rgb) {
     const std::size_t n = std::size_t(frame.width) * frame.height;
-    std::vector<std::uint8_t> rgb(n * 3);
-    for (std::size_t i = 0; i < n; ++i) {
-        const std::uint8_t* p = &frame.pixels[i * 4];
+    rgb.resize(n * 3);
+    const std::uint8_t* p = frame.pixels.data();
+    std::uint8_t* out = rgb.data();
+    for (std::size_t i = 0; i < n; ++i, p += 4, out += 3) {
         const unsigned a = p[3];
-        for (int k = 0; k < 3; ++k)
-            rgb[i * 3 + std::size_t(k)] =
-                a == 255 ? p[k] : std::uint8_t((unsigned(p[k]) * a + 127) / 255);
+        if (a == 255) {
+            out[0] = p[0];
+            out[1] = p[1];
+            out[2] = p[2];
+        } else {
+            for (int k = 0; k < 3; ++k)
+                out[k] = std::uint8_t((unsigned(p[k]) * a + 127) / 255);
+        }
     }
-    return rgb;
 }
 
 } // namespace
@@ -244,7 +261,8 @@ Result<void> GifEncoder::showUnwritten(const image::RgbaImage& frame) {
     try {
         // The same change detection as a written frame's, so that what the
         // screen holds afterwards is exactly what writing would have left.
-        diffFrame(flattenOverBlack(frame), shown_, width_, height_, keepTolerance2_);
+        flattenOverBlack(frame, rgb_);
+        diffFrame(rgb_, shown_, changed_, width_, height_, keepTolerance2_);
     } catch (const std::bad_alloc&) {
         return stop(outOfMemory());
     }
@@ -264,14 +282,14 @@ Result<void> GifEncoder::queueFrame(const image::RgbaImage& frame, double delayS
     if (width_ == 0 || height_ == 0 || width_ > 65535 || height_ > 65535)
         return makeError("gif.frame_size", "A GIF is 1 to 65535 pixels on each side.");
 
-    std::vector<std::uint8_t> rgb = flattenOverBlack(frame);
+    flattenOverBlack(frame, rgb_);
     const std::uint16_t delay = delayToCentiseconds(delaySeconds);
     FrameJob job;
     if (framesAdded_ == 0) {
         job.rect = {0, 0, width_, height_};
         job.keep.assign(std::size_t(width_) * height_, 0);
-        job.rgb = rgb;
-        shown_ = std::move(rgb);
+        job.rgb = rgb_;
+        shown_ = rgb_;
         shared_ = std::make_shared<SharedPalette>();
         shared_->colours = paletteForFrame(job, 255);
         shared_->matcher = PaletteMatcher(shared_->colours);
@@ -285,7 +303,7 @@ Result<void> GifEncoder::queueFrame(const image::RgbaImage& frame, double delayS
         if (auto ok = send(bytes); !ok)
             return ok;
     } else {
-        job = diffFrame(rgb, shown_, width_, height_, keepTolerance2_);
+        job = diffFrame(rgb_, shown_, changed_, width_, height_, keepTolerance2_);
     }
     job.ditherStrength = ditherStrength_;
     ++framesAdded_;

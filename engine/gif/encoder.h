@@ -92,6 +92,10 @@ private:
     std::size_t maxInFlight_;
 
     std::vector<std::uint8_t> shown_; // per pixel: the source colour last stored, RGB
+    // The frame being added over black, and which of its pixels changed:
+    // kept, so that a frame costs no fresh memory of its size.
+    std::vector<std::uint8_t> rgb_;
+    std::vector<std::uint8_t> changed_;
     std::shared_ptr<SharedPalette> shared_;
     std::deque<Pending> inFlight_;
     std::unique_ptr<WorkerPool> pool_; // made with the first frame that needs it

@@ -302,6 +302,39 @@ TEST(GifEncoder, AnUnchangedFrameStillCarriesItsDelay) {
     EXPECT_EQ(animation.frames[1].rgba, animation.frames[0].rgba);
 }
 
+// A later frame stores the rectangle around every pixel that changed, to
+// the pixel: two changes far apart on different rows, the first reaching
+// further left and the second further right, and one pixel in a corner.
+TEST(GifEncoder, ALaterFrameStoresExactlyTheRectangleThatChanged) {
+    const image::RgbaImage still = photo("Dune.jpg", 120);
+    image::RgbaImage moved = still;
+    const auto paint = [&](image::RgbaImage& frame, std::uint32_t x, std::uint32_t y) {
+        std::uint8_t* p = &frame.pixels[(std::size_t(y) * frame.width + x) * 4];
+        p[0] = std::uint8_t(255 - p[0]);
+        p[1] = std::uint8_t(255 - p[1]);
+    };
+    for (std::uint32_t x = 17; x < 30; ++x)
+        paint(moved, x, 9);
+    for (std::uint32_t x = 40; x < 71; ++x)
+        paint(moved, x, 33);
+    image::RgbaImage corner = moved;
+    paint(corner, still.width - 1, still.height - 1);
+    auto bytes = gif::encodeAnimation({still, moved, corner}, {0.1, 0.1, 0.1}, 0);
+    ASSERT_TRUE(bytes.ok());
+    const auto animation = decode(*bytes);
+    ASSERT_EQ(animation.frames.size(), 3u);
+    const auto& changed = animation.frames[1].info;
+    EXPECT_EQ(changed.left, 17u);
+    EXPECT_EQ(changed.top, 9u);
+    EXPECT_EQ(changed.width, 71u - 17u);
+    EXPECT_EQ(changed.height, 33u - 9u + 1u);
+    const auto& last = animation.frames[2].info;
+    EXPECT_EQ(last.left, still.width - 1);
+    EXPECT_EQ(last.top, still.height - 1);
+    EXPECT_EQ(last.width, 1u);
+    EXPECT_EQ(last.height, 1u);
+}
+
 TEST(GifEncoder, RefusesWrongSizesAndEmptyAnimations) {
     std::vector<std::uint8_t> sink;
     gif::GifEncoder encoder(4, 4, 0, [&](std::span<const std::uint8_t> b) -> Result<void> {
