@@ -118,9 +118,10 @@ Result<void> FrameReader::seekTo(double seconds) {
 namespace {
 
 // A decoded frame upright, fitted inside maxWidth × maxHeight; the scaler is
-// reused when it fits the frame.
+// reused when it fits the frame, and so are the pixels of `reuse`.
 Result<image::RgbaImage> uprightImage(const AVFrame& frame, int rotation, ScalerHandle& scaler,
-                                      int maxWidth, int maxHeight, bool allowEnlarge) {
+                                      int maxWidth, int maxHeight, bool allowEnlarge,
+                                      image::RgbaImage reuse) {
     const bool sideways = rotation == 90 || rotation == 270;
     if (!frame.buf[0])
         return makeError("media.no_frame", "No video frame has been decoded.");
@@ -140,7 +141,7 @@ Result<image::RgbaImage> uprightImage(const AVFrame& frame, int rotation, Scaler
                                       nullptr, nullptr, nullptr));
     if (!scaler)
         return makeError("media.scale", "The video's pixel format cannot be converted.");
-    image::RgbaImage out;
+    image::RgbaImage out = std::move(reuse);
     out.width = std::uint32_t(scaledW);
     out.height = std::uint32_t(scaledH);
     out.pixels.resize(std::size_t(scaledW) * scaledH * 4);
@@ -156,7 +157,14 @@ Result<image::RgbaImage> uprightImage(const AVFrame& frame, int rotation, Scaler
 } // namespace
 
 Result<image::RgbaImage> FrameReader::currentImage(int maxWidth, int maxHeight, bool allowEnlarge) {
-    return uprightImage(*frame_, source_.rotation(), scaler_, maxWidth, maxHeight, allowEnlarge);
+    return uprightImage(*frame_, source_.rotation(), scaler_, maxWidth, maxHeight, allowEnlarge,
+                        {});
+}
+
+Result<image::RgbaImage> FrameReader::currentImage(image::RgbaImage reuse, int maxWidth,
+                                                   int maxHeight, bool allowEnlarge) {
+    return uprightImage(*frame_, source_.rotation(), scaler_, maxWidth, maxHeight, allowEnlarge,
+                        std::move(reuse));
 }
 
 Result<KeptFrame> FrameReader::keepCurrent() const {
@@ -178,10 +186,11 @@ Result<image::RgbaImage> KeptFrame::image(int maxWidth, int maxHeight, bool allo
 }
 
 Result<image::RgbaImage> KeptFrame::image(FrameScaler& scaler, int maxWidth, int maxHeight,
-                                          bool allowEnlarge) const {
+                                          bool allowEnlarge, image::RgbaImage reuse) const {
     if (!frame_)
         return makeError("media.no_frame", "No video frame was kept.");
-    return uprightImage(*frame_, rotation_, scaler.scaler_, maxWidth, maxHeight, allowEnlarge);
+    return uprightImage(*frame_, rotation_, scaler.scaler_, maxWidth, maxHeight, allowEnlarge,
+                        std::move(reuse));
 }
 
 std::size_t KeptFrame::bytes() const {

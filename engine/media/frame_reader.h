@@ -56,8 +56,10 @@ class KeptFrame {
 public:
     // As FrameReader::currentImage.
     Result<image::RgbaImage> image(int maxWidth, int maxHeight, bool allowEnlarge = false) const;
+    // With the scaler of a run of frames, into the pixels of the run's
+    // picture before (a picture of the same size costs no fresh memory).
     Result<image::RgbaImage> image(FrameScaler& scaler, int maxWidth, int maxHeight,
-                                   bool allowEnlarge = false) const;
+                                   bool allowEnlarge = false, image::RgbaImage reuse = {}) const;
     // The bytes of the decoded picture it holds (shared with every frame
     // kept of the same picture).
     std::size_t bytes() const;
@@ -93,6 +95,10 @@ public:
     // maxWidth × maxHeight with its aspect kept (never enlarged when
     // allowEnlarge is false).
     Result<image::RgbaImage> currentImage(int maxWidth, int maxHeight, bool allowEnlarge = false);
+    // The same into the pixels of a picture no longer needed: one of the
+    // same size costs no fresh memory.
+    Result<image::RgbaImage> currentImage(image::RgbaImage reuse, int maxWidth, int maxHeight,
+                                          bool allowEnlarge = false);
 
     // The current frame's planes, converted to 8-bit 4:2:0 when decoded in
     // another format.

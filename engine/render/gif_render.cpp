@@ -565,7 +565,8 @@ private:
         }
         if (view->frame == decoded_ && !view->picture.pixels.empty())
             return &*view;
-        auto image = reader_.currentImage(int(box.width), int(box.height), allowEnlarge);
+        auto image = reader_.currentImage(std::move(view->picture), int(box.width), int(box.height),
+                                          allowEnlarge);
         if (!image)
             return image.error();
         view->picture = std::move(*image);
@@ -638,14 +639,17 @@ Result<void> keptPass(const VideoRequest& request, const KeptClip& clip, bool& t
     const auto [box, allowEnlarge] = boxFor(request, longEdge);
     media::FrameScaler scaler;
     std::optional<image::Size> canvas;
+    image::RgbaImage previous;
     for (std::size_t i = 0; i < clip.frames.size(); ++i) {
-        auto picture = clip.frames[i].image(scaler, int(box.width), int(box.height), allowEnlarge);
+        auto picture = clip.frames[i].image(scaler, int(box.width), int(box.height), allowEnlarge,
+                                            std::move(previous));
         if (!picture)
             return picture.error();
         if (auto ok = image::ontoCanvas(*picture, canvas); !ok)
             return ok;
         if (auto ok = visit(*picture); !ok)
             return ok;
+        previous = std::move(*picture);
         report(progress, double(i + 1) / double(clip.frames.size()));
     }
     tellClipEnd(request, clip, toldEnd);
