@@ -40,9 +40,9 @@ public:
             std::uint32_t(r >> 2) << 12 | std::uint32_t(g >> 2) << 6 | std::uint32_t(b >> 2);
         std::uint16_t& slot = cache_[key];
         if (slot == kUnset) {
+            filled_.push_back(key); // first, so that a cell filled is always cleared
             slot = std::uint16_t(matcher_.nearest(
                 toOklab(float(r | 1) + 0.5f, float(g | 1) + 0.5f, float(b | 1) + 0.5f)));
-            filled_.push_back(key);
         }
         return slot;
     }

@@ -147,7 +147,8 @@ Result<image::RgbaImage> uprightImage(const AVFrame& frame, int rotation, Scaler
     out.pixels.resize(std::size_t(scaledW) * scaledH * 4);
     std::uint8_t* planes[4] = {out.pixels.data(), nullptr, nullptr, nullptr};
     int strides[4] = {scaledW * 4, 0, 0, 0};
-    sws_scale(scaler.get(), frame.data, frame.linesize, 0, h, planes, strides);
+    if (sws_scale(scaler.get(), frame.data, frame.linesize, 0, h, planes, strides) != scaledH)
+        return makeError("media.scale", "The video's picture could not be scaled.");
     // Returned by name when upright, so that the picture is moved, not copied.
     if (rotation)
         return rotateClockwise(out, rotation);

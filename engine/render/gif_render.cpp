@@ -972,8 +972,9 @@ struct CountSampling {
 // clip (one count only), every frame the GIF takes is kept in it too, while
 // they fit. Given a pass over the GIF's frames (a render's, which goes over
 // the clip kept), the lowest quality's small pass is left until a plan looks
-// at that quality, which most budgets never do: it cost a tenth of a
-// budgeted render of a few hundred pixels.
+// at that quality, which most budgets never do (it cost a tenth of a
+// budgeted render of a few hundred pixels), where the clip is expected to
+// be kept whole.
 Result<std::vector<FrameSample>> sampleVideo(const VideoRequest& request,
                                              std::span<const std::size_t> frameCounts,
                                              KeptClip* clip, FramePass passLater = {}) {
@@ -998,7 +999,7 @@ Result<std::vector<FrameSample>> sampleVideo(const VideoRequest& request,
         count->keep = keptForSample(frameCount, count->whole);
         if (!count->whole) {
             count->passes.emplace_back(request, request.settings.quality);
-            if (kLowestQuality < request.settings.quality && !passLater)
+            if (kLowestQuality < request.settings.quality)
                 count->passes.emplace_back(request, kLowestQuality);
         }
         for (std::size_t i = 0; i < count->times.size(); ++i)
@@ -1023,6 +1024,7 @@ Result<std::vector<FrameSample>> sampleVideo(const VideoRequest& request,
     image::Size smallBox = box, lowBox = box;
     std::uint32_t smallEdge = 0, lowEdge = 0;
     bool started = false;
+    bool deferLowest = false; // a render's lowest-quality pass waits until needed
     for (const auto& [time, which, i] : order) {
         CountSampling& count = *counts[which];
         if (count.stopped)
@@ -1051,6 +1053,14 @@ Result<std::vector<FrameSample>> sampleVideo(const VideoRequest& request,
             if (lowEdge < longEdge)
                 lowBox = {lowEdge, lowEdge};
             started = true;
+            // Left for later only over a clip expected to be kept whole: a
+            // pass that had to decode the video again would cost more than
+            // it saves.
+            deferLowest = passLater && clip && !count.whole &&
+                          clip->bytes * count.frameCount <= kKeptClipBytes;
+            if (deferLowest)
+                count.passes.remove_if(
+                    [&](const SmallEncode& e) { return e.quality() < request.settings.quality; });
         }
         // Every frame is made at the small sizes straight from the decoded
         // picture; only the kept ones are made at the GIF's size too.
@@ -1096,9 +1106,9 @@ Result<std::vector<FrameSample>> sampleVideo(const VideoRequest& request,
         };
         samples.emplace_back(std::move(count->kept), std::move(count->counted), canvas,
                              std::move(passes), std::move(remake));
-        if (passLater && !count->whole && kLowestQuality < request.settings.quality)
+        if (deferLowest && kLowestQuality < request.settings.quality)
             samples.back().addPassWhenNeeded(
-                kLowestQuality,
+                lowEdge, kLowestQuality,
                 [&request, pass = passLater, keep = count->keep,
                  edge = lowEdge]() -> Result<SmallPass> {
                     SmallEncode encode(request, kLowestQuality);

@@ -327,8 +327,8 @@ Result<std::vector<std::uint64_t>> FrameSample::smallPassCost(std::size_t index,
     return std::move(cost->frames);
 }
 
-void FrameSample::addPassWhenNeeded(int quality, PassMaker make) {
-    laterPasses_.push_back({quality, std::move(make)});
+void FrameSample::addPassWhenNeeded(std::uint32_t longEdge, int quality, PassMaker make) {
+    laterPasses_.push_back({longEdge, quality, std::move(make)});
 }
 
 std::size_t FrameSample::nearestPass(int quality) const {
@@ -360,9 +360,15 @@ Result<std::size_t> FrameSample::passFor(int quality) const {
         });
     auto pass = later->make();
     if (!pass)
-        return pass.error();
-    if (pass->frames == 0 || (!pass->sampled.empty() && pass->sampled.size() != frames_.size()))
+        return pass.error(); // tried again by the next estimate that needs it
+    if (pass->frames == 0 || pass->longEdge != later->longEdge || pass->quality != later->quality ||
+        (!pass->sampled.empty() && pass->sampled.size() != frames_.size())) {
+        laterPasses_.erase(later); // it would make the same again
         return makeError("render.sample", "A small pass did not go over the sample's frames.");
+    }
+    // Room first, so that the pass is never in one list and not the other.
+    smallPasses_.reserve(smallPasses_.size() + 1);
+    atSmallPass_.reserve(atSmallPass_.size() + 1);
     laterPasses_.erase(later);
     smallPasses_.push_back(std::move(*pass));
     atSmallPass_.emplace_back();
@@ -383,6 +389,9 @@ std::vector<std::uint32_t> FrameSample::edgesKnown(int quality) const {
             if (m.quality == quality)
                 edges.push_back(m.longEdge);
     for (const SmallPass& pass : smallPasses_)
+        if (pass.quality == quality)
+            edges.push_back(pass.longEdge);
+    for (const LaterPass& pass : laterPasses_)
         if (pass.quality == quality)
             edges.push_back(pass.longEdge);
     std::sort(edges.begin(), edges.end());

@@ -108,16 +108,18 @@ public:
     std::shared_ptr<const std::vector<std::uint8_t>> wholeGifAt(std::uint32_t longEdge,
                                                                 int quality) const;
     // The long edges whose estimate at a quality is known without encoding
-    // anything: sizes measured already (a window's earlier choices) and a
-    // small pass's own. A budget's search starts from them.
+    // anything but a small pass left until needed: sizes measured already (a
+    // window's earlier choices) and a small pass's own. A budget's search
+    // starts from them.
     std::vector<std::uint32_t> edgesKnown(int quality) const;
 
     // A small pass made only when an estimate first needs it (one nearer in
     // quality than every pass made), for a sample whose GIF's frames can be
-    // gone over again at little cost. Its sampled frames must be the
-    // sample's, scaled as its own frames are.
+    // gone over again at little cost: at a long edge and quality, its
+    // sampled frames the sample's, scaled as its own frames are. Its edge
+    // counts as known: a budget's search that looks at it makes it.
     using PassMaker = std::function<Result<SmallPass>()>;
-    void addPassWhenNeeded(int quality, PassMaker make);
+    void addPassWhenNeeded(std::uint32_t longEdge, int quality, PassMaker make);
 
 private:
     // The sampled frames' size when the canvas is brought to `canvas`.
@@ -154,6 +156,7 @@ private:
     // The small passes made, and those left until an estimate needs them.
     mutable std::vector<SmallPass> smallPasses_;
     struct LaterPass {
+        std::uint32_t longEdge = 0;
         int quality = 0;
         PassMaker make;
     };

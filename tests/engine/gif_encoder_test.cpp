@@ -303,17 +303,18 @@ TEST(GifEncoder, AnUnchangedFrameStillCarriesItsDelay) {
 }
 
 // A later frame stores the rectangle around every pixel that changed, to
-// the pixel: two changes far apart on different rows, the first reaching
-// further left and the second further right, and one pixel in a corner.
+// the pixel: two changes far apart on different rows, the upper one reaching
+// further each way, and then one pixel in a corner.
 TEST(GifEncoder, ALaterFrameStoresExactlyTheRectangleThatChanged) {
     const image::RgbaImage still = photo("Dune.jpg", 120);
     image::RgbaImage moved = still;
     const auto paint = [&](image::RgbaImage& frame, std::uint32_t x, std::uint32_t y) {
         std::uint8_t* p = &frame.pixels[(std::size_t(y) * frame.width + x) * 4];
-        p[0] = std::uint8_t(255 - p[0]);
-        p[1] = std::uint8_t(255 - p[1]);
+        p[0] = 255; // magenta, far from every colour of the sand
+        p[1] = 0;
+        p[2] = 255;
     };
-    for (std::uint32_t x = 17; x < 30; ++x)
+    for (std::uint32_t x = 17; x < 76; ++x)
         paint(moved, x, 9);
     for (std::uint32_t x = 40; x < 71; ++x)
         paint(moved, x, 33);
@@ -326,13 +327,20 @@ TEST(GifEncoder, ALaterFrameStoresExactlyTheRectangleThatChanged) {
     const auto& changed = animation.frames[1].info;
     EXPECT_EQ(changed.left, 17u);
     EXPECT_EQ(changed.top, 9u);
-    EXPECT_EQ(changed.width, 71u - 17u);
+    EXPECT_EQ(changed.width, 76u - 17u);
     EXPECT_EQ(changed.height, 33u - 9u + 1u);
     const auto& last = animation.frames[2].info;
     EXPECT_EQ(last.left, still.width - 1);
     EXPECT_EQ(last.top, still.height - 1);
     EXPECT_EQ(last.width, 1u);
     EXPECT_EQ(last.height, 1u);
+    // What was not painted is shown as it was.
+    const auto& shown = animation.frames[1].rgba;
+    const auto& first = animation.frames[0].rgba;
+    for (const std::uint32_t y : {10u, 20u, 32u}) {
+        const std::size_t at = (std::size_t(y) * still.width + 50) * 4;
+        EXPECT_TRUE(std::equal(&shown[at], &shown[at] + 4, &first[at])) << "row " << y;
+    }
 }
 
 TEST(GifEncoder, RefusesWrongSizesAndEmptyAnimations) {

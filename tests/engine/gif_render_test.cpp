@@ -662,39 +662,80 @@ TEST(SizeEstimate, APassLeftUntilNeededIsMadeOnceByTheFirstEstimateAtItsQuality)
     const render::FrameSample made(sizes, counted, canvas, {asked, lowest}, remake);
     render::FrameSample later(sizes, counted, canvas, {asked}, remake);
     int calls = 0;
-    bool fail = false;
-    later.addPassWhenNeeded(40, [&]() -> Result<render::SmallPass> {
+    later.addPassWhenNeeded(160, 40, [&]() -> Result<render::SmallPass> {
         ++calls;
-        if (fail)
+        return lowest;
+    });
+    // Both samples are asked the same, in the same order: what each has
+    // measured decides where a budget's search starts.
+    EXPECT_EQ(later.edgesKnown(40), made.edgesKnown(40));
+    const auto samePlan = [&](std::uint64_t budget) {
+        auto expected = render::planSize(made, 12, 80, budget, 0, 640, render::PlanFor::render);
+        auto got = render::planSize(later, 12, 80, budget, 0, 640, render::PlanFor::render);
+        EXPECT_TRUE(expected.ok() && got.ok());
+        if (expected.ok() && got.ok()) {
+            EXPECT_EQ(got->longEdge, expected->longEdge);
+            EXPECT_EQ(got->quality, expected->quality);
+            EXPECT_EQ(got->bytes, expected->bytes);
+        }
+        return expected;
+    };
+    // Budgets from a third sample, so that the two are asked nothing else.
+    const render::FrameSample sizing(sizes, counted, canvas, {asked, lowest}, remake);
+    // A budget whose GIF stays at 320 px or more never looks at quality 40.
+    auto at480 = sizing.estimate(480, 80, 12);
+    ASSERT_TRUE(at480.ok());
+    auto large = samePlan(*at480);
+    ASSERT_TRUE(large.ok());
+    EXPECT_GE(large->longEdge, 320u);
+    EXPECT_LT(large->longEdge, 640u); // searched for, not made as asked
+    EXPECT_EQ(calls, 0);
+    // One whose GIF would be smaller at the quality asked does, once, and
+    // plans as with the pass made before.
+    auto at240 = sizing.estimate(240, 80, 12);
+    ASSERT_TRUE(at240.ok());
+    ASSERT_TRUE(samePlan(*at240).ok());
+    EXPECT_EQ(calls, 1);
+    for (const std::uint32_t edge : {300u, 200u, 160u}) {
+        auto expected = made.estimate(edge, 40, 12);
+        auto got = later.estimate(edge, 40, 12);
+        ASSERT_TRUE(expected.ok() && got.ok());
+        EXPECT_EQ(*got, *expected) << edge << " px";
+    }
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(later.edgesKnown(40), made.edgesKnown(40));
+
+    // A pass that fails is tried again by the next estimate that needs it.
+    render::FrameSample failing(sizes, counted, canvas, {asked}, remake);
+    calls = 0;
+    failing.addPassWhenNeeded(160, 40, [&]() -> Result<render::SmallPass> {
+        if (++calls == 1)
             return makeError("test.unmade", "The pass could not be made.");
         return lowest;
     });
-    const auto same = [&](std::uint32_t edge, int quality) {
-        auto expected = made.estimate(edge, quality, 12);
-        auto got = later.estimate(edge, quality, 12);
-        ASSERT_TRUE(expected.ok() && got.ok());
-        EXPECT_EQ(*got, *expected) << edge << " px at quality " << quality;
-    };
-
-    // The quality asked, and a budget far above the GIF, never need it.
-    same(480, 80);
-    same(320, 80);
-    ASSERT_TRUE(render::planSize(later, 12, 80, 50'000'000, 0, 640, render::PlanFor::render).ok());
-    EXPECT_EQ(calls, 0);
-    EXPECT_EQ(later.edgesKnown(40), std::vector<std::uint32_t>{}); // nothing to scale from yet
-
-    fail = true;
-    auto failed = later.estimate(300, 40, 12);
+    auto failed = failing.estimate(300, 40, 12);
     ASSERT_FALSE(failed.ok());
     EXPECT_EQ(failed.error().code, "test.unmade");
-    same(320, 80); // the sample still answers
-    fail = false;
-    same(300, 40);
+    auto asked300 = failing.estimate(300, 80, 12); // the sample still answers
+    EXPECT_TRUE(asked300.ok());
+    auto again = failing.estimate(300, 40, 12);
+    ASSERT_TRUE(again.ok());
+    EXPECT_EQ(*again, *made.estimate(300, 40, 12));
     EXPECT_EQ(calls, 2);
-    same(200, 40);
-    same(160, 40);
-    EXPECT_EQ(calls, 2);
-    EXPECT_EQ(later.edgesKnown(40), made.edgesKnown(40));
+
+    // One that comes back at another size is an error once, and the
+    // estimate then scales from the pass it has.
+    render::FrameSample wrong(sizes, counted, canvas, {asked}, remake);
+    calls = 0;
+    wrong.addPassWhenNeeded(200, 40, [&]() -> Result<render::SmallPass> {
+        ++calls;
+        return lowest;
+    });
+    auto refused = wrong.estimate(300, 40, 12);
+    ASSERT_FALSE(refused.ok());
+    EXPECT_EQ(refused.error().code, "render.sample");
+    EXPECT_TRUE(wrong.estimate(300, 40, 12).ok());
+    EXPECT_EQ(calls, 1);
 }
 
 TEST(SizeEstimate, IsWithinFifteenPerCentOfTheGifMade) {
