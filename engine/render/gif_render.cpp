@@ -886,10 +886,11 @@ void keepInClip(const VideoFrames& frames, KeptClip& clip) {
 }
 
 // The whole animation encoded at a small size at one quality, frame by
-// frame, its bytes counted and not kept.
+// frame, its bytes counted; kept too, when asked, up to kKeptBytes.
 class SmallEncode {
 public:
-    SmallEncode(const VideoRequest& request, int quality) : request_(request) {
+    SmallEncode(const VideoRequest& request, int quality, bool keepGif)
+        : request_(request), keeping_(keepGif) {
         pass_.quality = quality;
     }
     // The encoder's sink holds the address.
@@ -908,6 +909,12 @@ public:
                 if (pieces_++ == 0)
                     pass_.header = bytes.size(); // the header comes on its own
                 total_ += bytes.size();
+                if (keeping_ && total_ > kKeptBytes) {
+                    keeping_ = false;
+                    gif_ = {};
+                }
+                if (keeping_)
+                    gif_.insert(gif_.end(), bytes.begin(), bytes.end());
                 return {};
             };
             encoder_.emplace(frame.width, frame.height, request_.loopCount, sink,
@@ -932,11 +939,16 @@ public:
         if (auto ok = encoder_->finish(); !ok)
             return ok.error();
         pass_.rest = total_ - pass_.header - pass_.first - 1; // less the trailer
+        if (keeping_)
+            pass_.gif = std::make_shared<const std::vector<std::uint8_t>>(std::move(gif_));
         return std::move(pass_);
     }
 
 private:
+    static constexpr std::uint64_t kKeptBytes = 64u << 20;
     const VideoRequest& request_;
+    bool keeping_;
+    std::vector<std::uint8_t> gif_;
     SmallPass pass_;
     std::uint64_t total_ = 0;
     std::size_t pieces_ = 0;
@@ -986,6 +998,10 @@ Result<std::vector<FrameSample>> sampleVideo(const VideoRequest& request,
     auto frames = VideoFrames::open(request.source);
     if (!frames)
         return frames.error();
+    // A render's small passes, played forward at the GIF's own frames, are
+    // the GIF at their size and quality: kept, a plan that lands there
+    // writes them. Frames fitted into an asked size are boxed otherwise.
+    const bool keepPassGifs = clip && request.loop == Loop::forward && !request.size;
     std::vector<std::unique_ptr<CountSampling>> counts;
     // Every count's frames, in the order the video gives them: (time,
     // count, frame).
@@ -998,9 +1014,9 @@ Result<std::vector<FrameSample>> sampleVideo(const VideoRequest& request,
         count->whole = sampledWhole(frameCount, clip != nullptr);
         count->keep = keptForSample(frameCount, count->whole);
         if (!count->whole) {
-            count->passes.emplace_back(request, request.settings.quality);
+            count->passes.emplace_back(request, request.settings.quality, keepPassGifs);
             if (kLowestQuality < request.settings.quality)
-                count->passes.emplace_back(request, kLowestQuality);
+                count->passes.emplace_back(request, kLowestQuality, keepPassGifs);
         }
         for (std::size_t i = 0; i < count->times.size(); ++i)
             order.emplace_back(count->times[i], counts.size(), i);
@@ -1109,9 +1125,9 @@ Result<std::vector<FrameSample>> sampleVideo(const VideoRequest& request,
         if (deferLowest && kLowestQuality < request.settings.quality)
             samples.back().addPassWhenNeeded(
                 lowEdge, kLowestQuality,
-                [&request, pass = passLater, keep = count->keep,
+                [&request, keepPassGifs, pass = passLater, keep = count->keep,
                  edge = lowEdge]() -> Result<SmallPass> {
-                    SmallEncode encode(request, kLowestQuality);
+                    SmallEncode encode(request, kLowestQuality, keepPassGifs);
                     std::size_t i = 0;
                     auto ok = pass(edge,
                                    [&](const image::RgbaImage& frame) {

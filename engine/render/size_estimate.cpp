@@ -221,7 +221,12 @@ std::shared_ptr<const std::vector<std::uint8_t>> FrameSample::wholeGifAt(std::ui
                                                                          int quality) const {
     if (frames_.empty())
         return nullptr;
-    const image::Size size = sampledSize(image::fitInside(canvas_, {longEdge, longEdge}, false));
+    const image::Size fitted = image::fitInside(canvas_, {longEdge, longEdge}, false);
+    for (const SmallPass& pass : smallPasses_)
+        if (pass.gif && pass.quality == quality &&
+            image::fitInside(canvas_, {pass.longEdge, pass.longEdge}, false) == fitted)
+            return pass.gif;
+    const image::Size size = sampledSize(fitted);
     for (const Measured& m : measured_)
         if (m.size == size && m.quality == quality && m.gif)
             return m.gif;

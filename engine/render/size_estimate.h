@@ -36,6 +36,10 @@ struct SmallPass {
     // picture, as its frames were); when empty, they are made again at its
     // size.
     std::vector<image::RgbaImage> sampled;
+    // The whole animation as this pass made it, when kept: the GIF itself at
+    // this size and quality (a render's, played forward), which a render
+    // then writes rather than makes again.
+    std::shared_ptr<const std::vector<std::uint8_t>> gif;
 };
 
 // How a GIF plays, for a sample that makes the GIF itself.
@@ -104,7 +108,8 @@ public:
     // writes it rather than encode it again. Ignored for a sample with
     // frames only shown.
     void keepWholeGifs(GifTiming timing);
-    // The GIF made whole at a long edge and quality, when kept.
+    // The GIF made whole at a long edge and quality, when a measure or a
+    // small pass kept it.
     std::shared_ptr<const std::vector<std::uint8_t>> wholeGifAt(std::uint32_t longEdge,
                                                                 int quality) const;
     // The long edges whose estimate at a quality is known without encoding

@@ -705,6 +705,17 @@ TEST(SizeEstimate, APassLeftUntilNeededIsMadeOnceByTheFirstEstimateAtItsQuality)
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(later.edgesKnown(40), made.edgesKnown(40));
 
+    // A pass that kept the GIF it made gives it for its own size and
+    // quality only.
+    render::SmallPass keeping = lowest;
+    keeping.gif =
+        std::make_shared<const std::vector<std::uint8_t>>(std::vector<std::uint8_t>{1, 2});
+    const render::FrameSample kept(sizes, counted, canvas, {asked, keeping}, remake);
+    EXPECT_EQ(kept.wholeGifAt(160, 40), keeping.gif);
+    EXPECT_FALSE(kept.wholeGifAt(160, 80));
+    EXPECT_FALSE(kept.wholeGifAt(170, 40));
+    EXPECT_FALSE(kept.wholeGifAt(320, 80)); // its pass kept nothing
+
     // A pass that fails is tried again by the next estimate that needs it.
     render::FrameSample failing(sizes, counted, canvas, {asked}, remake);
     calls = 0;
@@ -1234,13 +1245,25 @@ TEST(Budget, TooSmallFailsBeforeRenderingAndNamesABudgetThatFits) {
         auto fits = parseByteSize(named);
         ASSERT_TRUE(fits.ok()) << named;
 
-        // The budget named does fit.
+        // The budget named does fit, at the lowest quality: the car's GIF is
+        // the one made at its size and that quality without a budget (there,
+        // the one its sample's pass made).
         request.output.maxBytes = *fits;
         made = render::videoToGif(request);
         ASSERT_TRUE(made.ok()) << made.error().message;
         EXPECT_LE(fileSize(*made), *fits);
         expectFramesAsAsked(*made, request.frameCount, 20);
+        auto timing = gif::readTiming(*made);
+        ASSERT_TRUE(timing.ok());
+        auto plain = request;
+        plain.output = {};
+        plain.output.maxLongEdge = std::max(timing->screen.width, timing->screen.height);
+        plain.settings.quality = render::kLowestQuality;
+        plain.destination = dir.path() / "plain.gif";
+        ASSERT_TRUE(render::videoToGif(plain).ok());
+        EXPECT_EQ(testsupport::readBytes(*made), testsupport::readBytes(dir.path() / "plain.gif"));
         fs::remove(*made);
+        fs::remove(dir.path() / "plain.gif");
     }
 }
 
