@@ -886,11 +886,13 @@ void keepInClip(const VideoFrames& frames, KeptClip& clip) {
 }
 
 // The whole animation encoded at a small size at one quality, frame by
-// frame, its bytes counted; kept too, when asked, up to kKeptBytes.
+// frame, its bytes counted; kept too, when asked, up to kKeptBytes or the
+// budget (a GIF over it is never written).
 class SmallEncode {
 public:
     SmallEncode(const VideoRequest& request, int quality, bool keepGif)
-        : request_(request), keeping_(keepGif) {
+        : request_(request), keeping_(keepGif),
+          keptBytes_(std::min(kKeptBytes, request.output.maxBytes.value_or(kKeptBytes))) {
         pass_.quality = quality;
     }
     // The encoder's sink holds the address.
@@ -909,7 +911,7 @@ public:
                 if (pieces_++ == 0)
                     pass_.header = bytes.size(); // the header comes on its own
                 total_ += bytes.size();
-                if (keeping_ && total_ > kKeptBytes) {
+                if (keeping_ && total_ > keptBytes_) {
                     keeping_ = false;
                     gif_ = {};
                 }
@@ -939,8 +941,10 @@ public:
         if (auto ok = encoder_->finish(); !ok)
             return ok.error();
         pass_.rest = total_ - pass_.header - pass_.first - 1; // less the trailer
-        if (keeping_)
+        if (keeping_) {
+            gif_.shrink_to_fit();
             pass_.gif = std::make_shared<const std::vector<std::uint8_t>>(std::move(gif_));
+        }
         return std::move(pass_);
     }
 
@@ -948,6 +952,7 @@ private:
     static constexpr std::uint64_t kKeptBytes = 64u << 20;
     const VideoRequest& request_;
     bool keeping_;
+    std::uint64_t keptBytes_;
     std::vector<std::uint8_t> gif_;
     SmallPass pass_;
     std::uint64_t total_ = 0;

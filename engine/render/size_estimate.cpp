@@ -222,6 +222,7 @@ std::shared_ptr<const std::vector<std::uint8_t>> FrameSample::wholeGifAt(std::ui
     if (frames_.empty())
         return nullptr;
     const image::Size fitted = image::fitInside(canvas_, {longEdge, longEdge}, false);
+    // A pass's GIF is its frames fitted inside its edge, as the GIF's are.
     for (const SmallPass& pass : smallPasses_)
         if (pass.gif && pass.quality == quality &&
             image::fitInside(canvas_, {pass.longEdge, pass.longEdge}, false) == fitted)
@@ -368,8 +369,11 @@ Result<std::size_t> FrameSample::passFor(int quality) const {
         return pass.error(); // tried again by the next estimate that needs it
     if (pass->frames == 0 || pass->longEdge != later->longEdge || pass->quality != later->quality ||
         (!pass->sampled.empty() && pass->sampled.size() != frames_.size())) {
-        laterPasses_.erase(later); // it would make the same again
-        return makeError("render.sample", "A small pass did not go over the sample's frames.");
+        // It would make the same again: the passes made answer instead.
+        laterPasses_.erase(later);
+        if (smallPasses_.empty())
+            return makeError("render.sample", "A small pass did not go over the sample's frames.");
+        return nearestPass(quality);
     }
     // Room first, so that the pass is never in one list and not the other.
     smallPasses_.reserve(smallPasses_.size() + 1);
