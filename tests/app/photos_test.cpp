@@ -525,16 +525,19 @@ private slots:
             return keyed;
         };
         QSignalSpy answered(&choices, &common::OutputChoices::estimateChanged);
+        // Noise is the encoder's slowest picture: the first answer, a search
+        // over sizes of it, takes about 25 s in a sanitized debug build.
+        constexpr int kPatience = 90000;
         const auto answeredNow = [&] {
             return QTest::qWaitFor([&] { return !answered.isEmpty() && !choices.estimating(); },
-                                   20000);
+                                   kPatience);
         };
         choices.setBudgetIndex(4); // 2 MB
         choices.requestEstimate("a", sampler, 6);
         QVERIFY(answeredNow());
         QTRY_VERIFY_WITH_TIMEOUT(choices.outputForRender().planned &&
                                      !choices.outputForRender().planned->fromSlope,
-                                 20000);
+                                 kPatience);
         const auto planned = *choices.outputForRender().planned;
         QVERIFY2(planned.longEdge < 960, qPrintable(QString::number(planned.longEdge)));
         QCOMPARE(planned.largestEdge, 960u);
@@ -544,7 +547,7 @@ private slots:
         choices.setEdgeIndex(4); // 320: not this plan's choices
         QVERIFY(!choices.outputForRender().planned);
         QVERIFY(answeredNow());
-        QTRY_VERIFY_WITH_TIMEOUT(choices.outputForRender().planned, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(choices.outputForRender().planned, kPatience);
         QCOMPARE(choices.outputForRender().planned->largestEdge, 320u);
 
         answered.clear();
