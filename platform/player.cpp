@@ -79,7 +79,9 @@ Player::Player(const QUrl& item, QObject* parent)
 Player::~Player() {
     // The media player hands its output an empty frame while it is destroyed.
     disconnect(frames_, nullptr, this, nullptr);
-    media_->stop();
+    // Not stopped first: a stop waits for the pipeline to pause, up to a
+    // second on a busy machine with the window frozen; the media player
+    // takes its pipeline down as it goes.
 }
 
 void Player::setVideoOutput(QObject* output) {

@@ -45,50 +45,94 @@ QVideoFrame toVideoFrame(const media::PlanarPicture& picture) {
     return frame;
 }
 
+// Threads of scrubbers gone, still finishing a decode: joined once they
+// are done, when the next one is handed over, and all as the program ends.
+class FinishingThreads {
+public:
+    static FinishingThreads& instance() {
+        static FinishingThreads threads;
+        return threads;
+    }
+    void add(std::thread thread, std::shared_ptr<const ScrubFrames::Shared> shared) {
+        std::lock_guard lock(mutex_);
+        std::erase_if(threads_, [](Entry& entry) {
+            if (!entry.shared->done)
+                return false;
+            entry.thread.join();
+            return true;
+        });
+        threads_.push_back({std::move(thread), std::move(shared)});
+    }
+    ~FinishingThreads() {
+        for (Entry& entry : threads_)
+            entry.thread.join();
+    }
+
+private:
+    struct Entry {
+        std::thread thread;
+        std::shared_ptr<const ScrubFrames::Shared> shared;
+    };
+    std::mutex mutex_;
+    std::vector<Entry> threads_;
+};
+
+void decodeWhenAsked(const std::filesystem::path& path, const ScrubFrames::Ready& ready,
+                     const std::shared_ptr<ScrubFrames::Shared>& shared);
+
 } // namespace
 
 ScrubFrames::ScrubFrames(std::filesystem::path path, Ready ready)
-    : path_(std::move(path)), ready_(std::move(ready)), thread_([this] { run(); }) {}
+    : shared_(std::make_shared<Shared>()) {
+    // The thread has its own copies: it may outlive this object.
+    thread_ = std::thread([shared = shared_, path = std::move(path), ready = std::move(ready)] {
+        decodeWhenAsked(path, ready, shared);
+        shared->done = true;
+    });
+}
 
 ScrubFrames::~ScrubFrames() {
     {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
+        std::lock_guard lock(shared_->mutex);
+        shared_->stopping = true;
     }
-    wake_.notify_one();
-    thread_.join();
+    shared_->wake.notify_one();
+    FinishingThreads::instance().add(std::move(thread_), shared_);
 }
 
 void ScrubFrames::request(qint64 milliseconds) {
     {
-        std::lock_guard lock(mutex_);
-        waiting_ = milliseconds;
+        std::lock_guard lock(shared_->mutex);
+        shared_->waiting = milliseconds;
     }
-    wake_.notify_one();
+    shared_->wake.notify_one();
 }
 
 void ScrubFrames::keepReadyBehind(std::vector<double> seconds) {
     {
-        std::lock_guard lock(mutex_);
-        readyBehind_ = std::move(seconds);
+        std::lock_guard lock(shared_->mutex);
+        shared_->readyBehind = std::move(seconds);
     }
-    wake_.notify_one();
+    shared_->wake.notify_one();
 }
 
-void ScrubFrames::run() {
+namespace {
+
+void decodeWhenAsked(const std::filesystem::path& path, const ScrubFrames::Ready& ready,
+                     const std::shared_ptr<ScrubFrames::Shared>& shared) {
     // Opened on this thread (opening reads the file) and decoded up to the
     // first frame, where a player stands when it opens, so that the first
     // drag pays for neither; but only once the screen has had a moment to
     // show its first picture and strip, unless a drag comes first.
     {
-        std::unique_lock lock(mutex_);
-        wake_.wait_for(lock, std::chrono::milliseconds(kWarmUpDelayMilliseconds),
-                       [this] { return stopping_ || waiting_; });
-        if (stopping_)
+        std::unique_lock lock(shared->mutex);
+        shared->wake.wait_for(lock, std::chrono::milliseconds(kWarmUpDelayMilliseconds),
+                              [&] { return shared->stopping || shared->waiting; });
+        if (shared->stopping)
             return;
     }
     std::optional<media::FrameScrubber> scrubber;
-    if (auto opened = media::FrameScrubber::open(path_);
+    if (auto opened = media::FrameScrubber::open(path);
         opened && opened->rotation() == 0 && opened->frameAt(0.0)) {
         scrubber.emplace(std::move(*opened));
     }
@@ -103,16 +147,16 @@ void ScrubFrames::run() {
         std::optional<qint64> asked;
         std::optional<std::vector<double>> readyBehind;
         {
-            std::unique_lock lock(mutex_);
-            auto woken = [this] { return stopping_ || waiting_ || readyBehind_; };
+            std::unique_lock lock(shared->mutex);
+            auto woken = [&] { return shared->stopping || shared->waiting || shared->readyBehind; };
             if (!preparing && preparingOnceRested)
-                wake_.wait_until(lock, lastRequest + kDragGap, woken);
+                shared->wake.wait_until(lock, lastRequest + kDragGap, woken);
             else if (!preparing)
-                wake_.wait(lock, woken);
-            if (stopping_)
+                shared->wake.wait(lock, woken);
+            if (shared->stopping)
                 return;
-            asked = std::exchange(waiting_, std::nullopt);
-            readyBehind = std::exchange(readyBehind_, std::nullopt);
+            asked = std::exchange(shared->waiting, std::nullopt);
+            readyBehind = std::exchange(shared->readyBehind, std::nullopt);
         }
         if (!scrubber)
             continue;
@@ -132,8 +176,16 @@ void ScrubFrames::run() {
         QVideoFrame frame = toVideoFrame(**planes);
         if (!frame.isValid())
             continue;
-        dispatch::main([ready = ready_, frame, asked = *asked] { ready(frame, asked); });
+        // Nothing more for a scrubber let go, even when it goes while
+        // the frame is on its way (it goes on the GUI thread).
+        dispatch::main([shared, ready, frame, asked = *asked] {
+            if (std::lock_guard lock(shared->mutex); shared->stopping)
+                return;
+            ready(frame, asked);
+        });
     }
 }
+
+} // namespace
 
 } // namespace flickbook::platform

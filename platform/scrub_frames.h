@@ -8,6 +8,7 @@
 // behind the last one ahead of time, a frame at a time.
 
 #include <QVideoFrame>
+#include <atomic>
 #include <condition_variable>
 #include <filesystem>
 #include <functional>
@@ -25,7 +26,9 @@ public:
     // for; a file that cannot be decoded delivers nothing.
     using Ready = std::function<void(const QVideoFrame& frame, qint64 askedMilliseconds)>;
     ScrubFrames(std::filesystem::path path, Ready ready);
-    // Waits for a decode in progress (one frame's run at most).
+    // Does not wait for a decode in progress (a keyframe's run can take
+    // seconds on a slow machine): the thread finishes it, delivers nothing
+    // more and is joined later, at the latest as the program ends.
     ~ScrubFrames();
     ScrubFrames(const ScrubFrames&) = delete;
     ScrubFrames& operator=(const ScrubFrames&) = delete;
@@ -36,16 +39,19 @@ public:
     // there is answered from memory.
     void keepReadyBehind(std::vector<double> seconds);
 
-private:
-    void run();
+    // What the screen and the decoding thread share; the thread holds it
+    // past the screen's end.
+    struct Shared {
+        std::mutex mutex;
+        std::condition_variable wake;
+        std::optional<qint64> waiting;
+        std::optional<std::vector<double>> readyBehind;
+        bool stopping = false;
+        std::atomic<bool> done{false};
+    };
 
-    std::filesystem::path path_;
-    Ready ready_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::optional<qint64> waiting_;
-    std::optional<std::vector<double>> readyBehind_;
-    bool stopping_ = false;
+private:
+    std::shared_ptr<Shared> shared_;
     std::thread thread_;
 };
 

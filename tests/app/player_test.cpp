@@ -5,6 +5,7 @@
 #include "app_test_support.h"
 #include "media_fixtures.h"
 #include "platform/player.h"
+#include "platform/scrub_frames.h"
 
 #include <QAudioOutput>
 #include <QElapsedTimer>
@@ -182,6 +183,28 @@ private slots:
         w->player->play();
         QTRY_VERIFY_WITH_TIMEOUT(w->lastCounter > 30, 5000);
         w->player->pause();
+    }
+
+    // A scrubber let go while it decodes (a screen closed mid-drag) hands
+    // nothing more over; its thread finishes on its own, and the next
+    // scrubber on the same file answers as before.
+    void aScrubberLetGoMidDecodeDeliversNothing() {
+        int delivered = 0;
+        for (int round = 0; round < 3; ++round) {
+            auto scrub = std::make_unique<platform::ScrubFrames>(
+                plainClip_.toStdString(), [&](const QVideoFrame&, qint64) { ++delivered; });
+            scrub->request(140 * 40);
+            QTest::qWait(round * 20); // before the open, and during the decode
+        }
+        QTest::qWait(1500);
+        QCOMPARE(delivered, 0);
+
+        int counter = -1;
+        platform::ScrubFrames scrub(
+            plainClip_.toStdString(),
+            [&](const QVideoFrame& frame, qint64) { counter = testing::counterShown(frame); });
+        scrub.request(60 * 40);
+        QTRY_COMPARE_WITH_TIMEOUT(counter, 60, 5000);
     }
 
     // Played to the end: one signal, standing still on the last frame, and a
