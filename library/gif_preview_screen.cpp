@@ -48,6 +48,7 @@ GIFPreviewScreen::~GIFPreviewScreen() {
 }
 
 void GIFPreviewScreen::viewDidLoad() {
+    openedFromHistory_ = home::openedFromHistory;
     navigationItem()->setTitle(tr("Preview"));
     auto* back = home::makeBackButton(this);
     connect(back, &platform::BarButtonItem::triggered, this, &GIFPreviewScreen::btnBack);
@@ -65,7 +66,7 @@ void GIFPreviewScreen::viewDidLoad() {
 
 void GIFPreviewScreen::viewWillAppear(bool animated) {
     ViewController::viewWillAppear(animated);
-    if (home::openedFromHistory)
+    if (openedFromHistory_)
         return;
     if (auto* left = navigationItem()->leftBarButtonItem()) {
         left->setEnabled(false);

@@ -52,6 +52,10 @@ public:
     Q_INVOKABLE void btnHome();
 
     QUrl gifURL = QUrl::fromLocalFile(QString());
+    // How this preview was opened, as it loaded: a flow started on top of
+    // it (a file dropped on the window) may make a GIF and change how the
+    // next one is opened, not this one.
+    bool openedFromHistory() const { return openedFromHistory_; }
 
 signals:
     void problemChanged();
@@ -67,6 +71,7 @@ private:
     platform::AnimatedImageView* ivPlayGIF_;
     QString problem_;
     bool loading_ = false;
+    bool openedFromHistory_ = false;
     bool waitingForSize_ = false;
     QSize decodedBox_; // the box the pictures playing (or being made) fit
     // Set when the decode running is no longer wanted.

@@ -526,6 +526,34 @@ private slots:
         QCOMPARE(stack.history->arrOfFile.size(), 2); // not listed again
     }
 
+    // A file dropped on a preview opened from the list starts a flow on top
+    // of it; a GIF made there is opened as made, and going back to the
+    // first preview still finds its Back.
+    void aPreviewFromHistoryKeepsItsBackUnderAnotherFlow() {
+        storeGif("Animation_1700000300.gif", gifWithDelays({10}));
+        auto stack = openHistory();
+        QTRY_COMPARE(stack.history->arrOfFile.size(), 1);
+        stack.history->collectionViewDidSelectItem(0);
+        auto* fromHistory = qobject_cast<GIFPreviewScreen*>(stack.navigation->topViewController());
+        QVERIFY(fromHistory);
+        QVERIFY(fromHistory->openedFromHistory());
+
+        stack.navigation->pushViewController(new platform::ViewController(), QUrl(), false);
+        home::openedFromHistory = false; // what a render sets
+        auto* made = new GIFPreviewScreen();
+        made->gifURL = fromHistory->gifURL;
+        stack.navigation->pushViewController(made, QUrl(), false);
+        QVERIFY(!made->openedFromHistory());
+        QVERIFY(!made->navigationItem()->leftBarButtonItem()->isEnabled());
+
+        stack.navigation->popViewControllerAnimated(false);
+        stack.navigation->popViewControllerAnimated(false);
+        QCOMPARE(stack.navigation->topViewController(), fromHistory);
+        QVERIFY(fromHistory->navigationItem()->leftBarButtonItem()->isEnabled());
+        fromHistory->btnBack();
+        QCOMPARE(stack.navigation->topViewController(), stack.history);
+    }
+
     void sharingAGifHandsOverItsFile() {
         const QString gif = storeGif("Animation_1700000300.gif", gifWithDelays({10}));
         auto stack = openHistory();
