@@ -11,7 +11,6 @@
 
 #include "app/app_window.h"
 #include "app_test_support.h"
-#include "home/navigation_flags.h"
 #include "input_source.h"
 #include "library/gif_preview_screen.h"
 #include "store/gif_store.h"
@@ -143,6 +142,8 @@ int main(int argc, char* argv[]) {
         options.addOption({"minutes", "How long to play.", "M", "2"});
         options.addOption(
             {"log", "Where each event is written as it is sent.", "FILE", "monkey-events.log"});
+        options.addOption(
+            {"slow-stack", "Print where the GUI thread is when it has not answered for MS.", "MS"});
         options.process(application);
         const std::uint64_t seed = options.isSet("seed") ? options.value("seed").toULongLong()
                                                          : QRandomGenerator::global()->generate();
@@ -175,8 +176,24 @@ int main(int argc, char* argv[]) {
 
         guiThread = ::pthread_self();
         std::signal(SIGUSR2, printStack);
+        // The longest the window went without answering, and what it was
+        // doing: a hang's forerunners, written to the log as they happen.
+        qint64 longestStallMs = 0;
+        QString lastEvent;
+        QString longestStallAfter;
+        QString stalls; // written between events
         QTimer beat;
-        QObject::connect(&beat, &QTimer::timeout, [] { heartbeat = nowMs(); });
+        QObject::connect(&beat, &QTimer::timeout, [&] {
+            const qint64 now = nowMs();
+            const qint64 stallMs = now - heartbeat - 100;
+            heartbeat = now;
+            if (stallMs > 1000)
+                stalls += QStringLiteral("stalled %1 ms\n").arg(stallMs);
+            if (stallMs > longestStallMs) {
+                longestStallMs = stallMs;
+                longestStallAfter = lastEvent;
+            }
+        });
         heartbeat = nowMs();
         beat.start(100);
         std::atomic<bool> watching{true};
@@ -184,9 +201,21 @@ int main(int argc, char* argv[]) {
         // (nothing the user asked for is lost), which under the sanitizers
         // can take tens of seconds: only a quit that never ends is a hang.
         std::atomic<bool> quitting{false};
+        const long slowMs = options.value("slow-stack").toLong();
         std::thread watchdog([&] {
+            qint64 reportedBeat = -1;
             while (watching) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(250));
+                const qint64 beatSeen = heartbeat;
+                if (slowMs > 0 && !quitting && beatSeen != reportedBeat &&
+                    nowMs() - beatSeen > slowMs) {
+                    reportedBeat = beatSeen;
+                    std::fprintf(stderr,
+                                 "monkey: slow — the window has not answered for %ld ms; "
+                                 "the GUI thread is here:\n",
+                                 slowMs);
+                    ::pthread_kill(guiThread, SIGUSR2);
+                }
                 const long limitMs = quitting ? 120'000 : 5000;
                 if (watching && nowMs() - heartbeat > limitMs) {
                     std::fprintf(stderr,
@@ -224,7 +253,7 @@ int main(int argc, char* argv[]) {
                 lastScreen = screen;
             }
             if (auto* preview = qobject_cast<library::GIFPreviewScreen*>(top);
-                preview && !home::openedFromHistory && preview->gifURL.isLocalFile())
+                preview && !preview->openedFromHistory() && preview->gifURL.isLocalFile())
                 watch->madeGif(preview->gifURL.toLocalFile());
             if (!problems.isEmpty()) {
                 for (const QString& problem : problems)
@@ -252,9 +281,13 @@ int main(int argc, char* argv[]) {
             }
             const QString line =
                 QStringLiteral("%1 s [%2] ").arg(clock.elapsed() / 1000.0, 0, 'f', 3).arg(screen);
+            log.write(stalls.toUtf8());
+            stalls.clear();
             log.write(line.toUtf8()); // before sending: a crash leaves the line
             log.flush();
+            lastEvent = line + QStringLiteral("(being sent)");
             const QString what = input.next();
+            lastEvent = line + what;
             log.write(what.toUtf8() + '\n');
             log.flush();
             tick.start(80 + input.pauseMs());
@@ -274,7 +307,8 @@ int main(int argc, char* argv[]) {
                     watch->madeCount(), watch->deletedCount());
         for (const auto& [screen, count] : visits)
             std::printf(" %s %d,", qPrintable(screen), count);
-        std::printf("\n");
+        std::printf("\nmonkey: the longest the window did not answer: %lld ms, after %s\n",
+                    static_cast<long long>(longestStallMs), qPrintable(longestStallAfter));
     }
     if (status == 0) {
         const QStringList problems = watch->finalCheck(temporaryFolder);
