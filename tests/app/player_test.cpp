@@ -189,15 +189,22 @@ private slots:
     // nothing more over; its thread finishes on its own, and the next
     // scrubber on the same file answers as before.
     void aScrubberLetGoMidDecodeDeliversNothing() {
-        int delivered = 0;
+        bool gone = false;
+        int deliveredAfter = 0; // frames handed over once their scrubber went
         for (int round = 0; round < 3; ++round) {
-            auto scrub = std::make_unique<platform::ScrubFrames>(
-                plainClip_.toStdString(), [&](const QVideoFrame&, qint64) { ++delivered; });
+            gone = false;
+            auto scrub = std::make_unique<platform::ScrubFrames>(plainClip_.toStdString(),
+                                                                 [&](const QVideoFrame&, qint64) {
+                                                                     if (gone)
+                                                                         ++deliveredAfter;
+                                                                 });
             scrub->request(140 * 40);
             QTest::qWait(round * 20); // before the open, and during the decode
+            gone = true;
+            scrub.reset();
         }
         QTest::qWait(1500);
-        QCOMPARE(delivered, 0);
+        QCOMPARE(deliveredAfter, 0);
 
         int counter = -1;
         platform::ScrubFrames scrub(
