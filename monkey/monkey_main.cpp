@@ -177,7 +177,7 @@ int main(int argc, char* argv[]) {
         guiThread = ::pthread_self();
         std::signal(SIGUSR2, printStack);
         // The longest the window went without answering, and what it was
-        // doing: a hang's forerunners, written to the log as they happen.
+        // doing: a hang's forerunners, written to the log between events.
         qint64 longestStallMs = 0;
         QString lastEvent;
         QString longestStallAfter;

@@ -4,11 +4,24 @@
 #include "media/frame_scrubber.h"
 
 #include <QVideoFrameFormat>
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <optional>
 #include <utility>
 
 namespace flickbook::platform {
+
+struct ScrubFrames::Shared {
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::optional<qint64> waiting;
+    std::optional<std::vector<double>> readyBehind;
+    bool stopping = false;
+    std::atomic<bool> done{false};
+};
 
 namespace {
 

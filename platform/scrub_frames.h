@@ -8,13 +8,9 @@
 // behind the last one ahead of time, a frame at a time.
 
 #include <QVideoFrame>
-#include <atomic>
-#include <condition_variable>
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <mutex>
-#include <optional>
 #include <thread>
 #include <vector>
 
@@ -41,14 +37,7 @@ public:
 
     // What the screen and the decoding thread share; the thread holds it
     // past the screen's end.
-    struct Shared {
-        std::mutex mutex;
-        std::condition_variable wake;
-        std::optional<qint64> waiting;
-        std::optional<std::vector<double>> readyBehind;
-        bool stopping = false;
-        std::atomic<bool> done{false};
-    };
+    struct Shared;
 
 private:
     std::shared_ptr<Shared> shared_;
