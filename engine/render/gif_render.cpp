@@ -968,7 +968,7 @@ private:
 // (a tenth of it, or half, from one clip to the next), which only the whole
 // animation shows. A budget takes the lowest quality for GIFs of a few
 // hundred pixels, so that pass is made at half the small size, for a quarter
-// of its cost; a render's waits until its plan needs it.
+// of its cost. A render's passes wait until its plan needs them.
 struct CountSampling {
     std::size_t frameCount = 0;
     bool whole = false; // every frame measured, with no small pass
@@ -988,10 +988,11 @@ struct CountSampling {
 // The samples of a video GIF at each frame count, from one decode; with a
 // clip (one count only), every frame the GIF takes is kept in it too, while
 // they fit. Given a pass over the GIF's frames (a render's, which goes over
-// the clip kept), the lowest quality's small pass is left until a plan looks
-// at that quality, which most budgets never do (it cost a tenth of a
-// budgeted render of a few hundred pixels), where the clip is expected to
-// be kept whole.
+// the clip kept), each small pass is left until a plan looks at its
+// quality, where the clip is expected to be kept whole: most budgets never
+// look at the lowest (its pass cost a tenth of a budgeted render of a few
+// hundred pixels), and one that lands at the lowest never needs the pass at
+// the quality asked, larger than such a GIF and about as dear to make.
 Result<std::vector<FrameSample>> sampleVideo(const VideoRequest& request,
                                              std::span<const std::size_t> frameCounts,
                                              KeptClip* clip, FramePass passLater = {}) {
@@ -1045,7 +1046,7 @@ Result<std::vector<FrameSample>> sampleVideo(const VideoRequest& request,
     image::Size smallBox = box, lowBox = box;
     std::uint32_t smallEdge = 0, lowEdge = 0;
     bool started = false;
-    bool deferLowest = false; // a render's lowest-quality pass waits until needed
+    bool deferPasses = false; // a render's small passes wait until a plan needs them
     for (const auto& [time, which, i] : order) {
         CountSampling& count = *counts[which];
         if (count.stopped)
@@ -1077,11 +1078,10 @@ Result<std::vector<FrameSample>> sampleVideo(const VideoRequest& request,
             // Left for later only over a clip expected to be kept whole: a
             // pass that had to decode the video again would cost more than
             // it saves.
-            deferLowest = passLater && clip && !count.whole &&
+            deferPasses = passLater && clip && !count.whole &&
                           clip->bytes * count.frameCount <= kKeptClipBytes;
-            if (deferLowest)
-                count.passes.remove_if(
-                    [&](const SmallEncode& e) { return e.quality() < request.settings.quality; });
+            if (deferPasses)
+                count.passes.clear();
         }
         // Every frame is made at the small sizes straight from the decoded
         // picture; only the kept ones are made at the GIF's size too.
@@ -1127,12 +1127,12 @@ Result<std::vector<FrameSample>> sampleVideo(const VideoRequest& request,
         };
         samples.emplace_back(std::move(count->kept), std::move(count->counted), canvas,
                              std::move(passes), std::move(remake));
-        if (deferLowest && kLowestQuality < request.settings.quality)
-            samples.back().addPassWhenNeeded(
-                lowEdge, kLowestQuality,
-                [&request, keepPassGifs, pass = passLater, keep = count->keep,
-                 edge = lowEdge]() -> Result<SmallPass> {
-                    SmallEncode encode(request, kLowestQuality, keepPassGifs);
+        if (deferPasses) {
+            const auto passAt = [&request, keepPassGifs, pass = passLater,
+                                 keep = count->keep](int quality) {
+                return [&request, keepPassGifs, pass, keep,
+                        quality](std::uint32_t edge) -> Result<SmallPass> {
+                    SmallEncode encode(request, quality, keepPassGifs);
                     std::size_t i = 0;
                     auto ok = pass(edge,
                                    [&](const image::RgbaImage& frame) {
@@ -1145,7 +1145,13 @@ Result<std::vector<FrameSample>> sampleVideo(const VideoRequest& request,
                     if (!ok)
                         return ok.error();
                     return encode.finish();
-                });
+                };
+            };
+            samples.back().addPassWhenNeeded(smallEdge, request.settings.quality,
+                                             passAt(request.settings.quality));
+            if (kLowestQuality < request.settings.quality)
+                samples.back().addPassWhenNeeded(lowEdge, kLowestQuality, passAt(kLowestQuality));
+        }
         // A render's GIF sampled whole is made by the sample at each size
         // it measures.
         if (clip && sampleMakesTheGif(count->frameCount, request.loop))

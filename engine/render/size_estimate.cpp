@@ -337,6 +337,32 @@ void FrameSample::addPassWhenNeeded(std::uint32_t longEdge, int quality, PassMak
     laterPasses_.push_back({longEdge, quality, std::move(make)});
 }
 
+namespace {
+
+template <typename Passes> void smallestEdge(const Passes& passes, std::uint32_t& edge) {
+    for (const auto& pass : passes)
+        edge = std::min(edge, pass.longEdge);
+}
+
+} // namespace
+
+bool FrameSample::laterPassesShrinkable(std::uint32_t atMost) const {
+    std::uint32_t smallest = UINT32_MAX;
+    smallestEdge(smallPasses_, smallest);
+    smallestEdge(laterPasses_, smallest);
+    return std::any_of(laterPasses_.begin(), laterPasses_.end(), [&](const LaterPass& p) {
+        return p.longEdge > smallest && p.longEdge <= atMost;
+    });
+}
+
+void FrameSample::shrinkLaterPasses() const {
+    std::uint32_t smallest = UINT32_MAX;
+    smallestEdge(smallPasses_, smallest);
+    smallestEdge(laterPasses_, smallest);
+    for (LaterPass& pass : laterPasses_)
+        pass.longEdge = smallest;
+}
+
 std::size_t FrameSample::nearestPass(int quality) const {
     // The pass at the quality asked, or the nearest.
     std::size_t nearest = 0;
@@ -364,7 +390,7 @@ Result<std::size_t> FrameSample::passFor(int quality) const {
         laterPasses_.begin(), laterPasses_.end(), [&](const LaterPass& a, const LaterPass& b) {
             return std::abs(a.quality - quality) < std::abs(b.quality - quality);
         });
-    auto pass = later->make();
+    auto pass = later->make(later->longEdge);
     if (!pass)
         return pass.error(); // tried again by the next estimate that needs it
     if (pass->frames == 0 || pass->longEdge != later->longEdge || pass->quality != later->quality ||
@@ -454,6 +480,13 @@ Result<std::uint64_t> FrameSample::estimate(std::uint32_t longEdge, int quality,
         return std::uint64_t(std::llround(bytes));
     }
 
+    return estimateFromFrames(longEdge, quality, frames, threads);
+}
+
+Result<std::uint64_t> FrameSample::estimateFromFrames(std::uint32_t longEdge, int quality,
+                                                      std::size_t frames, unsigned threads) const {
+    if (frames_.empty() || frames == 0)
+        return makeError("render.no_frames", "There are no frames to estimate.");
     const image::Size canvas = image::fitInside(canvas_, {longEdge, longEdge}, false);
     auto measured = measuredAt(longEdge, quality, threads);
     if (!measured)
@@ -792,23 +825,46 @@ Result<SizePlan> planWithin(const FrameSample& sample, std::size_t frames, int q
         return search.largestFitting(q, largest, smallest, std::move(known));
     };
 
-    auto fitting = largestFitting(quality);
-    if (!fitting)
-        return fitting.error();
     // A picture this small or smaller is worth a lower quality if that
     // keeps it clearly larger.
     const std::uint32_t comfortable = std::min(largest, 2 * kSmallestLongEdge);
-    if (*fitting && (*fitting)->longEdge >= comfortable)
-        return **fitting;
+    // A GIF that does not fit at that size even at the lowest quality is
+    // smaller than the passes at the quality asked, which cost about what
+    // the GIF does: told first from the lowest quality's pass (the smallest),
+    // those not made yet are made at its size, for a quarter of their cost.
+    // Only passes of up to that size are (the source's long edge up to four
+    // times it): from a larger source most budgets land between the two,
+    // where the check is spent for nothing. The sampled frames alone,
+    // measured at that size as its estimate is anyway, say whether the check
+    // is worth making: they may cost a fifth of what the GIF's frames do.
+    if (quality > kLowestQuality && comfortable < largest &&
+        sample.laterPassesShrinkable(comfortable)) {
+        auto rough = sample.estimateFromFrames(comfortable, kLowestQuality, frames, threads);
+        if (!rough)
+            return rough.error();
+        if (double(*rough) > 0.25 * search.accepted()) {
+            auto there = sample.estimate(comfortable, kLowestQuality, frames, threads);
+            if (!there)
+                return there.error();
+            if (double(*there) > search.accepted())
+                sample.shrinkLaterPasses();
+        }
+    }
+    auto asked = largestFitting(quality);
+    if (!asked)
+        return asked.error();
+    const std::optional<SizePlan> fitting = *asked;
+    if (fitting && fitting->longEdge >= comfortable)
+        return *fitting;
     if (quality > kLowestQuality) {
         auto low = largestFitting(kLowestQuality);
         if (!low)
             return low.error();
-        if (*low && (!*fitting || double((*low)->longEdge) > 1.2 * (*fitting)->longEdge))
+        if (*low && (!fitting || double((*low)->longEdge) > 1.2 * fitting->longEdge))
             return **low;
     }
-    if (*fitting)
-        return **fitting;
+    if (fitting)
+        return *fitting;
 
     auto least = sample.estimate(smallest, std::min(quality, kLowestQuality), frames, threads);
     if (!least)

@@ -95,6 +95,13 @@ public:
     // at most longEdge (never enlarged) at the encoder's quality.
     Result<std::uint64_t> estimate(std::uint32_t longEdge, int quality, std::size_t frames,
                                    unsigned threads = 0) const;
+    // About how many bytes that GIF takes from the sampled frames alone, as
+    // if they stood for every later frame: no small pass is made or looked
+    // at. A video's sampled runs mostly cost less than its GIF's frames (each
+    // follows a screen made just before it); a plan uses this only to tell
+    // that a size may lie near a budget.
+    Result<std::uint64_t> estimateFromFrames(std::uint32_t longEdge, int quality,
+                                             std::size_t frames, unsigned threads = 0) const;
 
     // While set, a measure gives up once `stopped` says so, with
     // "render.stopped", and keeps nothing: work done ahead of time gives way
@@ -123,8 +130,15 @@ public:
     // gone over again at little cost: at a long edge and quality, its
     // sampled frames the sample's, scaled as its own frames are. Its edge
     // counts as known: a budget's search that looks at it makes it.
-    using PassMaker = std::function<Result<SmallPass>()>;
+    using PassMaker = std::function<Result<SmallPass>(std::uint32_t longEdge)>;
     void addPassWhenNeeded(std::uint32_t longEdge, int quality, PassMaker make);
+    // Whether a pass left until needed is larger than the smallest pass and
+    // at most atMost on its long edge.
+    bool laterPassesShrinkable(std::uint32_t atMost) const;
+    // Passes left until needed are made at the smallest pass's size: a plan
+    // that found its GIF smaller than every pass needs no larger one, and
+    // each costs about what the pixels it encodes do.
+    void shrinkLaterPasses() const;
 
 private:
     // The sampled frames' size when the canvas is brought to `canvas`.

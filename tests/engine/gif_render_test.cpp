@@ -662,7 +662,7 @@ TEST(SizeEstimate, APassLeftUntilNeededIsMadeOnceByTheFirstEstimateAtItsQuality)
     const render::FrameSample made(sizes, counted, canvas, {asked, lowest}, remake);
     render::FrameSample later(sizes, counted, canvas, {asked}, remake);
     int calls = 0;
-    later.addPassWhenNeeded(160, 40, [&]() -> Result<render::SmallPass> {
+    later.addPassWhenNeeded(160, 40, [&](std::uint32_t) -> Result<render::SmallPass> {
         ++calls;
         return lowest;
     });
@@ -719,7 +719,7 @@ TEST(SizeEstimate, APassLeftUntilNeededIsMadeOnceByTheFirstEstimateAtItsQuality)
     // A pass that fails is tried again by the next estimate that needs it.
     render::FrameSample failing(sizes, counted, canvas, {asked}, remake);
     calls = 0;
-    failing.addPassWhenNeeded(160, 40, [&]() -> Result<render::SmallPass> {
+    failing.addPassWhenNeeded(160, 40, [&](std::uint32_t) -> Result<render::SmallPass> {
         if (++calls == 1)
             return makeError("test.unmade", "The pass could not be made.");
         return lowest;
@@ -738,7 +738,7 @@ TEST(SizeEstimate, APassLeftUntilNeededIsMadeOnceByTheFirstEstimateAtItsQuality)
     // scales from the pass it has.
     render::FrameSample wrong(sizes, counted, canvas, {asked}, remake);
     calls = 0;
-    wrong.addPassWhenNeeded(200, 40, [&]() -> Result<render::SmallPass> {
+    wrong.addPassWhenNeeded(200, 40, [&](std::uint32_t) -> Result<render::SmallPass> {
         ++calls;
         return lowest;
     });
@@ -748,6 +748,31 @@ TEST(SizeEstimate, APassLeftUntilNeededIsMadeOnceByTheFirstEstimateAtItsQuality)
     EXPECT_EQ(wrong.edgesKnown(40), std::vector<std::uint32_t>{300u}); // 200 no longer
     EXPECT_TRUE(wrong.estimate(200, 40, 12).ok());
     EXPECT_EQ(calls, 1);
+
+    // With every pass left until needed (a render's), a budget the GIF
+    // cannot meet at 320 px even at the lowest quality has the quality
+    // asked measured at the lowest's size; any other keeps its own.
+    const auto plannedWith = [&](std::uint64_t budget, std::vector<std::uint32_t>& madeAt) {
+        render::FrameSample sample(sizes, counted, canvas, {}, remake);
+        for (const int quality : {80, 40})
+            sample.addPassWhenNeeded(quality == 80 ? 320 : 160, quality,
+                                     [&, quality](std::uint32_t edge) {
+                                         madeAt.push_back(edge);
+                                         return Result<render::SmallPass>(passAt(edge, quality));
+                                     });
+        return render::planSize(sample, 12, 80, budget, 0, 640, render::PlanFor::render);
+    };
+    auto at200 = sizing.estimate(200, 80, 12);
+    ASSERT_TRUE(at200.ok());
+    std::vector<std::uint32_t> small, wide;
+    auto smallPlan = plannedWith(*at200, small);
+    ASSERT_TRUE(smallPlan.ok()) << smallPlan.error().message;
+    EXPECT_LT(smallPlan->longEdge, 320u);
+    EXPECT_EQ(small, (std::vector<std::uint32_t>{160, 160}));
+    auto widePlan = plannedWith(*at480, wide);
+    ASSERT_TRUE(widePlan.ok()) << widePlan.error().message;
+    EXPECT_GE(widePlan->longEdge, 320u);
+    EXPECT_EQ(wide, (std::vector<std::uint32_t>{160, 320}));
 }
 
 TEST(SizeEstimate, IsWithinFifteenPerCentOfTheGifMade) {
