@@ -836,7 +836,9 @@ Result<SizePlan> planWithin(const FrameSample& sample, std::size_t frames, int q
     // times it): from a larger source most budgets land between the two,
     // where the check is spent for nothing. The sampled frames alone,
     // measured at that size as its estimate is anyway, say whether the check
-    // is worth making: they may cost a fifth of what the GIF's frames do.
+    // is worth making: they weigh from a fifth of what the GIF's frames do
+    // to a little more, so where they weigh under a quarter of the budget
+    // the GIF there rarely passes it.
     if (quality > kLowestQuality && comfortable < largest &&
         sample.laterPassesShrinkable(comfortable)) {
         auto rough = sample.estimateFromFrames(comfortable, kLowestQuality, frames, threads);

@@ -97,9 +97,10 @@ public:
                                    unsigned threads = 0) const;
     // About how many bytes that GIF takes from the sampled frames alone, as
     // if they stood for every later frame: no small pass is made or looked
-    // at. A video's sampled runs mostly cost less than its GIF's frames (each
-    // follows a screen made just before it); a plan uses this only to tell
-    // that a size may lie near a budget.
+    // at. A video's sampled runs often cost less than its GIF's frames (each
+    // follows a screen made just before it; a fifth on a slow clip), at
+    // times a little more: a plan uses this only to tell that a size may lie
+    // near a budget.
     Result<std::uint64_t> estimateFromFrames(std::uint32_t longEdge, int quality,
                                              std::size_t frames, unsigned threads = 0) const;
 
@@ -129,7 +130,9 @@ public:
     // quality than every pass made), for a sample whose GIF's frames can be
     // gone over again at little cost: at a long edge and quality, its
     // sampled frames the sample's, scaled as its own frames are. Its edge
-    // counts as known: a budget's search that looks at it makes it.
+    // counts as known: a budget's search that looks at it makes it. The
+    // maker is given the long edge to make it at (shrinkLaterPasses may
+    // lower the one it was added with).
     using PassMaker = std::function<Result<SmallPass>(std::uint32_t longEdge)>;
     void addPassWhenNeeded(std::uint32_t longEdge, int quality, PassMaker make);
     // Whether a pass left until needed is larger than the smallest pass and
