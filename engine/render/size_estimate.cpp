@@ -337,28 +337,24 @@ void FrameSample::addPassWhenNeeded(std::uint32_t longEdge, int quality, PassMak
     laterPasses_.push_back({longEdge, quality, std::move(make)});
 }
 
-namespace {
-
-template <typename Passes> void smallestEdge(const Passes& passes, std::uint32_t& edge) {
-    for (const auto& pass : passes)
-        edge = std::min(edge, pass.longEdge);
+std::uint32_t FrameSample::smallestPassEdge() const {
+    std::uint32_t smallest = UINT32_MAX;
+    for (const SmallPass& pass : smallPasses_)
+        smallest = std::min(smallest, pass.longEdge);
+    for (const LaterPass& pass : laterPasses_)
+        smallest = std::min(smallest, pass.longEdge);
+    return smallest;
 }
 
-} // namespace
-
 bool FrameSample::laterPassesShrinkable(std::uint32_t atMost) const {
-    std::uint32_t smallest = UINT32_MAX;
-    smallestEdge(smallPasses_, smallest);
-    smallestEdge(laterPasses_, smallest);
+    const std::uint32_t smallest = smallestPassEdge();
     return std::any_of(laterPasses_.begin(), laterPasses_.end(), [&](const LaterPass& p) {
         return p.longEdge > smallest && p.longEdge <= atMost;
     });
 }
 
 void FrameSample::shrinkLaterPasses() const {
-    std::uint32_t smallest = UINT32_MAX;
-    smallestEdge(smallPasses_, smallest);
-    smallestEdge(laterPasses_, smallest);
+    const std::uint32_t smallest = smallestPassEdge();
     for (LaterPass& pass : laterPasses_)
         pass.longEdge = smallest;
 }

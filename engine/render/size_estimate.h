@@ -162,6 +162,8 @@ private:
     Result<Measured> measuredAt(std::uint32_t longEdge, int quality, unsigned threads) const;
     Result<Measured> measure(image::Size size, std::uint32_t longEdge, int quality,
                              unsigned threads) const;
+    // The long edge of the smallest pass, made or left until needed.
+    std::uint32_t smallestPassEdge() const;
     // The small pass made that is nearest a quality, and whether one not
     // made yet is nearer.
     std::size_t nearestPass(int quality) const;
