@@ -824,11 +824,16 @@ Result<SizePlan> planWithin(const FrameSample& sample, std::size_t frames, int q
     // A picture this small or smaller is worth a lower quality if that
     // keeps it clearly larger.
     const std::uint32_t comfortable = std::min(largest, 2 * kSmallestLongEdge);
-    // A GIF that does not fit at that size even at the lowest quality is
-    // smaller than the passes at the quality asked, which cost about what
-    // the GIF does: told first from the lowest quality's pass (the smallest),
-    // those not made yet are made at its size, for a quarter of their cost.
-    // Only passes of up to that size are (the source's long edge up to four
+    // A GIF at the quality asked that does not fit at that size is smaller
+    // than the passes at that quality, which then cost about what the GIF
+    // does: those not made yet are made at the smallest pass's size, for a
+    // quarter of their cost. Told first from the lowest quality's pass (the
+    // smallest): where even that quality does not fit there, neither does
+    // the quality asked; where it fits, the quality asked is taken to cost
+    // what the lowest does there times what the sampled frames cost at the
+    // two (the bottle clip's first 20 s at 500 KB: its pass at 320 px was a
+    // fifth of the render's CPU, for a GIF made at 240 px or less). Only
+    // passes of up to that size are (the source's long edge up to four
     // times it): from a larger source most budgets land between the two,
     // where the check is spent for nothing. The sampled frames alone,
     // measured at that size as its estimate is anyway, say whether the check
@@ -844,7 +849,15 @@ Result<SizePlan> planWithin(const FrameSample& sample, std::size_t frames, int q
             auto there = sample.estimate(comfortable, kLowestQuality, frames, threads);
             if (!there)
                 return there.error();
-            if (double(*there) > search.accepted())
+            bool smaller = double(*there) > search.accepted();
+            if (!smaller) {
+                auto asked = sample.estimateFromFrames(comfortable, quality, frames, threads);
+                if (!asked)
+                    return asked.error();
+                smaller = double(*there) * double(*asked) / std::max(1.0, double(*rough)) >
+                          search.accepted();
+            }
+            if (smaller)
                 sample.shrinkLaterPasses();
         }
     }

@@ -615,12 +615,17 @@ TEST(SizeEstimate, APassLeftUntilNeededIsMadeOnceByTheFirstEstimateAtItsQuality)
     auto photo = loadPhoto("Storm.jpg", 640);
     ASSERT_TRUE(photo.ok()) << photo.error().message;
     const image::Size canvas{photo->width, photo->height};
+    bool noisy = false;
     const render::FrameSample::FrameMaker remake =
         [&](std::size_t index, std::uint32_t longEdge) -> Result<image::RgbaImage> {
         auto frame = image::resize(*photo, image::fitInside(canvas, {longEdge, longEdge}, false));
         for (std::uint32_t y = 0; frame && y < frame->height / 3; ++y) // a square that moves
             for (std::uint32_t x = 0; x < frame->width / 3; ++x)
                 frame->pixels[(std::size_t(y) * frame->width + x + index * 7) * 4 + 2] = 255;
+        // Noise of a few levels, as a camera's, which only a high quality keeps.
+        for (std::size_t i = 0; noisy && frame && i < frame->pixels.size(); i += 4)
+            frame->pixels[i + 1] = std::uint8_t(std::clamp(
+                int(frame->pixels[i + 1]) + int((i / 4 * 7 + index * 13) % 15) - 7, 0, 255));
         return frame;
     };
     // The whole animation of 12 frames at a small size, as a pass counts it.
@@ -773,6 +778,21 @@ TEST(SizeEstimate, APassLeftUntilNeededIsMadeOnceByTheFirstEstimateAtItsQuality)
     ASSERT_TRUE(widePlan.ok()) << widePlan.error().message;
     EXPECT_GE(widePlan->longEdge, 320u);
     EXPECT_EQ(wide, (std::vector<std::uint32_t>{160, 320}));
+    // One the lowest quality meets at 320 px and the quality asked does
+    // not has both made small too.
+    noisy = true;
+    const render::FrameSample noisySizing(sizes, counted, canvas,
+                                          {passAt(320, 80), passAt(160, 40)}, remake);
+    auto lowestAt320 = noisySizing.estimate(320, 40, 12),
+         askedAt320 = noisySizing.estimate(320, 80, 12);
+    ASSERT_TRUE(lowestAt320.ok() && askedAt320.ok());
+    const std::uint64_t between = (*lowestAt320 + *askedAt320) / 2;
+    ASSERT_GT(double(between), 1.1 * double(*lowestAt320));
+    ASSERT_LT(double(between), 0.9 * double(*askedAt320));
+    std::vector<std::uint32_t> middle;
+    auto middlePlan = plannedWith(between, middle);
+    ASSERT_TRUE(middlePlan.ok()) << middlePlan.error().message;
+    EXPECT_EQ(middle, (std::vector<std::uint32_t>{160, 160}));
 }
 
 TEST(SizeEstimate, IsWithinFifteenPerCentOfTheGifMade) {
