@@ -827,39 +827,43 @@ Result<SizePlan> planWithin(const FrameSample& sample, std::size_t frames, int q
     // A GIF at the quality asked that does not fit at that size is smaller
     // than the passes at that quality, which then cost about what the GIF
     // does: those not made yet are made at the smallest pass's size, for a
-    // quarter of their cost. Told first from the lowest quality's pass (the
-    // smallest): where even that quality does not fit there, neither does
-    // the quality asked; where it fits, the quality asked is taken to cost
-    // what the lowest does there times what the sampled frames cost at the
-    // two (the bottle clip's first 20 s at 500 KB: its pass at 320 px was a
-    // fifth of the render's CPU, for a GIF made at 240 px or less). Only
-    // passes of up to that size are (the source's long edge up to four
-    // times it): from a larger source most budgets land between the two,
-    // where the check is spent for nothing. The sampled frames alone,
-    // measured at that size as its estimate is anyway, say whether the check
-    // is worth making: they weigh from a fifth of what the GIF's frames do
-    // to a little more, so where they weigh under a quarter of the budget
-    // the GIF there rarely passes it.
+    // quarter of their cost. Only passes of up to that size are (the
+    // source's long edge up to four times it): from a larger source most
+    // budgets land between the two, where the check is spent for nothing.
+    // The sampled frames alone, measured at that size at the quality asked
+    // (as the search's first estimate measures them anyway), weigh less than
+    // the GIF's frames on these sources (half to nine tenths on the shared
+    // clips): where they pass the budget, so does the GIF (the bottle clip's
+    // first 20 s at 500 KB, whose pass at 320 px took a fifth of the
+    // render's CPU for a GIF made at 240 px or less). Where they do not, the
+    // lowest quality's pass (the smallest) tells whether even that quality
+    // passes the budget there, and so the quality asked too; it is asked
+    // only where the sampled frames alone weigh over a quarter of the
+    // budget at that quality: they weigh from a fifth of what the GIF's
+    // frames do to a little more, so under that the GIF rarely passes it.
+    // What the sampled frames cost at one quality says little of the other
+    // (at 320 px, times what the lowest costs, the quality asked came out
+    // from 0.7 to 2.5 times its GIF on the shared clips), so neither is
+    // told from the other.
     if (quality > kLowestQuality && comfortable < largest &&
         sample.laterPassesShrinkable(comfortable)) {
-        auto rough = sample.estimateFromFrames(comfortable, kLowestQuality, frames, threads);
-        if (!rough)
-            return rough.error();
-        if (double(*rough) > 0.25 * search.accepted()) {
-            auto there = sample.estimate(comfortable, kLowestQuality, frames, threads);
-            if (!there)
-                return there.error();
-            bool smaller = double(*there) > search.accepted();
-            if (!smaller) {
-                auto asked = sample.estimateFromFrames(comfortable, quality, frames, threads);
-                if (!asked)
-                    return asked.error();
-                smaller = double(*there) * double(*asked) / std::max(1.0, double(*rough)) >
-                          search.accepted();
+        auto asked = sample.estimateFromFrames(comfortable, quality, frames, threads);
+        if (!asked)
+            return asked.error();
+        bool smaller = double(*asked) > search.accepted();
+        if (!smaller) {
+            auto rough = sample.estimateFromFrames(comfortable, kLowestQuality, frames, threads);
+            if (!rough)
+                return rough.error();
+            if (double(*rough) > 0.25 * search.accepted()) {
+                auto there = sample.estimate(comfortable, kLowestQuality, frames, threads);
+                if (!there)
+                    return there.error();
+                smaller = double(*there) > search.accepted();
             }
-            if (smaller)
-                sample.shrinkLaterPasses();
         }
+        if (smaller)
+            sample.shrinkLaterPasses();
     }
     auto asked = largestFitting(quality);
     if (!asked)
