@@ -832,7 +832,7 @@ Result<SizePlan> planWithin(const FrameSample& sample, std::size_t frames, int q
     // budgets land between the two, where the check is spent for nothing.
     // The sampled frames alone, measured at that size at the quality asked
     // (as the search's first estimate measures them anyway), weigh less than
-    // the GIF's frames on these sources (half to nine tenths on the shared
+    // the GIF's frames on these sources (half to seven eighths on the shared
     // clips): where they pass the budget, so does the GIF (the bottle clip's
     // first 20 s at 500 KB, whose pass at 320 px took a fifth of the
     // render's CPU for a GIF made at 240 px or less). Where they do not, the
