@@ -838,8 +838,8 @@ Result<SizePlan> planWithin(const FrameSample& sample, std::size_t frames, int q
     // render's CPU for a GIF made at 240 px or less). Where they do not, the
     // lowest quality's pass (the smallest) tells whether even that quality
     // passes the budget there, and so the quality asked too; it is asked
-    // only where the sampled frames alone weigh over a quarter of the
-    // budget at that quality: they weigh from a fifth of what the GIF's
+    // only where the sampled frames alone, at the lowest quality, weigh over
+    // a quarter of the budget: they weigh from a fifth of what the GIF's
     // frames do to a little more, so under that the GIF rarely passes it.
     // What the sampled frames cost at one quality says little of the other
     // (at 320 px, times what the lowest costs, the quality asked came out
