@@ -334,7 +334,30 @@ Result<std::vector<std::uint64_t>> FrameSample::smallPassCost(std::size_t index,
 }
 
 void FrameSample::addPassWhenNeeded(std::uint32_t longEdge, int quality, PassMaker make) {
+    passMakers_.emplace_back(quality, make);
     laterPasses_.push_back({longEdge, quality, std::move(make)});
+}
+
+Result<bool> FrameSample::addPassAt(std::uint32_t longEdge, int quality) const {
+    const auto maker = std::find_if(passMakers_.begin(), passMakers_.end(),
+                                    [&](const auto& m) { return m.first == quality; });
+    if (maker == passMakers_.end())
+        return false;
+    const auto same = [&](const auto& p) { return p.longEdge == longEdge && p.quality == quality; };
+    if (std::any_of(smallPasses_.begin(), smallPasses_.end(), same) ||
+        std::any_of(laterPasses_.begin(), laterPasses_.end(), same))
+        return false;
+    // One at that quality left until needed is made first: this one is
+    // another.
+    for (std::size_t i = laterPasses_.size(); i-- > 0;)
+        if (laterPasses_[i].quality == quality)
+            if (auto first = makeLaterPass(i); !first)
+                return first.error();
+    laterPasses_.push_back({longEdge, quality, maker->second});
+    auto made = makeLaterPass(laterPasses_.size() - 1);
+    if (!made)
+        return made.error();
+    return made->has_value();
 }
 
 std::uint32_t FrameSample::smallestPassEdge() const {
@@ -386,24 +409,66 @@ Result<std::size_t> FrameSample::passFor(int quality) const {
         laterPasses_.begin(), laterPasses_.end(), [&](const LaterPass& a, const LaterPass& b) {
             return std::abs(a.quality - quality) < std::abs(b.quality - quality);
         });
-    auto pass = later->make(later->longEdge);
+    auto made = makeLaterPass(std::size_t(later - laterPasses_.begin()));
+    if (!made)
+        return made.error(); // tried again by the next estimate that needs it
+    if (*made)
+        return **made;
+    // It would make the same again: the passes made answer instead.
+    if (smallPasses_.empty())
+        return makeError("render.sample", "A small pass did not go over the sample's frames.");
+    return nearestPass(quality);
+}
+
+Result<std::optional<std::size_t>> FrameSample::makeLaterPass(std::size_t index) const {
+    const LaterPass later = laterPasses_[index];
+    auto pass = later.make(later.longEdge);
     if (!pass)
-        return pass.error(); // tried again by the next estimate that needs it
-    if (pass->frames == 0 || pass->longEdge != later->longEdge || pass->quality != later->quality ||
+        return pass.error(); // left in place, to be tried again
+    if (pass->frames == 0 || pass->longEdge != later.longEdge || pass->quality != later.quality ||
         (!pass->sampled.empty() && pass->sampled.size() != frames_.size())) {
-        // It would make the same again: the passes made answer instead.
-        laterPasses_.erase(later);
-        if (smallPasses_.empty())
-            return makeError("render.sample", "A small pass did not go over the sample's frames.");
-        return nearestPass(quality);
+        laterPasses_.erase(laterPasses_.begin() + std::ptrdiff_t(index));
+        return std::optional<std::size_t>();
     }
     // Room first, so that the pass is never in one list and not the other.
     smallPasses_.reserve(smallPasses_.size() + 1);
     atSmallPass_.reserve(atSmallPass_.size() + 1);
-    laterPasses_.erase(later);
+    laterPasses_.erase(laterPasses_.begin() + std::ptrdiff_t(index));
     smallPasses_.push_back(std::move(*pass));
     atSmallPass_.emplace_back();
-    return smallPasses_.size() - 1;
+    return std::optional<std::size_t>(smallPasses_.size() - 1);
+}
+
+double FrameSample::passBytes(const SmallPass& pass, std::size_t frames) {
+    const double later = pass.frames > 1
+                             ? double(pass.rest) * double(frames - 1) / double(pass.frames - 1)
+                             : double(pass.first) * double(frames - 1);
+    return double(pass.header + pass.first) + later + 1; // trailer
+}
+
+std::optional<std::uint64_t> FrameSample::grownBetweenPasses(std::uint32_t longEdge, int quality,
+                                                             std::size_t frames) const {
+    std::vector<const SmallPass*> at;
+    for (const SmallPass& pass : smallPasses_)
+        if (pass.quality == quality)
+            at.push_back(&pass);
+    if (at.size() < 2)
+        return std::nullopt;
+    std::sort(at.begin(), at.end(),
+              [](const SmallPass* a, const SmallPass* b) { return a->longEdge < b->longEdge; });
+    if (longEdge < at.front()->longEdge)
+        return std::nullopt;
+    // The two passes around the edge, or the two largest under it.
+    std::size_t high = 1;
+    while (high + 1 < at.size() && at[high]->longEdge < longEdge)
+        ++high;
+    const SmallPass& low = *at[high - 1];
+    const SmallPass& top = *at[high];
+    const double lowBytes = passBytes(low, frames), topBytes = passBytes(top, frames);
+    const double exponent = std::log(topBytes / std::max(1.0, lowBytes)) /
+                            std::log(double(top.longEdge) / double(low.longEdge));
+    return std::uint64_t(
+        std::llround(topBytes * std::pow(double(longEdge) / double(top.longEdge), exponent)));
 }
 
 std::vector<std::uint32_t> FrameSample::edgesKnown(int quality) const {
@@ -443,6 +508,8 @@ Result<std::uint64_t> FrameSample::estimate(std::uint32_t longEdge, int quality,
         const auto found = passFor(quality);
         if (!found)
             return found.error();
+        if (const auto grown = grownBetweenPasses(longEdge, quality, frames))
+            return *grown;
         const std::size_t nearest = *found;
         const SmallPass& pass = smallPasses_[nearest];
         const double later = pass.frames > 1
@@ -450,7 +517,7 @@ Result<std::uint64_t> FrameSample::estimate(std::uint32_t longEdge, int quality,
                                  : double(pass.first) * double(frames - 1);
         // The pass's own size and quality: its bytes are the GIF's there.
         if (longEdge == pass.longEdge && quality == pass.quality)
-            return std::uint64_t(std::llround(double(pass.header + pass.first) + later + 1));
+            return std::uint64_t(std::llround(passBytes(pass, frames)));
         auto measured = measuredAt(longEdge, quality, threads);
         if (!measured)
             return measured.error();
@@ -872,6 +939,23 @@ Result<SizePlan> planWithin(const FrameSample& sample, std::size_t frames, int q
     if (fitting && fitting->longEdge >= comfortable)
         return *fitting;
     if (quality > kLowestQuality) {
+        // Where the lowest quality fits at that size, its GIF is larger
+        // (320 to 600 px on the shared clips), up to four times the lowest
+        // quality's pass (at half that size) on the long edge. That far out,
+        // a few sampled frames stand for the animation less surely than a
+        // second whole pass at that size does, for about a quarter of such a
+        // GIF's cost (the bottle clip's first 20 s at 487 px: 19% under from
+        // the pass at 160 px, 2% under from both). Only for sources from
+        // two to four times that size, whose lowest quality's pass is at
+        // half of it; a sample given no maker for passes makes none.
+        if (2 * comfortable <= largest && largest <= 4 * comfortable) {
+            auto there = sample.estimate(comfortable, kLowestQuality, frames, threads);
+            if (!there)
+                return there.error();
+            if (double(*there) <= search.accepted())
+                if (auto added = sample.addPassAt(comfortable, kLowestQuality); !added)
+                    return added.error();
+        }
         auto low = largestFitting(kLowestQuality);
         if (!low)
             return low.error();

@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace flickbook::render {
@@ -142,6 +143,14 @@ public:
     // that found its GIF smaller than every pass needs no larger one, and
     // each costs about what the pixels it encodes do.
     void shrinkLaterPasses() const;
+    // Makes one more small pass at a quality whose maker was given, at
+    // another long edge. From the smaller of two passes at a quality on, an
+    // estimate at that quality follows how the whole animation's bytes grew
+    // between them, as a power of the long edge: far from a pass, a few
+    // sampled frames stand for the animation less surely than two whole
+    // passes do. False where no maker was given for the quality or a pass
+    // at that edge and quality is made already.
+    Result<bool> addPassAt(std::uint32_t longEdge, int quality) const;
 
 private:
     // The sampled frames' size when the canvas is brought to `canvas`.
@@ -173,6 +182,15 @@ private:
     Result<std::size_t> passFor(int quality) const;
     // Each sampled frame's bytes at a small pass's size and quality.
     Result<std::vector<std::uint64_t>> smallPassCost(std::size_t pass, unsigned threads) const;
+    // A pass made (or refused) from one left until needed: its index among
+    // those made, where it was.
+    Result<std::optional<std::size_t>> makeLaterPass(std::size_t later) const;
+    // A pass's whole animation for a GIF of `frames` frames.
+    static double passBytes(const SmallPass& pass, std::size_t frames);
+    // The estimate from two passes at the quality, where two are made and
+    // the long edge is not under both.
+    std::optional<std::uint64_t> grownBetweenPasses(std::uint32_t longEdge, int quality,
+                                                    std::size_t frames) const;
 
     std::vector<image::RgbaImage> frames_;
     std::vector<bool> counted_;
@@ -185,6 +203,8 @@ private:
         PassMaker make;
     };
     mutable std::vector<LaterPass> laterPasses_;
+    // The makers given, for passes at other sizes (addPassAt).
+    std::vector<std::pair<int, PassMaker>> passMakers_;
     FrameMaker remake_;
     // For each small pass, each sampled frame's bytes at its size and
     // quality, once known. A sample is used by one thread at a time.

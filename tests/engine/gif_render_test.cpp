@@ -779,7 +779,8 @@ TEST(SizeEstimate, APassLeftUntilNeededIsMadeOnceByTheFirstEstimateAtItsQuality)
     EXPECT_GE(widePlan->longEdge, 320u);
     EXPECT_EQ(wide, (std::vector<std::uint32_t>{160, 320}));
     // One the lowest quality meets at 320 px and the quality asked does
-    // not has both made small too.
+    // not has both made small too, and the lowest quality's made again at
+    // 320 px, as its GIF lies above it.
     noisy = true;
     const render::FrameSample noisySizing(sizes, counted, canvas,
                                           {passAt(320, 80), passAt(160, 40)}, remake);
@@ -792,7 +793,47 @@ TEST(SizeEstimate, APassLeftUntilNeededIsMadeOnceByTheFirstEstimateAtItsQuality)
     std::vector<std::uint32_t> middle;
     auto middlePlan = plannedWith(between, middle);
     ASSERT_TRUE(middlePlan.ok()) << middlePlan.error().message;
-    EXPECT_EQ(middle, (std::vector<std::uint32_t>{160, 160}));
+    EXPECT_EQ(middle, (std::vector<std::uint32_t>{160, 160, 320}));
+    EXPECT_GT(middlePlan->longEdge, 320u);
+    EXPECT_EQ(middlePlan->quality, 40);
+
+    // A second pass at a quality, made with the maker given for it: from
+    // the smaller pass's edge on, estimates at that quality follow the two
+    // whole passes rather than the sampled frames.
+    const auto bytesOf = [](const render::SmallPass& pass) {
+        return pass.header + pass.first + pass.rest + 1;
+    };
+    render::FrameSample twice(sizes, counted, canvas, {passAt(320, 80)}, remake);
+    std::vector<std::uint32_t> widened;
+    twice.addPassWhenNeeded(160, 40, [&](std::uint32_t edge) {
+        widened.push_back(edge);
+        return Result<render::SmallPass>(passAt(edge, 40));
+    });
+    auto notGiven = twice.addPassAt(320, 60); // no maker for that quality
+    ASSERT_TRUE(notGiven.ok());
+    EXPECT_FALSE(*notGiven);
+    auto second = twice.addPassAt(320, 40);
+    ASSERT_TRUE(second.ok()) << second.error().message;
+    EXPECT_TRUE(*second);
+    auto secondAgain = twice.addPassAt(320, 40);
+    ASSERT_TRUE(secondAgain.ok());
+    EXPECT_FALSE(*secondAgain);
+    EXPECT_EQ(widened, (std::vector<std::uint32_t>{160, 320})); // the one left first
+    auto at320 = twice.estimate(320, 40, 12);
+    ASSERT_TRUE(at320.ok());
+    EXPECT_EQ(*at320, bytesOf(passAt(320, 40))); // the pass itself
+    auto at160 = twice.estimate(160, 40, 12);
+    ASSERT_TRUE(at160.ok());
+    EXPECT_EQ(*at160, bytesOf(passAt(160, 40)));
+    EXPECT_EQ(widened.size(), 2u);
+    auto between160 = twice.estimate(240, 40, 12), above320 = twice.estimate(480, 40, 12);
+    ASSERT_TRUE(between160.ok() && above320.ok());
+    EXPECT_GT(*between160, *at160);
+    EXPECT_LT(*between160, *at320);
+    EXPECT_GT(*above320, *at320);
+    auto below = twice.estimate(150, 40, 12); // under both: from the sampled frames
+    ASSERT_TRUE(below.ok());
+    EXPECT_LT(*below, *at160);
 }
 
 TEST(SizeEstimate, IsWithinFifteenPerCentOfTheGifMade) {
@@ -1196,6 +1237,28 @@ TEST(Budget, AVideoGifIsTheOneMadeAtTheSizeItChose) {
     EXPECT_LE(fileSize(*back), 250'000u);
     EXPECT_GE(double(fileSize(*back)), render::kBudgetFloor * 250'000);
     expectFramesAsAsked(*back, 28, 20);
+}
+
+// A budget the quality asked meets only well under 320 px and the lowest
+// quality above it: the GIF is made at the lowest quality from passes at
+// two sizes, within the budget and using most of it.
+TEST(Budget, AtTheLowestQualityAboveTheSmallPassesIsMetAndMostlyUsed) {
+    TempDir dir;
+    render::VideoRequest bottle;
+    bottle.source = testsupport::testdata() / "media" / "bottle-detection.mp4";
+    bottle.destination = dir.path() / "bottle.gif";
+    bottle.frameCount = 100;
+    bottle.delaySeconds = 0.1;
+    bottle.output.maxBytes = 600'000;
+    auto made = render::videoToGif(bottle);
+    ASSERT_TRUE(made.ok()) << made.error().message;
+    EXPECT_LE(fileSize(*made), 600'000u);
+    EXPECT_GE(double(fileSize(*made)), render::kBudgetFloor * 600'000);
+    expectFramesAsAsked(*made, 100, 10);
+    auto timing = gif::readTiming(*made);
+    ASSERT_TRUE(timing.ok());
+    EXPECT_GT(timing->screen.width, 320u);
+    EXPECT_LT(timing->screen.width, 640u);
 }
 
 // A budget far above the GIF changes nothing: the plan for showing it is
