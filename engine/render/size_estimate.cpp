@@ -943,16 +943,21 @@ Result<SizePlan> planWithin(const FrameSample& sample, std::size_t frames, int q
         // (320 to 600 px on the shared clips), up to four times the lowest
         // quality's pass (at half that size) on the long edge. That far out,
         // a few sampled frames stand for the animation less surely than a
-        // second whole pass at that size does, for about a quarter of such a
-        // GIF's cost (the bottle clip's first 20 s at 487 px: 19% under from
-        // the pass at 160 px, 2% under from both). Only for sources from
-        // two to four times that size, whose lowest quality's pass is at
-        // half of it; a sample given no maker for passes makes none.
+        // second whole pass at that size does (the bottle clip's first 20 s
+        // at 487 px: 19% under from the pass at 160 px, 2% under from both),
+        // and its GIF is made twice about every other time. The pass costs
+        // what its pixels do: it is made where the GIF there weighs under
+        // two thirds of the budget, so that the GIF lies at about 400 px or
+        // more and the pass costs under two thirds of its encode (the whole
+        // bottle clip at 1 MB, made at 362 px, cost 1.8 times one encode
+        // with it, 1.5 without). Only for sources from two to four times
+        // that size, whose lowest quality's pass is at half of it; a sample
+        // given no maker for passes makes none.
         if (2 * comfortable <= largest && largest <= 4 * comfortable) {
             auto there = sample.estimate(comfortable, kLowestQuality, frames, threads);
             if (!there)
                 return there.error();
-            if (double(*there) <= search.accepted())
+            if (double(*there) <= 2.0 / 3.0 * search.accepted())
                 if (auto added = sample.addPassAt(comfortable, kLowestQuality); !added)
                     return added.error();
         }
