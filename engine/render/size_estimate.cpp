@@ -465,6 +465,8 @@ std::optional<std::uint64_t> FrameSample::grownBetweenPasses(std::uint32_t longE
     const SmallPass& low = *at[high - 1];
     const SmallPass& top = *at[high];
     const double lowBytes = passBytes(low, frames), topBytes = passBytes(top, frames);
+    if (longEdge == low.longEdge)
+        return std::uint64_t(std::llround(lowBytes)); // the pass itself
     const double exponent = std::log(topBytes / std::max(1.0, lowBytes)) /
                             std::log(double(top.longEdge) / double(low.longEdge));
     return std::uint64_t(

@@ -184,7 +184,7 @@ private:
     Result<std::vector<std::uint64_t>> smallPassCost(std::size_t pass, unsigned threads) const;
     // A pass made (or refused) from one left until needed: its index among
     // those made, where it was.
-    Result<std::optional<std::size_t>> makeLaterPass(std::size_t later) const;
+    Result<std::optional<std::size_t>> makeLaterPass(std::size_t index) const;
     // A pass's whole animation for a GIF of `frames` frames.
     static double passBytes(const SmallPass& pass, std::size_t frames);
     // The estimate from two passes at the quality, where two are made and
