@@ -439,11 +439,13 @@ Result<std::optional<std::size_t>> FrameSample::makeLaterPass(std::size_t index)
     return std::optional<std::size_t>(smallPasses_.size() - 1);
 }
 
+double FrameSample::laterBytes(const SmallPass& pass, std::size_t frames) {
+    return pass.frames > 1 ? double(pass.rest) * double(frames - 1) / double(pass.frames - 1)
+                           : double(pass.first) * double(frames - 1);
+}
+
 double FrameSample::passBytes(const SmallPass& pass, std::size_t frames) {
-    const double later = pass.frames > 1
-                             ? double(pass.rest) * double(frames - 1) / double(pass.frames - 1)
-                             : double(pass.first) * double(frames - 1);
-    return double(pass.header + pass.first) + later + 1; // trailer
+    return double(pass.header + pass.first) + laterBytes(pass, frames) + 1; // trailer
 }
 
 std::optional<std::uint64_t> FrameSample::grownBetweenPasses(std::uint32_t longEdge, int quality,
@@ -514,9 +516,6 @@ Result<std::uint64_t> FrameSample::estimate(std::uint32_t longEdge, int quality,
             return *grown;
         const std::size_t nearest = *found;
         const SmallPass& pass = smallPasses_[nearest];
-        const double later = pass.frames > 1
-                                 ? double(pass.rest) * double(frames - 1) / double(pass.frames - 1)
-                                 : double(pass.first) * double(frames - 1);
         // The pass's own size and quality: its bytes are the GIF's there.
         if (longEdge == pass.longEdge && quality == pass.quality)
             return std::uint64_t(std::llround(passBytes(pass, frames)));
@@ -541,7 +540,7 @@ Result<std::uint64_t> FrameSample::estimate(std::uint32_t longEdge, int quality,
         const double firstScale = double(there[0]) / std::max(1.0, double(here[0]));
         const double laterScale = hereLater > 0 ? thereLater / hereLater : firstScale;
         const double bytes = double(measured->header) + double(pass.first) * firstScale +
-                             later * laterScale + 1; // trailer
+                             laterBytes(pass, frames) * laterScale + 1; // trailer
         return std::uint64_t(std::llround(bytes));
     }
 

@@ -185,7 +185,9 @@ private:
     // A pass made (or refused) from one left until needed: its index among
     // those made, where it was.
     Result<std::optional<std::size_t>> makeLaterPass(std::size_t index) const;
-    // A pass's whole animation for a GIF of `frames` frames.
+    // A pass's frames after the first, and its whole animation, for a GIF
+    // of `frames` frames.
+    static double laterBytes(const SmallPass& pass, std::size_t frames);
     static double passBytes(const SmallPass& pass, std::size_t frames);
     // The estimate from two passes at the quality, where two are made and
     // the long edge is not under both.

@@ -458,13 +458,19 @@ render::ImagesRequest photosRequest(const std::vector<std::string>& names, fs::p
 
 const std::vector<std::string> kPhotos{"Dune.jpg", "Storm.jpg", "Aqua.jpg"};
 
-render::VideoRequest bookRequest(fs::path to) {
+// A GIF of one of the shared media clips.
+render::VideoRequest clipRequest(const char* clip, fs::path to, std::size_t frames,
+                                 double delaySeconds) {
     render::VideoRequest request;
-    request.source = testsupport::testdata() / "media" / "book.mkv";
+    request.source = testsupport::testdata() / "media" / clip;
     request.destination = std::move(to);
-    request.frameCount = 15; // 3 whole seconds at 1x
-    request.delaySeconds = 0.2;
+    request.frameCount = frames;
+    request.delaySeconds = delaySeconds;
     return request;
+}
+
+render::VideoRequest bookRequest(fs::path to) {
+    return clipRequest("book.mkv", std::move(to), 15, 0.2); // 3 whole seconds at 1x
 }
 
 void expectFramesAsAsked(const fs::path& file, std::size_t frames, int delayCs) {
@@ -866,11 +872,7 @@ TEST(SizeEstimate, IsWithinFifteenPerCentOfTheGifMade) {
 // the rest it knows from the whole animation at a quarter of the long edge.
 TEST(SizeEstimate, OfALongerVideoIsWithinFifteenPerCentFromASampleOfItsFrames) {
     TempDir dir;
-    render::VideoRequest video;
-    video.source = testsupport::testdata() / "media" / "car-detection.mp4";
-    video.destination = dir.path() / "car.gif";
-    video.frameCount = 50;
-    video.delaySeconds = 0.2;
+    auto video = clipRequest("car-detection.mp4", dir.path() / "car.gif", 50, 0.2);
     auto estimate = render::estimateSize(video);
     ASSERT_TRUE(estimate.ok()) << estimate.error().message;
     ASSERT_TRUE(render::videoToGif(video).ok());
@@ -1182,11 +1184,7 @@ TEST(Budget, APlanAnEstimateMadeIsMadeWithoutSamplingAgain) {
 
     // A video's: its GIF is made at the plan's size, with its frames and
     // timing as asked.
-    render::VideoRequest video;
-    video.source = testsupport::testdata() / "media" / "car-detection.mp4";
-    video.destination = dir.path() / "car.gif";
-    video.frameCount = 50;
-    video.delaySeconds = 0.2;
+    auto video = clipRequest("car-detection.mp4", dir.path() / "car.gif", 50, 0.2);
     constexpr std::uint64_t videoBudget = 2'000'000;
     auto videoSample = render::sampleFrames(video);
     ASSERT_TRUE(videoSample.ok()) << videoSample.error().message;
@@ -1244,11 +1242,7 @@ TEST(Budget, AVideoGifIsTheOneMadeAtTheSizeItChose) {
 // two sizes, within the budget and using most of it.
 TEST(Budget, AtTheLowestQualityAboveTheSmallPassesIsMetAndMostlyUsed) {
     TempDir dir;
-    render::VideoRequest bottle;
-    bottle.source = testsupport::testdata() / "media" / "bottle-detection.mp4";
-    bottle.destination = dir.path() / "bottle.gif";
-    bottle.frameCount = 100;
-    bottle.delaySeconds = 0.1;
+    auto bottle = clipRequest("bottle-detection.mp4", dir.path() / "bottle.gif", 100, 0.1);
     bottle.output.maxBytes = 600'000;
     auto made = render::videoToGif(bottle);
     ASSERT_TRUE(made.ok()) << made.error().message;
