@@ -108,13 +108,7 @@ GifEncoder::GifEncoder(std::uint32_t width, std::uint32_t height, std::uint16_t 
                        ByteSink sink, EncoderSettings settings)
     : width_(width), height_(height), loopCount_(loopCount), sink_(std::move(sink)),
       settings_(settings) {
-    const int quality = std::clamp(settings_.quality, 1, 100);
-    // At 100 only exactly unchanged pixels are kept; lower qualities also keep
-    // pixels whose change is below a luma-weighted tolerance (8-bit units),
-    // which is what keeps a video's sensor and compression noise out of the
-    // file. At the default of 80 that is 4 levels.
-    const float tolerance = float(100 - quality) * 0.2f;
-    keepTolerance2_ = tolerance * tolerance;
+    setQuality(settings_.quality);
     // Light diffusion: enough to soften bands in gradients, little enough
     // not to add the grain that costs bytes and fidelity. Measured on real
     // footage and photographs (bench/run-encode): every step up from here
@@ -126,6 +120,16 @@ GifEncoder::GifEncoder(std::uint32_t width, std::uint32_t height, std::uint16_t 
     const unsigned threads = settings_.threads ? std::min(settings_.threads, cores) : cores;
     maxInFlight_ = threads + 1;
     settings_.threads = threads;
+}
+
+void GifEncoder::setQuality(int quality) {
+    settings_.quality = std::clamp(quality, 1, 100);
+    // At 100 only exactly unchanged pixels are kept; lower qualities also keep
+    // pixels whose change is below a luma-weighted tolerance (8-bit units),
+    // which is what keeps a video's sensor and compression noise out of the
+    // file. At the default of 80 that is 4 levels.
+    const float tolerance = float(100 - settings_.quality) * 0.2f;
+    keepTolerance2_ = tolerance * tolerance;
 }
 
 GifEncoder::~GifEncoder() {

@@ -61,6 +61,9 @@ public:
     // picture is measured this way without paying for that picture. Only
     // after the first frame.
     Result<void> showUnwritten(const image::RgbaImage& frame);
+    // The quality for the frames added from now on (those in flight keep
+    // theirs): how large a change may go unstored.
+    void setQuality(int quality);
     // Writes every frame still in flight, so that the sink has seen all the
     // bytes of the frames added so far; the file goes on with the next frame.
     Result<void> flush();

@@ -3,6 +3,7 @@
 #include "core/byte_size.h"
 #include "core/output_file.h"
 #include "media/frame_reader.h"
+#include "render/budget_guard.h"
 #include "render/frame_spool.h"
 #include "store/gif_store.h"
 
@@ -90,10 +91,17 @@ public:
         : sink_(std::move(sink)), delay_(delaySeconds), loopCount_(loopCount), settings_(settings),
           loop_(loop), spoolFolder_(std::move(spoolFolder)) {}
 
+    // Frames given from now on are at the quality the guard says, from the
+    // bytes `written` tells the file holds.
+    void guardBudget(BudgetGuard guard, std::function<std::uint64_t()> written) {
+        guard_.emplace(guard);
+        written_ = std::move(written);
+    }
+
     Result<void> add(const image::RgbaImage& frame) {
         if (!encoder_)
             encoder_.emplace(frame.width, frame.height, loopCount_, sink_, settings_);
-        if (auto ok = encoder_->addFrame(frame, delay_); !ok)
+        if (auto ok = addToEncoder(frame); !ok)
             return ok;
         if (loop_ == Loop::bounce && added_ > 0) {
             if (!spool_) {
@@ -118,7 +126,7 @@ public:
             auto frame = spool_->read(back - 1 - k);
             if (!frame)
                 return frame.error();
-            if (auto ok = encoder_->addFrame(*frame, delay_); !ok)
+            if (auto ok = addToEncoder(*frame); !ok)
                 return ok;
             report(wayBack, double(k + 1) / double(back));
         }
@@ -128,6 +136,13 @@ public:
     std::size_t framesWritten() const { return encoder_ ? encoder_->framesWritten() : 0; }
 
 private:
+    Result<void> addToEncoder(const image::RgbaImage& frame) {
+        if (guard_)
+            encoder_->setQuality(
+                guard_->next(encoder_->framesAdded(), encoder_->framesWritten(), written_()));
+        return encoder_->addFrame(frame, delay_);
+    }
+
     gif::ByteSink sink_;
     double delay_;
     std::uint16_t loopCount_;
@@ -137,6 +152,8 @@ private:
     std::optional<gif::GifEncoder> encoder_;
     std::optional<FrameSpool> spool_;
     std::size_t added_ = 0;
+    std::optional<BudgetGuard> guard_;
+    std::function<std::uint64_t()> written_;
 };
 
 // Every frame of a render in order, handed over one at a time.
@@ -187,8 +204,11 @@ struct Attempt {
     std::size_t framesWritten = 0;
 };
 
+// With a cap and the course of a pass over the same frames, the encode is
+// guarded against passing the cap near its end (BudgetGuard).
 Result<Attempt> encodeAt(const Job& job, std::uint32_t longEdge, int quality,
-                         std::optional<std::uint64_t> cap, const Progress& progress) {
+                         std::optional<std::uint64_t> cap, const Progress& progress,
+                         std::vector<std::uint64_t> course = {}) {
     auto file = GifFileWriter::open(job.destination, cap);
     if (!file)
         return file.error();
@@ -196,6 +216,9 @@ Result<Attempt> encodeAt(const Job& job, std::uint32_t longEdge, int quality,
     settings.quality = quality;
     AnimationWriter writer((*file)->sink(), job.delaySeconds, job.loopCount, settings, job.loop,
                            job.destination.parent_path());
+    if (cap && !course.empty())
+        writer.guardBudget(BudgetGuard(*cap, std::move(course), quality),
+                           [&file] { return (*file)->written(); });
     const double forward = double(job.frames) / double(framesInFile(job.frames, job.loop));
     auto done = job.pass(
         longEdge, [&writer](const image::RgbaImage& frame) { return writer.add(frame); },
@@ -262,7 +285,9 @@ Result<Attempt> makeAt(const Job& job, const FrameSample& sample, std::uint32_t 
                        int quality, std::uint64_t cap, const Progress& progress) {
     const auto made = sample.wholeGifAt(longEdge, quality);
     if (!made)
-        return encodeAt(job, longEdge, quality, cap, progress);
+        return encodeAt(job, longEdge, quality, cap, progress,
+                        job.loop == Loop::forward ? sample.courseAt(quality, job.frames)
+                                                  : std::vector<std::uint64_t>{});
     Attempt attempt;
     attempt.bytes = made->size();
     attempt.framesWritten = job.frames;
@@ -911,6 +936,8 @@ public:
                 if (pieces_++ == 0)
                     pass_.header = bytes.size(); // the header comes on its own
                 total_ += bytes.size();
+                if (pieces_ > 1)
+                    pass_.course.push_back(total_);
                 if (keeping_ && total_ > keptBytes_) {
                     keeping_ = false;
                     gif_ = {};
@@ -941,6 +968,11 @@ public:
         if (auto ok = encoder_->finish(); !ok)
             return ok.error();
         pass_.rest = total_ - pass_.header - pass_.first - 1; // less the trailer
+        // Each frame comes to the sink on its own, then the trailer.
+        if (pass_.course.size() == pass_.frames + 1)
+            pass_.course.pop_back();
+        else
+            pass_.course.clear();
         if (keeping_) {
             gif_.shrink_to_fit();
             pass_.gif = std::make_shared<const std::vector<std::uint8_t>>(std::move(gif_));

@@ -475,6 +475,15 @@ std::optional<std::uint64_t> FrameSample::grownBetweenPasses(std::uint32_t longE
         std::llround(topBytes * std::pow(double(longEdge) / double(top.longEdge), exponent)));
 }
 
+std::vector<std::uint64_t> FrameSample::courseAt(int quality, std::size_t frames) const {
+    const SmallPass* largest = nullptr;
+    for (const SmallPass& pass : smallPasses_)
+        if (pass.quality == quality && pass.frames == frames && pass.course.size() == frames &&
+            (!largest || pass.longEdge > largest->longEdge))
+            largest = &pass;
+    return largest ? largest->course : std::vector<std::uint64_t>{};
+}
+
 std::vector<std::uint32_t> FrameSample::edgesKnown(int quality) const {
     std::vector<std::uint32_t> edges;
     if (frames_.empty())

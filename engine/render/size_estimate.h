@@ -32,7 +32,10 @@ struct SmallPass {
     std::size_t frames = 0;
     std::uint64_t header = 0; // header, colour table, loop extension
     std::uint64_t first = 0;  // the first frame
-    std::uint64_t rest = 0;   // every later frame
+    // The bytes once each frame was written, the header included (empty
+    // when not known): where in the animation its bytes come.
+    std::vector<std::uint64_t> course;
+    std::uint64_t rest = 0; // every later frame
     // The sample's frames as this pass made them (scaled from the decoded
     // picture, as its frames were); when empty, they are made again at its
     // size.
@@ -126,6 +129,9 @@ public:
     // window's earlier choices) and a small pass's own. A budget's search
     // starts from them.
     std::vector<std::uint32_t> edgesKnown(int quality) const;
+    // The course of the largest pass made at a quality over `frames`
+    // frames, where one was made and its course is known; else empty.
+    std::vector<std::uint64_t> courseAt(int quality, std::size_t frames) const;
 
     // A small pass made only when an estimate first needs it (one nearer in
     // quality than every pass made), for a sample whose GIF's frames can be
