@@ -6,6 +6,8 @@
 #include "gif/animation.h"
 #include "gif/encoder.h"
 #include "media/frame_reader.h"
+#include "media/video_cutter.h"
+#include "media/video_source.h"
 #include "media_fixtures.h"
 #include "render/gif_render.h"
 #include "render/presets.h"
@@ -1253,6 +1255,37 @@ TEST(Budget, AtTheLowestQualityAboveTheSmallPassesIsMetAndMostlyUsed) {
     ASSERT_TRUE(timing.ok());
     EXPECT_GT(timing->screen.width, 320u);
     EXPECT_LT(timing->screen.width, 640u);
+}
+
+// A GIF whose estimate was a few per cent under heads past its budget over
+// its last frames (the car clip from 15 to 30 s, as the trim screen cuts it,
+// whose motion comes in its last few seconds): the frames still to come bring
+// it under the budget, and it keeps the size its plan chose rather than being
+// made again smaller, at about 91% of the budget.
+TEST(Budget, AGifHeadingJustOverIsBroughtUnderItWithoutBeingMadeAgain) {
+    TempDir dir;
+    media::CutRequest cut;
+    cut.source = testsupport::testdata() / "media" / "car-detection.mp4";
+    cut.startSeconds = 15;
+    cut.endSeconds = 30;
+    cut.destination = dir.path() / "stretch.mp4";
+    auto stretch = media::cutVideo(cut);
+    ASSERT_TRUE(stretch.ok()) << stretch.error().message;
+    auto video = media::VideoSource::open(*stretch);
+    ASSERT_TRUE(video.ok());
+    const auto& speed = render::kVideoSpeeds[render::kDefaultVideoSpeed];
+
+    render::VideoRequest request;
+    request.source = *stretch;
+    request.destination = dir.path() / "car.gif";
+    request.frameCount = render::videoFrameCount(video->durationSeconds(), speed);
+    request.delaySeconds = speed.delaySeconds;
+    request.output.maxBytes = 400'000;
+    auto made = render::videoToGif(request);
+    ASSERT_TRUE(made.ok()) << made.error().message;
+    EXPECT_LE(fileSize(*made), 400'000u);
+    EXPECT_GE(double(fileSize(*made)), 0.95 * 400'000);
+    expectFramesAsAsked(*made, request.frameCount, 20);
 }
 
 // A budget far above the GIF changes nothing: the plan for showing it is
