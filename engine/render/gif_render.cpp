@@ -204,8 +204,9 @@ struct Attempt {
     std::size_t framesWritten = 0;
 };
 
-// With a cap and the course of a pass over the same frames, the encode is
-// guarded against passing the cap near its end (BudgetGuard).
+// With a cap and the course of a pass over the same frames (one per frame
+// of the file), the encode is guarded against passing the cap near its end
+// (BudgetGuard).
 Result<Attempt> encodeAt(const Job& job, std::uint32_t longEdge, int quality,
                          std::optional<std::uint64_t> cap, const Progress& progress,
                          std::vector<std::uint64_t> course = {}) {
@@ -216,7 +217,7 @@ Result<Attempt> encodeAt(const Job& job, std::uint32_t longEdge, int quality,
     settings.quality = quality;
     AnimationWriter writer((*file)->sink(), job.delaySeconds, job.loopCount, settings, job.loop,
                            job.destination.parent_path());
-    if (cap && !course.empty())
+    if (cap && !course.empty() && course.size() == framesInFile(job.frames, job.loop))
         writer.guardBudget(BudgetGuard(*cap, std::move(course), quality),
                            [&file] { return (*file)->written(); });
     const double forward = double(job.frames) / double(framesInFile(job.frames, job.loop));
@@ -280,14 +281,14 @@ Result<Planned> planRender(const Job& job, std::uint64_t budget) {
 
 // The GIF at a long edge and quality: the one its sample made whole when it
 // measured that size, where it did (only a GIF played forward is), else
-// encoded. One over the cap is weighed, not written.
+// encoded (guarded by the course given). One over the cap is weighed, not
+// written.
 Result<Attempt> makeAt(const Job& job, const FrameSample& sample, std::uint32_t longEdge,
-                       int quality, std::uint64_t cap, const Progress& progress) {
+                       int quality, std::uint64_t cap, const Progress& progress,
+                       std::vector<std::uint64_t> course) {
     const auto made = sample.wholeGifAt(longEdge, quality);
     if (!made)
-        return encodeAt(job, longEdge, quality, cap, progress,
-                        job.loop == Loop::forward ? sample.courseAt(quality, job.frames)
-                                                  : std::vector<std::uint64_t>{});
+        return encodeAt(job, longEdge, quality, cap, progress, std::move(course));
     Attempt attempt;
     attempt.bytes = made->size();
     attempt.framesWritten = job.frames;
@@ -320,11 +321,12 @@ Result<void> renderWithin(const Job& job, std::uint64_t budget) {
     // Given a plan, no frames were kept while planning: a second encode
     // decodes them again.
     const SizePlan* plan = planned ? &planned->plan : &*job.planned;
+    // Both tries are at the plan's quality, whose pass's course guards them.
     const auto make = [&](std::uint32_t longEdge, int quality,
                           const Progress& progress) -> Result<Attempt> {
         if (planned)
-            return makeAt(job, planned->sample, longEdge, quality, budget, progress);
-        return encodeAt(job, longEdge, quality, budget, progress);
+            return makeAt(job, planned->sample, longEdge, quality, budget, progress, plan->course);
+        return encodeAt(job, longEdge, quality, budget, progress, plan->course);
     };
     const std::size_t frames = framesInFile(job.frames, job.loop);
     report(job.progress, 0.05);

@@ -1002,6 +1002,8 @@ Result<SizePlan> planSize(const FrameSample& sample, std::size_t frames, int qua
         const image::Size canvas =
             image::fitInside(sample.canvas(), {maxLongEdge, maxLongEdge}, false);
         plan->largestEdge = std::max(canvas.width, canvas.height);
+        if (budget && use == PlanFor::render)
+            plan->course = sample.courseAt(plan->quality, frames);
     }
     return plan;
 }

@@ -34,7 +34,7 @@ struct SmallPass {
     std::uint64_t first = 0;  // the first frame
     // The bytes once each frame was written, the header included (empty
     // when not known): where in the animation its bytes come.
-    std::vector<std::uint64_t> course;
+    std::vector<std::uint64_t> course{};
     std::uint64_t rest = 0; // every later frame
     // The sample's frames as this pass made them (scaled from the decoded
     // picture, as its frames were); when empty, they are made again at its
@@ -247,6 +247,11 @@ struct SizePlan {
     // way to the aim rather than measure that size; a render does not start
     // from such a plan.
     bool fromSlope = false;
+    // For a render's plan of a video GIF: where the bytes came in a small
+    // pass over the same frames at the plan's quality (SmallPass::course),
+    // which guards its encode against passing the budget near its end;
+    // empty where no such pass was made.
+    std::vector<std::uint64_t> course{};
 };
 
 // Share of a budget a plan aims at: the estimate's error must not carry a

@@ -1261,7 +1261,8 @@ TEST(Budget, AtTheLowestQualityAboveTheSmallPassesIsMetAndMostlyUsed) {
 // its last frames (the car clip from 15 to 30 s, as the trim screen cuts it,
 // whose motion comes in its last few seconds): the frames still to come bring
 // it under the budget, and it keeps the size its plan chose rather than being
-// made again smaller, at about 91% of the budget.
+// made again smaller, at about 91% of the budget. So is one made with the
+// plan a window made on its own sample, which carries that course.
 TEST(Budget, AGifHeadingJustOverIsBroughtUnderItWithoutBeingMadeAgain) {
     TempDir dir;
     media::CutRequest cut;
@@ -1286,6 +1287,21 @@ TEST(Budget, AGifHeadingJustOverIsBroughtUnderItWithoutBeingMadeAgain) {
     EXPECT_LE(fileSize(*made), 400'000u);
     EXPECT_GE(double(fileSize(*made)), 0.95 * 400'000);
     expectFramesAsAsked(*made, request.frameCount, 20);
+
+    // The same, with the plan a window made on its own sample handed over.
+    auto sample = render::sampleFrames(request);
+    ASSERT_TRUE(sample.ok()) << sample.error().message;
+    auto plan = render::planSize(*sample, request.frameCount, request.settings.quality, 400'000, 0,
+                                 request.output.maxLongEdge, render::PlanFor::render);
+    ASSERT_TRUE(plan.ok()) << plan.error().message;
+    EXPECT_EQ(plan->course.size(), request.frameCount);
+    request.destination = dir.path() / "planned.gif";
+    request.output.planned = *plan;
+    auto planned = render::videoToGif(request);
+    ASSERT_TRUE(planned.ok()) << planned.error().message;
+    EXPECT_LE(fileSize(*planned), 400'000u);
+    EXPECT_GE(double(fileSize(*planned)), 0.95 * 400'000);
+    expectFramesAsAsked(*planned, request.frameCount, 20);
 }
 
 // A budget far above the GIF changes nothing: the plan for showing it is
