@@ -170,8 +170,11 @@ struct Job {
     // Called when the GIF is one its sample made: tells what a pass over
     // the frames would have told.
     std::function<void()> madeBySample;
-    // Optional: a cheaper sample that answers small sizes only, tried first.
+    // Optional: a cheaper sample that answers small sizes only, tried first,
+    // and the size it was asked for and could not answer (0 if none): the
+    // sample after it starts its plan there.
     std::function<Result<FrameSample>()> smallSample;
+    std::function<std::uint32_t()> refusedEdge;
     std::size_t frames = 0; // as asked, before a bounce
     double delaySeconds = 0;
     std::uint16_t loopCount = 0;
@@ -268,8 +271,9 @@ Result<Planned> planRender(const Job& job, std::uint64_t budget) {
         auto sample = (*make)();
         if (!sample)
             return sample.error();
-        auto plan = planSize(*sample, frames, job.settings.quality, budget, job.settings.threads,
-                             job.longEdge, PlanFor::render);
+        auto plan =
+            planSize(*sample, frames, job.settings.quality, budget, job.settings.threads,
+                     job.longEdge, PlanFor::render, job.refusedEdge ? job.refusedEdge() : 0);
         if (!plan && plan.error().code == "render.sample_size")
             continue; // a size the small sample does not answer
         if (!plan)
@@ -812,7 +816,8 @@ std::size_t sampledPicture(const ImagesRequest& request, std::size_t k) {
 // refuses a larger one ("render.sample_size"), whose pictures cost about
 // what they cost whole: that plan is made on the whole sample, read once.
 Result<FrameSample> sampleSmallPictures(const ImagesRequest& request,
-                                        std::shared_ptr<DecodedPictures> decoded) {
+                                        std::shared_ptr<DecodedPictures> decoded,
+                                        std::shared_ptr<std::uint32_t> refused) {
     auto first = request.pictureAt(0, request.output.maxLongEdge);
     if (!first)
         return first.error();
@@ -827,11 +832,13 @@ Result<FrameSample> sampleSmallPictures(const ImagesRequest& request,
         picturesSampled(request), image::RgbaImage{canvas.width, bandsHeight(canvas.height), {}});
     std::vector<bool> counted(run.size(), true);
     counted[0] = false;
-    FrameSample::FrameMaker made = [&request, canvas,
-                                    decoded](std::size_t k,
+    FrameSample::FrameMaker made = [&request, canvas, decoded,
+                                    refused](std::size_t k,
                                              std::uint32_t longEdge) -> Result<image::RgbaImage> {
-        if (3 * longEdge > 2 * std::max(canvas.width, canvas.height))
+        if (3 * longEdge > 2 * std::max(canvas.width, canvas.height)) {
+            *refused = longEdge;
             return makeError("render.sample_size", "The sample answers small sizes only.");
+        }
         const std::size_t index = sampledPicture(request, k);
         auto picture = request.pictureAt(index, longEdge);
         if (!picture)
@@ -1239,7 +1246,11 @@ Result<void> imagesToGif(const ImagesRequest& request) {
     auto decoded = std::make_shared<DecodedPictures>();
     job.pass = picturesPass(request, decoded);
     if (request.pictureAt) {
-        job.smallSample = [&request, decoded] { return sampleSmallPictures(request, decoded); };
+        auto refused = std::make_shared<std::uint32_t>(0);
+        job.smallSample = [&request, decoded, refused] {
+            return sampleSmallPictures(request, decoded, refused);
+        };
+        job.refusedEdge = [refused] { return *refused; };
         job.sample = [&request, decoded] {
             // Asked when the small sample cannot answer: the pictures it
             // decoded are of sizes the GIF will not have.

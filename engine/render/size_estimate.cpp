@@ -821,7 +821,7 @@ namespace {
 
 Result<SizePlan> planWithin(const FrameSample& sample, std::size_t frames, int quality,
                             std::optional<std::uint64_t> budget, unsigned threads,
-                            std::uint32_t maxLongEdge, PlanFor use) {
+                            std::uint32_t maxLongEdge, PlanFor use, std::uint32_t firstEdge) {
     const image::Size canvas = image::fitInside(sample.canvas(), {maxLongEdge, maxLongEdge}, false);
     const std::uint32_t largest = std::max(canvas.width, canvas.height);
     const auto asAsked = [&](int q) -> Result<SizePlan> {
@@ -872,15 +872,17 @@ Result<SizePlan> planWithin(const FrameSample& sample, std::size_t frames, int q
                     return ok.error();
         const bool largestKnown = std::any_of(known.begin(), known.end(),
                                               [&](const auto& k) { return k.edge == largest; });
-        if (probe < largest && !largestKnown) {
-            auto probed = addKnown(probe);
+        const std::uint32_t start =
+            q == quality && firstEdge >= smallest && firstEdge < largest ? firstEdge : probe;
+        if (start < largest && !largestKnown) {
+            auto probed = addKnown(start);
             if (!probed)
                 return probed.error();
             // Far under the budget even if it grew with the pixels: a render
             // needs no better figure, as its encode weighs the GIF itself.
-            if (use == PlanFor::render && atMost(*probed, probe, largest) <= 0.75 * double(*budget))
+            if (use == PlanFor::render && atMost(*probed, start, largest) <= 0.75 * double(*budget))
                 return std::optional<SizePlan>(SizePlan{
-                    largest, q, canvas, std::uint64_t(atMost(*probed, probe, largest)), 1.75});
+                    largest, q, canvas, std::uint64_t(atMost(*probed, start, largest)), 1.75});
             // Past the aim before the largest edge, as bytes usually grow:
             // the largest need not be estimated.
             const auto top = *std::max_element(known.begin(), known.end(),
@@ -996,8 +998,8 @@ Result<SizePlan> planWithin(const FrameSample& sample, std::size_t frames, int q
 
 Result<SizePlan> planSize(const FrameSample& sample, std::size_t frames, int quality,
                           std::optional<std::uint64_t> budget, unsigned threads,
-                          std::uint32_t maxLongEdge, PlanFor use) {
-    auto plan = planWithin(sample, frames, quality, budget, threads, maxLongEdge, use);
+                          std::uint32_t maxLongEdge, PlanFor use, std::uint32_t firstEdge) {
+    auto plan = planWithin(sample, frames, quality, budget, threads, maxLongEdge, use, firstEdge);
     if (plan) {
         const image::Size canvas =
             image::fitInside(sample.canvas(), {maxLongEdge, maxLongEdge}, false);

@@ -278,11 +278,15 @@ inline constexpr double kAsAskedShare = 0.97;
 // budget. Its bytes are then that upper bound, not an estimate. A plan only
 // shown (PlanFor::estimate) may take its edge and bytes from the slope its
 // search measured, once near the aim, rather than estimate that edge too.
+//
+// firstEdge, when given, is estimated first at the quality asked instead of
+// a quarter of the largest: where an earlier search, on another sample of
+// the same GIF, found the budget near it.
 enum class PlanFor { estimate, render };
 Result<SizePlan> planSize(const FrameSample& sample, std::size_t frames, int quality,
                           std::optional<std::uint64_t> budget, unsigned threads = 0,
                           std::uint32_t maxLongEdge = image::kMaxCanvasLongEdge,
-                          PlanFor use = PlanFor::estimate);
+                          PlanFor use = PlanFor::estimate, std::uint32_t firstEdge = 0);
 
 // The smallest budget a GIF of these frames fits in: its size at the
 // smallest edge and lowest quality, with the aim's margin, rounded up to a

@@ -487,6 +487,55 @@ void expectFramesAsAsked(const fs::path& file, std::size_t frames, int delayCs) 
 // each once per size, one at a time; one that cannot be made ends the
 // measure with its error, and the sample still answers afterwards. A frame
 // made at another size goes onto the first one's canvas.
+// A plan told where an earlier search on another sample found the budget
+// starts there instead of a quarter of the largest size, and finds it with
+// fewer sizes measured.
+TEST(Budget, APlanStartsWhereAnEarlierSearchFoundTheBudget) {
+    auto photo = loadPhoto("Storm.jpg", 1920);
+    ASSERT_TRUE(photo.ok()) << photo.error().message;
+    const image::Size canvas{photo->width, photo->height};
+    std::vector<std::uint32_t> edgesMade;
+    const render::FrameSample::FrameMaker remake =
+        [&](std::size_t index, std::uint32_t longEdge) -> Result<image::RgbaImage> {
+        if (index == 0)
+            edgesMade.push_back(longEdge);
+        auto frame = image::resize(*photo, image::fitInside(canvas, {longEdge, longEdge}, false));
+        // A band that moves, so that every frame costs something.
+        for (std::uint32_t y = 0; frame && y < frame->height; ++y)
+            for (std::uint32_t x = 0; x < frame->width / 8; ++x)
+                frame->pixels[(std::size_t(y) * frame->width + x + index * frame->width / 8) * 4] =
+                    255;
+        return frame;
+    };
+    const auto sample = [&] {
+        std::vector<bool> counted(6, true);
+        counted[0] = false;
+        return render::FrameSample(
+            std::vector<image::RgbaImage>(6, image::RgbaImage{canvas.width, canvas.height, {}}),
+            counted, canvas, {}, remake);
+    };
+    auto at1400 = sample().estimate(1400, 80, 20);
+    ASSERT_TRUE(at1400.ok()) << at1400.error().message;
+    const auto budget = std::uint64_t(double(*at1400) / render::kBudgetAim);
+
+    edgesMade.clear();
+    auto searched = render::planSize(sample(), 20, 80, budget, 0, 1920, render::PlanFor::render);
+    ASSERT_TRUE(searched.ok()) << searched.error().message;
+    const std::vector<std::uint32_t> searchedEdges = edgesMade;
+    ASSERT_FALSE(searchedEdges.empty());
+    EXPECT_EQ(searchedEdges.front(), 480u);
+
+    edgesMade.clear();
+    auto started =
+        render::planSize(sample(), 20, 80, budget, 0, 1920, render::PlanFor::render, 1390);
+    ASSERT_TRUE(started.ok()) << started.error().message;
+    ASSERT_FALSE(edgesMade.empty());
+    EXPECT_EQ(edgesMade.front(), 1390u);
+    EXPECT_LT(edgesMade.size(), searchedEdges.size());
+    EXPECT_LE(started->bytes, budget);
+    EXPECT_NEAR(double(started->longEdge), double(searched->longEdge), 0.05 * searched->longEdge);
+}
+
 TEST(SizeEstimate, FramesMadeAgainComeInOrderAndAFailureEndsOnlyThatMeasure) {
     auto photo = loadPhoto("Storm.jpg", 640);
     ASSERT_TRUE(photo.ok()) << photo.error().message;
