@@ -5,10 +5,11 @@
 // its budget on its last frames would otherwise be made again, whole, at a
 // smaller size. A small pass over the same frames tells what share of the
 // animation's bytes each frame brings (a clip's motion comes and goes, and
-// with it the bytes): from half the frames on, the file's bytes over the
-// share the pass had by then tell where the whole file is heading. Where that
-// is past the budget, the frames still to come let slightly larger changes go
-// unstored: a lower encoder quality, a step at a time, a few steps at most.
+// with it the bytes): from three quarters of the frames on, the file's bytes
+// over the share the pass had by then tell where the whole file is heading.
+// Where that is past the budget, the frames still to come let slightly larger
+// changes go unstored: a lower encoder quality, a step at a time, a few steps
+// at most.
 
 #include <cstddef>
 #include <cstdint>

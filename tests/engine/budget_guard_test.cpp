@@ -73,16 +73,17 @@ TEST(BudgetGuard, LeavesAFileOnCourseWithinItsBudgetAsAsked) {
 }
 
 // Heading a few per cent over, the file is told so by the pass's course at
-// half its frames, while its latest frames are still quiet: the frames from
-// there on are made at a lower quality, and it stays within the budget.
-TEST(BudgetGuard, StepsDownFromHalfTheFramesWhenTheCourseHeadsOverTheBudget) {
+// three quarters of its frames, while its latest frames are still quiet: the
+// frames from there on are made at a lower quality, and it stays within the
+// budget.
+TEST(BudgetGuard, StepsDownLateWhenTheCourseHeadsOverTheBudget) {
     const auto frames = burstAtTheEnd();
     const auto course = courseOf(frames);
     BudgetGuard guard(100'000, course, 40);
     const double scale = 1.02 * 100'000 / double(course.back());
     const Encoded made = encode(guard, frames, scale, 40, 0.01);
-    // The first frame given once half of them are written.
-    const std::size_t guarded = (frames.size() + 1) / 2 + kInFlight;
+    // The first frame given once three quarters of them are written.
+    const std::size_t guarded = (3 * frames.size() + 3) / 4 + kInFlight;
     for (std::size_t i = 0; i < guarded; ++i)
         EXPECT_EQ(made.qualities[i], 40) << "frame " << i;
     EXPECT_LT(made.qualities[guarded], 40);
@@ -99,7 +100,7 @@ TEST(BudgetGuard, StepsDownFromHalfTheFramesWhenTheCourseHeadsOverTheBudget) {
 // Far over, the guard goes no lower than it may, and the file passes the
 // budget as it would have: it is then made again at a smaller size.
 TEST(BudgetGuard, GoesNoLowerThanItMayAndLeavesAFileFarOverToBeMadeAgain) {
-    std::vector<std::uint64_t> frames(40, 2000);
+    std::vector<std::uint64_t> frames(200, 400);
     const auto course = courseOf(frames);
     BudgetGuard guard(50'000, course, 80);
     const Encoded made = encode(guard, frames, 1.5 * 50'000 / double(course.back()), 80);
