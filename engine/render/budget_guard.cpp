@@ -29,7 +29,7 @@ int BudgetGuard::next(std::size_t added, std::size_t written, std::uint64_t byte
     const std::size_t frames = course_.size();
     // The frames in flight when the quality changed keep the one they were
     // given: the new one is read from the first frame given after it.
-    if (changed_ && !base_ && written >= changedAt_)
+    if (changedAt_ && !base_ && written >= *changedAt_)
         base_ = Seen{written, bytes};
     // Before three quarters of the frames, the course says too little of
     // where the file heads: a GIF four times the pass's size may spend its
@@ -38,7 +38,7 @@ int BudgetGuard::next(std::size_t added, std::size_t written, std::uint64_t byte
     if (frames == 0 || 4 * written < 3 * frames || written >= frames || quality_ <= lowest_)
         return quality_;
     double heading = 0;
-    if (!changed_) {
+    if (!changedAt_) {
         heading = double(bytes) / std::max(1e-9, shareAt(written));
     } else {
         // What the frames since the quality changed brought, against what
@@ -53,7 +53,6 @@ int BudgetGuard::next(std::size_t added, std::size_t written, std::uint64_t byte
     }
     if (heading > kTrigger * double(budget_)) {
         quality_ = std::max(lowest_, quality_ - kStep);
-        changed_ = true;
         changedAt_ = added;
         base_.reset();
     }

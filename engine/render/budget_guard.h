@@ -30,8 +30,6 @@ public:
     // to give this frame and those after it.
     int next(std::size_t added, std::size_t written, std::uint64_t bytes);
 
-    int quality() const { return quality_; }
-
     // How far below the quality asked the guard may go, and by how much at
     // a time: ten steps take about a sixth off a frame at the lowest quality.
     static constexpr int kStep = 5;
@@ -55,8 +53,7 @@ private:
         std::size_t written = 0;
         std::uint64_t bytes = 0;
     };
-    bool changed_ = false;
-    std::size_t changedAt_ = 0;
+    std::optional<std::size_t> changedAt_;
     std::optional<Seen> base_;
 };
 

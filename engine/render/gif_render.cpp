@@ -174,7 +174,7 @@ struct Job {
     // and the size it was asked for and could not answer (0 if none): the
     // sample after it starts its plan there.
     std::function<Result<FrameSample>()> smallSample;
-    std::function<std::uint32_t()> refusedEdge;
+    std::shared_ptr<const std::uint32_t> refusedEdge;
     std::size_t frames = 0; // as asked, before a bounce
     double delaySeconds = 0;
     std::uint16_t loopCount = 0;
@@ -271,9 +271,8 @@ Result<Planned> planRender(const Job& job, std::uint64_t budget) {
         auto sample = (*make)();
         if (!sample)
             return sample.error();
-        auto plan =
-            planSize(*sample, frames, job.settings.quality, budget, job.settings.threads,
-                     job.longEdge, PlanFor::render, job.refusedEdge ? job.refusedEdge() : 0);
+        auto plan = planSize(*sample, frames, job.settings.quality, budget, job.settings.threads,
+                             job.longEdge, PlanFor::render, job.refusedEdge ? *job.refusedEdge : 0);
         if (!plan && plan.error().code == "render.sample_size")
             continue; // a size the small sample does not answer
         if (!plan)
@@ -1250,7 +1249,7 @@ Result<void> imagesToGif(const ImagesRequest& request) {
         job.smallSample = [&request, decoded, refused] {
             return sampleSmallPictures(request, decoded, refused);
         };
-        job.refusedEdge = [refused] { return *refused; };
+        job.refusedEdge = refused;
         job.sample = [&request, decoded] {
             // Asked when the small sample cannot answer: the pictures it
             // decoded are of sizes the GIF will not have.

@@ -478,7 +478,7 @@ std::optional<std::uint64_t> FrameSample::grownBetweenPasses(std::uint32_t longE
 std::vector<std::uint64_t> FrameSample::courseAt(int quality, std::size_t frames) const {
     const SmallPass* largest = nullptr;
     for (const SmallPass& pass : smallPasses_)
-        if (pass.quality == quality && pass.frames == frames && pass.course.size() == frames &&
+        if (pass.quality == quality && pass.course.size() == frames &&
             (!largest || pass.longEdge > largest->longEdge))
             largest = &pass;
     return largest ? largest->course : std::vector<std::uint64_t>{};
